@@ -1,0 +1,122 @@
+#include "platform/component/registry.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "platform/text/text.h"
+
+namespace harbek::com {
+namespace {
+
+std::string folderOfRunningProgram() {
+  char buf[PATH_MAX];
+  ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n <= 0) return ".";
+  std::string p(buf, static_cast<size_t>(n));
+  size_t slash = p.rfind('/');
+  return slash == std::string::npos ? "." : p.substr(0, slash);
+}
+
+std::vector<RegistryEntry> parse(std::istream& in) {
+  std::vector<RegistryEntry> out;
+  std::string line;
+  while (std::getline(in, line)) {
+    size_t t1 = line.find('\t');
+    size_t t2 = t1 == std::string::npos ? t1 : line.find('\t', t1 + 1);
+    if (t2 == std::string::npos) continue;
+    auto g = Guid::parse(line.substr(0, t1));
+    if (!g) continue;
+    out.push_back({*g, line.substr(t1 + 1, t2 - t1 - 1), line.substr(t2 + 1)});
+  }
+  return out;
+}
+
+std::string lower(const std::string& s) {
+  std::string r = s;
+  for (char& c : r)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  return r;
+}
+
+// Runs edit on the entries under an exclusive lock and writes the result to a
+// temporary file renamed over the registry.
+template <class Edit>
+HResult rewrite(const std::string& path, Edit edit) {
+  std::string lockPath = path + ".lock";
+  int lockFd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (lockFd < 0) return kPathNotFound;
+  if (::flock(lockFd, LOCK_EX) != 0) {
+    ::close(lockFd);
+    return kFileIo;
+  }
+  std::vector<RegistryEntry> entries = readRegistry(path);
+  edit(entries);
+  std::string tmp = path + ".tmp";
+  HResult result = kOk;
+  {
+    std::ofstream out(tmp, std::ios::trunc);
+    for (const auto& e : entries) out << e.clsid.toString() << '\t' << e.progId << '\t' << e.modulePath << '\n';
+    out.flush();
+    if (!out) result = kFileIo;
+  }
+  if (result == kOk && std::rename(tmp.c_str(), path.c_str()) != 0) result = kFileIo;
+  if (result != kOk) std::remove(tmp.c_str());
+  ::flock(lockFd, LOCK_UN);
+  ::close(lockFd);
+  return result;
+}
+
+}  // namespace
+
+std::string defaultRegistryPath() {
+  if (const char* env = std::getenv("HARBEK_REGISTRY"); env && *env) return env;
+  return folderOfRunningProgram() + "/components.reg";
+}
+
+std::vector<RegistryEntry> readRegistry(const std::string& path) {
+  std::ifstream in(path);
+  if (!in) return {};
+  return parse(in);
+}
+
+HResult addRegistryEntries(const std::string& path, const std::vector<RegistryEntry>& added) {
+  return rewrite(path, [&](std::vector<RegistryEntry>& entries) {
+    std::erase_if(entries, [&](const RegistryEntry& e) {
+      for (const auto& a : added)
+        if (a.clsid == e.clsid || lower(a.progId) == lower(e.progId)) return true;
+      return false;
+    });
+    entries.insert(entries.end(), added.begin(), added.end());
+  });
+}
+
+HResult removeRegistryEntries(const std::string& path, const std::vector<Guid>& clsids) {
+  return rewrite(path, [&](std::vector<RegistryEntry>& entries) {
+    std::erase_if(entries, [&](const RegistryEntry& e) {
+      for (const auto& g : clsids)
+        if (g == e.clsid) return true;
+      return false;
+    });
+  });
+}
+
+std::optional<RegistryEntry> findByClsid(const std::vector<RegistryEntry>& entries, const Guid& clsid) {
+  for (const auto& e : entries)
+    if (e.clsid == clsid) return e;
+  return std::nullopt;
+}
+
+std::optional<RegistryEntry> findByProgId(const std::vector<RegistryEntry>& entries, const std::string& progId) {
+  std::string wanted = lower(progId);
+  for (const auto& e : entries)
+    if (lower(e.progId) == wanted) return e;
+  return std::nullopt;
+}
+
+}  // namespace harbek::com

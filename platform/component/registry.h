@@ -1,0 +1,38 @@
+// The registry of classes: a text file, one class a line,
+//   {CLSID}<TAB>ProgID<TAB>module path
+// Writers lock the file and replace it whole, so parallel registrations (a
+// parallel build) never lose each other's lines.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/component/errors.h"
+#include "platform/component/guid.h"
+
+namespace harbek::com {
+
+struct RegistryEntry {
+  Guid clsid;
+  std::string progId;
+  std::string modulePath;
+};
+
+// HARBEK_REGISTRY, or components.reg in the folder of the running program.
+std::string defaultRegistryPath();
+
+// Every well-formed line of the file (none when it is missing).
+std::vector<RegistryEntry> readRegistry(const std::string& path);
+
+// Replaces the entries with the same class identifier or ProgID and adds these.
+HResult addRegistryEntries(const std::string& path, const std::vector<RegistryEntry>& entries);
+
+// Removes the entries of these class identifiers.
+HResult removeRegistryEntries(const std::string& path, const std::vector<Guid>& clsids);
+
+std::optional<RegistryEntry> findByClsid(const std::vector<RegistryEntry>& entries, const Guid& clsid);
+// ProgIDs compare without regard to letter case.
+std::optional<RegistryEntry> findByProgId(const std::vector<RegistryEntry>& entries, const std::string& progId);
+
+}  // namespace harbek::com

@@ -1,0 +1,114 @@
+#include "platform/component/runtime.h"
+
+#include <dlfcn.h>
+#include <stdlib.h>
+
+#include <map>
+#include <mutex>
+
+namespace harbek::com {
+namespace {
+
+// Modules stay loaded for the life of the process: objects and texts they
+// handed out may outlive any one caller's interest in them.
+struct LoadedModules {
+  std::mutex lock;
+  std::map<std::string, void*> handles;
+};
+
+LoadedModules& loaded() {
+  static LoadedModules m;
+  return m;
+}
+
+void* loadModule(const std::string& path, std::string* message) {
+  auto& m = loaded();
+  std::lock_guard guard(m.lock);
+  if (auto it = m.handles.find(path); it != m.handles.end()) return it->second;
+  void* h = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!h) {
+    if (message) *message = dlerror();
+    return nullptr;
+  }
+  m.handles[path] = h;
+  return h;
+}
+
+void setMessage(std::string* message, std::string text) {
+  if (message) *message = std::move(text);
+}
+
+}  // namespace
+
+HResult createInstance(const Guid& clsid, const Guid& iid, void** out, std::string* message) {
+  if (!out) return kPointer;
+  *out = nullptr;
+  std::string registry = defaultRegistryPath();
+  auto entry = findByClsid(readRegistry(registry), clsid);
+  if (!entry) {
+    setMessage(message, "class " + clsid.toString() + " is not registered in " + registry);
+    return kClassNotRegistered;
+  }
+  std::string name = "class " + clsid.toString() + " (" + entry->progId + ")";
+  std::string why;
+  void* handle = loadModule(entry->modulePath, &why);
+  if (!handle) {
+    setMessage(message, name + ": cannot load module " + entry->modulePath + ": " + why);
+    return kModuleNotFound;
+  }
+  auto getClassObject = reinterpret_cast<GetClassObjectFn>(dlsym(handle, kGetClassObjectEntry));
+  if (!getClassObject) {
+    setMessage(message, name + ": module " + entry->modulePath + " has no class objects");
+    return kModuleNotFound;
+  }
+  ComPtr<IClassFactory> factory;
+  HResult h = getClassObject(&clsid, &IClassFactory::iid, factory.out());
+  if (failed(h)) {
+    setMessage(message, name + ": module " + entry->modulePath + " does not provide the class");
+    return h;
+  }
+  h = factory->createInstance(nullptr, iid, out);
+  if (failed(h)) setMessage(message, name + ": " + errorMessage(h));
+  return h;
+}
+
+HResult createInstanceByName(std::string_view classText, const Guid& iid, void** out, std::string* message) {
+  if (!out) return kPointer;
+  *out = nullptr;
+  if (!classText.empty() && classText.front() == '{') {
+    auto g = Guid::parse(classText);
+    if (!g) {
+      setMessage(message, "malformed class identifier " + std::string(classText));
+      return kClassNotRegistered;
+    }
+    return createInstance(*g, iid, out, message);
+  }
+  std::string registry = defaultRegistryPath();
+  auto entry = findByProgId(readRegistry(registry), std::string(classText));
+  if (!entry) {
+    setMessage(message, "class " + std::string(classText) + " is not registered in " + registry);
+    return kClassNotRegistered;
+  }
+  return createInstance(entry->clsid, iid, out, message);
+}
+
+HResult registerModule(const std::string& modulePath, const std::string& registryPath, bool unregister,
+                       std::string* message) {
+  setenv("HARBEK_REGISTRY", registryPath.c_str(), 1);
+  std::string why;
+  void* handle = loadModule(modulePath, &why);
+  if (!handle) {
+    setMessage(message, "cannot load module " + modulePath + ": " + why);
+    return kModuleNotFound;
+  }
+  auto fn = reinterpret_cast<RegisterFn>(dlsym(handle, unregister ? kUnregisterEntry : kRegisterEntry));
+  if (!fn) {
+    setMessage(message, "module " + modulePath + " is not a component module");
+    return kModuleNotFound;
+  }
+  HResult h = fn();
+  if (failed(h)) setMessage(message, "module " + modulePath + ": " + errorMessage(h));
+  return h;
+}
+
+}  // namespace harbek::com

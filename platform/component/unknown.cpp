@@ -1,0 +1,10 @@
+#include "platform/component/unknown.h"
+
+namespace harbek::com {
+
+std::atomic<long>& moduleUsage() {
+  static std::atomic<long> usage{0};
+  return usage;
+}
+
+}  // namespace harbek::com
