@@ -1,0 +1,52 @@
+#include <gtest/gtest.h>
+
+#include "app/tests/comcall_runner.h"
+
+namespace harbek::testing {
+namespace {
+
+TEST(Comcall, CallsPrintResultsAndByRefValues) {
+  struct Case {
+    std::vector<std::string> args;
+    int exitCode;
+    std::string out;
+    std::string errPart;
+  } cases[] = {
+      {{"sampletest.Sample", "Join", "ab", "3"}, 0, "ababab\n", ""},
+      {{"{0C0FFEE0-1111-4222-8333-944445555666}", "join", "ab", "i16:2"}, 0, "abab\n", ""},
+      {{"sampletest.Sample", "Join", "x", "0"}, 0, "\n", ""},  // an empty result is an empty line
+      {{"sampletest.Sample", "Name", "+", "Name=hi", "+", "NAME"}, 0, "sample\nhi\n", ""},
+      {{"sampletest.Sample", "Swap", "1", "2"}, 0, "left=2\nright=1\n", ""},
+      {{"sampletest.Sample", "Half", "f64:3"}, 0, "1.5\n", ""},
+      {{"sampletest.Sample", "Negate", "bool:true", "+", "Negate", "bool:false"}, 0, "0\n-1\n", ""},
+      {{"sampletest.Sample", "NextDay", "date:2024-02-28", "+", "NextDay", "date:1899-12-29"}, 0,
+       "2024-02-29\n1899-12-30\n", ""},
+      {{"sampletest.Sample", "Reverse", "hex:01abFF"}, 0, "FF AB 01\n", ""},
+      {{"sampletest.Sample", "Reverse", "hex:"}, 0, "\n", ""},
+      {{"sampletest.Sample", "Join", "text:i16:5", "1"}, 0, "i16:5\n", ""},
+      {{"-e", "sampletest.Sample", "Join", "esc:a\\\\\\r\\n\\t\\0\\x01\\u4E2D", "1"}, 0,
+       "a\\\\\\r\\n\\t\\0\\x01\xE4\xB8\xAD\n", ""},
+      {{"sampletest.Sample", "Join", "ab", "3", "+", "Fail", "i32:-2146828282", "+", "Join", "a", "1"}, 1,
+       "ababab\n", "error 0x800A0006: Overflow"},
+      {{"sampletest.Sample", "Join", "ab", "x"}, 1, "", "error 0x800A000D: Type mismatch"},
+      {{"sampletest.Sample", "Join", "ab"}, 1, "", "error 0x8002000E"},
+      {{"sampletest.Sample", "Nope"}, 2, "", "Nope"},
+      {{"sampletest.Sample", "Objects=3"}, 2, "", "Objects"},
+      {{"nosuch.Class", "x"}, 2, "", "nosuch.Class"},
+      {{"sampletest.Sample"}, 2, "", "usage"},
+      {{"sampletest.Sample", "Join", "ab", "+"}, 2, "", "usage"},
+      {{"sampletest.Sample", "Join", "hex:abc", "1"}, 2, "", "hex"},
+      {{"sampletest.Sample", "Join", "a", "i16:x"}, 2, "", "i16"},
+  };
+  for (const auto& c : cases) {
+    std::string shown;
+    for (const auto& a : c.args) shown += a + " ";
+    ProgramResult r = runComcall(c.args);
+    EXPECT_EQ(r.exitCode, c.exitCode) << shown << "\n" << r.err;
+    EXPECT_EQ(r.out, c.out) << shown;
+    EXPECT_NE(r.err.find(c.errPart), std::string::npos) << shown << "\n" << r.err;
+  }
+}
+
+}  // namespace
+}  // namespace harbek::testing
