@@ -1,0 +1,144 @@
+#include "libs/url/web_url.h"
+
+#include "platform/shell/shell.h"
+#include "platform/text/text.h"
+
+namespace harbek::url {
+namespace {
+
+constexpr std::u16string_view kHttp = u"http://";
+
+bool contains(std::u16string_view s, std::u16string_view part) { return s.find(part) != s.npos; }
+
+// Replaces every non-overlapping occurrence of `from` found in `where`,
+// scanning left to right once, in `subject`, a text of the same length as
+// `where` (its original-case twin, or `where` itself). A replacement is never
+// searched again.
+std::u16string replaceAllIn(std::u16string_view where, std::u16string_view subject, std::u16string_view from,
+                            std::u16string_view to) {
+  std::u16string out;
+  out.reserve(subject.size());
+  size_t start = 0;
+  for (size_t hit = where.find(from); hit != where.npos; hit = where.find(from, start)) {
+    out.append(subject.substr(start, hit - start)).append(to);
+    start = hit + from.size();
+  }
+  out.append(subject.substr(start));
+  return out;
+}
+
+std::u16string replaceAll(std::u16string_view s, std::u16string_view from, std::u16string_view to) {
+  return replaceAllIn(s, s, from, to);
+}
+
+// The text before the last "/"; a text without one (a bare host) stays.
+std::u16string_view upDir(std::u16string_view s) {
+  size_t slash = s.rfind(u'/');
+  return slash == s.npos ? s : s.substr(0, slash);
+}
+
+// nohttp's steps. Lower-casing is a code unit for code unit mapping, so the
+// positions of "http://" found in the lower-cased text are the positions in
+// the original; the later steps touch only "/" and ".", which no lower-casing
+// changes, so lower-casing once up front equals lower-casing before each step.
+std::u16string normalise(std::u16string_view httpSTR, bool lowerCase) {
+  std::u16string lowered = text::toLower(httpSTR);
+  // 1. every "http://", in any letter case, anywhere
+  std::u16string s = replaceAllIn(lowered, lowerCase ? std::u16string_view(lowered) : httpSTR, kHttp, u"");
+  s = replaceAll(s, u"//", u"/");    // 2.
+  s = replaceAll(s, u"./", u"/");    // 3. "../" becomes "./", "/./" becomes "//"
+  s = replaceAll(s, u"//", u"/./");  // 4. ... and "//" becomes "/./" again
+  s = replaceAll(s, u"//", u"/");    // 5.
+  s = replaceAll(s, u"//", u"/");    // 6.
+  return s;
+}
+
+std::u16string hostOf(std::u16string_view s) { return std::u16string(s.substr(0, s.find(u'/'))); }
+
+// rightUrl's steps; keepCase leaves everything after the host as written.
+std::u16string resolve(std::u16string_view url1, std::u16string_view url2, bool keepCase, bool dropFragment) {
+  const std::u16string page = normalise(url1, !keepCase);  // 1.
+  std::u16string r;
+  if (fullUrl(url2)) {  // 2.
+    r = url2;
+  } else {
+    const std::u16string link = text::toLower(url2);
+    if (contains(link, u"mailto:") || contains(link, u"javascript:")) return {};  // 3.
+    const char16_t first = url2.empty() ? u'\0' : url2.front();                 // 4.
+    if (first == u'/') {
+      r = gethost(page) + u"/" + std::u16string(url2);
+    } else if (first == u'.') {
+      // One upDir for the page's own file name and one for each "../";
+      // a bare host is where the climbing stops.
+      std::u16string_view base = page;
+      for (size_t hit = link.find(u"../"); hit != link.npos; hit = link.find(u"../", hit + 3)) {
+        base = upDir(base);
+      }
+      base = upDir(base);
+      r = std::u16string(base) + u"/" + replaceAll(url2, u"../", u"");
+    } else if (first == u'#') {
+      r = page;
+    } else {
+      r = std::u16string(upDir(page)) + u"/" + std::u16string(url2);
+    }
+  }
+  r = normalise(r, !keepCase);  // 5.
+  if (keepCase) {
+    size_t hostEnd = std::min(r.find(u'/'), r.size());
+    r.replace(0, hostEnd, text::toLower(std::u16string_view(r).substr(0, hostEnd)));
+  }
+  r = setHttp(r);                       // 6.
+  return dropFragment ? noJin(r) : r;  // 7.
+}
+
+}  // namespace
+
+std::u16string rightUrl(std::u16string_view url1, std::u16string_view url2, Dialect dialect) {
+  return resolve(url1, url2, false, dialect == Dialect::vornet);
+}
+
+bool fullUrl(std::u16string_view urlx) {
+  // "https" is listed in the rules too, but "http" already covers it.
+  for (std::u16string_view scheme : {u"mms", u"rspt", u"http", u"ftp"}) {
+    if (contains(urlx, scheme)) return true;
+  }
+  return false;
+}
+
+std::u16string gethost(std::u16string_view Turl) { return hostOf(nohttp(Turl)); }
+
+int32_t GotoURL(std::u16string_view Turl) {
+  shell::openInBrowser(text::toUtf8(Turl));
+  return 0;
+}
+
+std::u16string setHttp(std::u16string_view str) { return std::u16string(kHttp) + std::u16string(str); }
+
+std::u16string nohttp(std::u16string_view httpSTR) { return normalise(httpSTR, true); }
+
+std::u16string noJin(std::u16string_view url) { return std::u16string(url.substr(0, url.find(u'#'))); }
+
+com::HResult getPort(std::u16string_view url, com::Variant& port) {
+  const std::u16string s = replaceAll(text::toLower(url), kHttp, u"");
+  const size_t colon = s.find(u':');
+  if (colon == s.npos) {
+    port = int16_t{80};
+    return com::kOk;
+  }
+  const size_t slash = s.find(u'/', colon + 1);
+  if (slash == s.npos) {
+    // The port would be the text from the colon with a negative length.
+    port = com::Variant();
+    return com::kInvalidArgument;
+  }
+  port = s.substr(colon + 1, slash - colon - 1);
+  return com::kOk;
+}
+
+std::u16string rightUrlKeepCase(std::u16string_view url1, std::u16string_view url2) {
+  return resolve(url1, url2, true, true);
+}
+
+std::u16string nohttpKeepCase(std::u16string_view httpSTR) { return normalise(httpSTR, false); }
+
+}  // namespace harbek::url

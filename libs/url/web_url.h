@@ -1,0 +1,61 @@
+// WebUrl: the text operations on URLs that the crawler meets.
+//
+// Every operation is a pure function of its arguments (GotoURL aside, which
+// asks the desktop to open the URL). The results follow the crawler's own
+// rules rather than any URL standard: a URL is normalised to lower case with
+// every "http://" removed and its slashes collapsed, and a link resolves
+// against its page by plain text operations on "/" and "../". Two dialects
+// exist: vornet's rightUrl drops a "#" fragment, corvin's keeps it.
+//
+// rightUrlKeepCase and nohttpKeepCase do the same work without lower-casing
+// anything after the host, for callers that must send a URL's path to a
+// server as written (paths are case-sensitive there).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/component/errors.h"
+#include "platform/component/variant.h"
+
+namespace harbek::url {
+
+enum class Dialect { vornet, corvin };
+
+// The link url2, found on the page url1, as an absolute URL beginning with
+// "http://", or empty text for a "mailto:" or "javascript:" link.
+std::u16string rightUrl(std::u16string_view url1, std::u16string_view url2, Dialect dialect = Dialect::vornet);
+
+// True when urlx contains "mms", "rspt", "http" or "ftp" anywhere (letter
+// case counts: "HTTP://x" is not full, "/cgi/http.asp" is).
+bool fullUrl(std::u16string_view urlx);
+
+// The host of a URL, with its port suffix when it has one ("site:81").
+std::u16string gethost(std::u16string_view Turl);
+
+// Asks the desktop to open the URL; always 0.
+int32_t GotoURL(std::u16string_view Turl);
+
+// "http://" followed by str, always.
+std::u16string setHttp(std::u16string_view str);
+
+// The URL in lower case, every "http://" removed and its slashes collapsed.
+std::u16string nohttp(std::u16string_view httpSTR);
+
+// The text before the first "#".
+std::u16string noJin(std::u16string_view url);
+
+// The number 80 (16-bit) when the URL has no ":", else the text between
+// the first ":" and the next "/". kInvalidArgument when no "/" follows the
+// ":" (port is then left empty).
+com::HResult getPort(std::u16string_view url, com::Variant& port);
+
+// rightUrl (vornet) with the letter case of everything after the host kept:
+// toLower(rightUrlKeepCase(a, b)) == rightUrl(a, b) for every a and b.
+std::u16string rightUrlKeepCase(std::u16string_view url1, std::u16string_view url2);
+
+// nohttp without any lower-casing: "http://" is still found in any letter
+// case and removed, and the slashes are collapsed in the same way.
+std::u16string nohttpKeepCase(std::u16string_view httpSTR);
+
+}  // namespace harbek::url
