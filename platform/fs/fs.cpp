@@ -1,0 +1,259 @@
+#include "platform/fs/fs.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <utility>
+
+namespace harbek::fs {
+namespace {
+
+bool validPath(const std::string& path) { return !path.empty() && path.find('\0') == std::string::npos; }
+
+Error fromErrno(int err) {
+  switch (err) {
+    case ENOENT: return Error::kNotFound;
+    case ENOTDIR: return Error::kNotFolder;
+    case EISDIR: return Error::kIsFolder;
+    case EEXIST: return Error::kExists;
+    case EACCES:
+    case EPERM:
+    case EROFS: return Error::kDenied;
+    case ENOSPC:
+    case EDQUOT: return Error::kNoSpace;
+    case ENAMETOOLONG: return Error::kNameTooLong;
+    case ENXIO:  // a FIFO without a reader, a device without its driver
+    case ENODEV: return Error::kNotFile;
+    default: return Error::kIo;
+  }
+}
+
+bool statOf(const std::string& path, struct stat& st) { return validPath(path) && ::stat(path.c_str(), &st) == 0; }
+
+// Opens a plain file. O_NONBLOCK keeps the open itself from waiting on a FIFO;
+// the type check then refuses anything that is not a plain file.
+Error openPlain(const std::string& path, int flags, int& fd) {
+  if (!validPath(path)) return Error::kInvalidPath;
+  fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
+  if (fd < 0) return fromErrno(errno);
+  struct stat st;
+  Error e = Error::kOk;
+  if (::fstat(fd, &st) != 0) {
+    e = fromErrno(errno);
+  } else if (S_ISDIR(st.st_mode)) {
+    e = Error::kIsFolder;
+  } else if (!S_ISREG(st.st_mode)) {
+    e = Error::kNotFile;
+  }
+  if (e != Error::kOk) {
+    ::close(fd);
+    fd = -1;
+    return e;
+  }
+  // Back to ordinary blocking I/O for the file itself.
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return Error::kOk;
+}
+
+// Writes all bytes; on a short or failed write, cuts the file back to start.
+Error writeAll(int fd, std::string_view bytes) {
+  if (bytes.empty()) return Error::kOk;
+  off_t start = ::lseek(fd, 0, SEEK_END);
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      Error e = n < 0 ? fromErrno(errno) : Error::kNoSpace;
+      if (start >= 0 && done > 0) {
+        int rc = ::ftruncate(fd, start);
+        (void)rc;  // nothing more can be done for the file if this fails too
+      }
+      return e;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return Error::kOk;
+}
+
+Error syncFd(int fd) {
+  while (::fsync(fd) != 0) {
+    if (errno != EINTR) return fromErrno(errno);
+  }
+  return Error::kOk;
+}
+
+Error closeFd(int fd) {
+  // Linux releases the descriptor even when close reports EINTR: never retry.
+  if (::close(fd) != 0 && errno != EINTR) return fromErrno(errno);
+  return Error::kOk;
+}
+
+}  // namespace
+
+std::string_view errorName(Error e) {
+  switch (e) {
+    case Error::kOk: return "ok";
+    case Error::kNotFound: return "not found";
+    case Error::kNotFolder: return "not a folder";
+    case Error::kIsFolder: return "is a folder";
+    case Error::kNotFile: return "not a plain file";
+    case Error::kExists: return "already exists";
+    case Error::kDenied: return "permission denied";
+    case Error::kNoSpace: return "disk full";
+    case Error::kNameTooLong: return "name too long";
+    case Error::kInvalidPath: return "invalid path";
+    case Error::kIo: return "input/output error";
+  }
+  return "unknown error";
+}
+
+com::HResult toHResult(Error e) {
+  switch (e) {
+    case Error::kOk: return com::kOk;
+    case Error::kNotFound: return com::kFileNotFound;
+    case Error::kNotFolder: return com::kPathNotFound;
+    case Error::kIsFolder:
+    case Error::kNotFile:
+    case Error::kExists:
+    case Error::kDenied: return com::kPermissionDenied;
+    case Error::kNoSpace: return com::kDiskFull;
+    case Error::kNameTooLong:
+    case Error::kInvalidPath: return com::kPathNotFound;
+    case Error::kIo: return com::kFileIo;
+  }
+  return com::kFail;
+}
+
+bool isFile(const std::string& path) {
+  struct stat st;
+  return statOf(path, st) && S_ISREG(st.st_mode);
+}
+
+bool isFolder(const std::string& path) {
+  struct stat st;
+  return statOf(path, st) && S_ISDIR(st.st_mode);
+}
+
+bool exists(const std::string& path) {
+  struct stat st;
+  return validPath(path) && ::lstat(path.c_str(), &st) == 0;
+}
+
+Error createFolder(const std::string& path) {
+  if (!validPath(path)) return Error::kInvalidPath;
+  if (::mkdir(path.c_str(), 0777) != 0) return fromErrno(errno);
+  return Error::kOk;
+}
+
+Error appendFile(const std::string& path, std::string_view bytes, bool sync) {
+  AppendFile f;
+  Error e = f.open(path);
+  if (e == Error::kOk) e = f.append(bytes);
+  if (e == Error::kOk && sync) e = f.sync();
+  Error closed = f.close();
+  return e != Error::kOk ? e : closed;
+}
+
+Error readFile(const std::string& path, Bytes& out) {
+  out.clear();
+  int fd = -1;
+  Error e = openPlain(path, O_RDONLY, fd);
+  if (e != Error::kOk) return e;
+  struct stat st;
+  if (::fstat(fd, &st) != 0) {
+    e = fromErrno(errno);
+    ::close(fd);
+    return e;
+  }
+  const size_t size = static_cast<size_t>(st.st_size);
+  Bytes data(size, '\0');
+  size_t done = 0;
+  while (done < size) {
+    ssize_t n = ::read(fd, data.data() + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      e = fromErrno(errno);
+      break;
+    }
+    if (n == 0) break;  // the file shrank while it was read
+    done += static_cast<size_t>(n);
+  }
+  ::close(fd);
+  if (e != Error::kOk) return e;
+  data.resize(done);
+  out = std::move(data);
+  return Error::kOk;
+}
+
+Error removeFile(const std::string& path) {
+  if (!validPath(path)) return Error::kInvalidPath;
+  if (::unlink(path.c_str()) != 0) return fromErrno(errno);
+  return Error::kOk;
+}
+
+Error listFolder(const std::string& path, std::vector<Entry>& out) {
+  out.clear();
+  if (!validPath(path)) return Error::kInvalidPath;
+  DIR* dir = ::opendir(path.c_str());
+  if (!dir) return fromErrno(errno);
+  std::string base = path.back() == '/' ? path : path + "/";
+  while (dirent* d = ::readdir(dir)) {
+    std::string name = d->d_name;
+    if (name == "." || name == "..") continue;
+    bool folder = d->d_type == DT_DIR;
+    if (d->d_type == DT_UNKNOWN || d->d_type == DT_LNK) folder = isFolder(base + name);
+    out.push_back({std::move(name), folder});
+  }
+  ::closedir(dir);
+  std::sort(out.begin(), out.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });
+  return Error::kOk;
+}
+
+std::string programFolder() {
+  char buf[PATH_MAX];
+  ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf);
+  if (n <= 0 || static_cast<size_t>(n) >= sizeof buf) return {};
+  std::string exe(buf, static_cast<size_t>(n));
+  size_t slash = exe.rfind('/');
+  if (slash == std::string::npos) return {};
+  return slash == 0 ? std::string("/") : exe.substr(0, slash);
+}
+
+Error syncFile(const std::string& path) {
+  int fd = -1;
+  Error e = openPlain(path, O_RDONLY, fd);
+  if (e != Error::kOk) return e;
+  e = syncFd(fd);
+  Error closed = closeFd(fd);
+  return e != Error::kOk ? e : closed;
+}
+
+AppendFile::~AppendFile() { close(); }
+
+Error AppendFile::open(const std::string& path) {
+  close();
+  return openPlain(path, O_WRONLY | O_CREAT | O_APPEND, fd_);
+}
+
+Error AppendFile::append(std::string_view bytes) {
+  if (fd_ < 0) return Error::kIo;
+  return writeAll(fd_, bytes);
+}
+
+Error AppendFile::sync() {
+  if (fd_ < 0) return Error::kIo;
+  return syncFd(fd_);
+}
+
+Error AppendFile::close() {
+  if (fd_ < 0) return Error::kOk;
+  return closeFd(std::exchange(fd_, -1));
+}
+
+}  // namespace harbek::fs

@@ -1,0 +1,101 @@
+// The small file layer of the program: queries, folder creation, whole-file
+// reads, binary appends, folder listings and the program's own folder.
+//
+// Paths are bytes (UTF-8 on Linux) with "/" as separator; a path that holds a
+// NUL byte is refused rather than silently cut short. Every operation opens,
+// uses and closes what it needs; only AppendFile keeps a file open, for a
+// writer that appends many records to one file. Nothing here throws: failures
+// come back as an Error. Opens never follow into a FIFO or device, so a stray
+// special file cannot make a caller block.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/component/errors.h"
+
+namespace harbek::fs {
+
+using Bytes = std::string;
+
+enum class Error {
+  kOk,
+  kNotFound,      // the path, or a folder on the way, does not exist
+  kNotFolder,     // a part of the path that must be a folder is something else
+  kIsFolder,      // a file was expected and a folder found
+  kNotFile,       // neither a plain file nor a folder (FIFO, device, socket)
+  kExists,        // something of that name is already there
+  kDenied,        // permission denied or read-only file system
+  kNoSpace,       // disk or quota full
+  kNameTooLong,
+  kInvalidPath,   // empty or holding a NUL byte
+  kIo,            // any other failure of the system
+};
+
+// A readable name for an error ("not found", ...).
+std::string_view errorName(Error e);
+
+// The platform error code that matches an error, for component boundaries.
+com::HResult toHResult(Error e);
+
+// True when path names a plain file (following symbolic links).
+bool isFile(const std::string& path);
+// True when path names a folder (following symbolic links).
+bool isFolder(const std::string& path);
+// True when anything at all has that name.
+bool exists(const std::string& path);
+
+// Creates one folder; its parent must exist.
+Error createFolder(const std::string& path);
+
+// Appends bytes to a plain file, creating it when missing. With sync, the
+// file is flushed to the disk before the call returns.
+Error appendFile(const std::string& path, std::string_view bytes, bool sync = false);
+
+// Reads a whole plain file. Never reads (or allocates) more than the size the
+// file had when it was opened.
+Error readFile(const std::string& path, Bytes& out);
+
+// Removes a file (not a folder).
+Error removeFile(const std::string& path);
+
+struct Entry {
+  std::string name;
+  bool isFolder = false;
+};
+
+// The entries of a folder other than "." and "..", sorted by name.
+Error listFolder(const std::string& path, std::vector<Entry>& out);
+
+// The folder of the running program's file, without a trailing "/"; empty
+// when the system cannot tell.
+std::string programFolder();
+
+// Flushes a written file to the disk.
+Error syncFile(const std::string& path);
+
+// A plain file opened for appending, for a writer of many records. Each
+// append is all or nothing: when the system writes only part of the bytes the
+// file is cut back to its length before the call, so a failed record never
+// leaves a fragment that would garble the records appended after it.
+class AppendFile {
+ public:
+  AppendFile() = default;
+  ~AppendFile();
+  AppendFile(const AppendFile&) = delete;
+  AppendFile& operator=(const AppendFile&) = delete;
+
+  // Opens path for appending, creating it when missing.
+  Error open(const std::string& path);
+  Error append(std::string_view bytes);
+  Error sync();
+  // Closes the file; an error of the close itself is reported.
+  Error close();
+  bool isOpen() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+};
+
+}  // namespace harbek::fs
