@@ -1,0 +1,25 @@
+#!/bin/bash
+# Installs every Debian package the project needs to build, test and run.
+# Idempotent and quiet: does nothing when everything is already installed.
+set -euo pipefail
+
+PACKAGES=(
+  cmake ninja-build g++ pkg-config
+  libicu-dev libgumbo-dev libc-ares-dev
+  libgtest-dev libgmock-dev
+  nginx-light wget python3-jieba
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "setup: these packages are missing and installing them needs root: ${missing[*]}" >&2
+    exit 1
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
