@@ -1,0 +1,150 @@
+#include <random>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "libs/url/tests/url_cases.h"
+#include "libs/url/web_url.h"
+#include "platform/text/text.h"
+
+namespace harbek::url {
+namespace {
+
+std::string u8(std::u16string_view s) { return text::toUtf8(s); }
+
+TEST(WebUrl, RightUrlInBothDialects) {
+  for (const auto& c : testing::rightUrlCases()) {
+    EXPECT_EQ(u8(rightUrl(c.url1, c.url2, Dialect::vornet)), u8(c.vornet)) << u8(c.url1) << " + " << u8(c.url2);
+    EXPECT_EQ(u8(rightUrl(c.url1, c.url2, Dialect::corvin)), u8(c.corvin)) << u8(c.url1) << " + " << u8(c.url2);
+  }
+}
+
+TEST(WebUrl, Nohttp) {
+  struct Case {
+    std::u16string in, out;
+  } cases[] = {
+      {u"http://site//a/./b.html", u"site/a/./b.html"},
+      {u"HTTP://Site/A.html", u"site/a.html"},
+      {u"a.b./c", u"a.b/c"},
+      {u"../x", u"./x"},
+      {u"x/http://y", u"x/y"},
+      {u"hthttp://tp://x", u"http:/x"},  // the removal never searches its own result
+      {u"https://a//b", u"https:/a/b"},
+      {u"a///b", u"a/./b"},
+      {u"NO-SCHEME/Ä", u"no-scheme/ä"},
+      {u"", u""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(u8(nohttp(c.in)), u8(c.out)) << u8(c.in);
+}
+
+TEST(WebUrl, FullUrl) {
+  struct Case {
+    std::u16string in;
+    bool full;
+  } cases[] = {
+      {u"", false},           {u"ftp://x/y", true},   {u"page_https.html", true}, {u"HTTP://X", false},
+      {u"/cgi/http.asp", true}, {u"mms://media", true}, {u"rspt:x", true},          {u"FTP://x", false},
+      {u"x.html", false},     {u"htt", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(fullUrl(c.in), c.full) << u8(c.in);
+}
+
+TEST(WebUrl, HostSchemeAndFragment) {
+  struct Case {
+    std::u16string (*op)(std::u16string_view);
+    std::u16string in, out;
+  } cases[] = {
+      {gethost, u"HTTP://SITE:81/a/b", u"site:81"},
+      {gethost, u"http://a.com", u"a.com"},
+      {gethost, u"site/A/B", u"site"},
+      {gethost, u"https://x/y", u"https:"},
+      {gethost, u"", u""},
+      {setHttp, u"http://x", u"http://http://x"},
+      {setHttp, u"Site/A", u"http://Site/A"},
+      {setHttp, u"", u"http://"},
+      {noJin, u"a.html#x#y", u"a.html"},
+      {noJin, u"a.html", u"a.html"},
+      {noJin, u"#", u""},
+      {nohttpKeepCase, u"HTTP://Site//A/./B.html", u"Site/A/./B.html"},
+      {nohttpKeepCase, u"x/HtTp://Y", u"x/Y"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(u8(c.op(c.in)), u8(c.out)) << u8(c.in);
+}
+
+TEST(WebUrl, GetPort) {
+  struct Case {
+    std::u16string in;
+    com::HResult code;
+    com::Variant port;
+  } cases[] = {
+      {u"http://site:8080/x.html", com::kOk, u"8080"},
+      {u"http://site/x.html", com::kOk, int16_t{80}},
+      {u"https://site/", com::kOk, u""},
+      {u"HTTP://Site:81/", com::kOk, u"81"},
+      {u"a:b:c/d", com::kOk, u"b:c"},
+      {u"", com::kOk, int16_t{80}},
+      {u"site:8080", com::kInvalidArgument, {}},
+      {u"site:", com::kInvalidArgument, {}},
+      {u"http://site:8080", com::kInvalidArgument, {}},
+  };
+  for (const auto& c : cases) {
+    com::Variant port = u"stale";
+    EXPECT_EQ(getPort(c.in, port), c.code) << u8(c.in);
+    EXPECT_EQ(port, c.port) << u8(c.in);
+  }
+}
+
+// Positions beyond the reach of a 16-bit counter work like any other.
+TEST(WebUrl, LongUrls) {
+  const std::u16string longName(40000, u'a');
+  std::u16string climb;
+  for (int i = 0; i < 40000; ++i) climb += u"../";
+  EXPECT_EQ(gethost(u"http://" + longName + u"/x"), longName);
+  EXPECT_EQ(noJin(longName + u"#x"), longName);
+  EXPECT_EQ(u8(rightUrl(u"http://site/news/list.html", climb + u"d.html")), "http://site/d.html");
+  EXPECT_EQ(rightUrl(u"http://site/" + longName, u"../b#c"), u"http://site/b");
+}
+
+TEST(WebUrl, KeepCaseKeepsThePathAsWritten) {
+  struct Case {
+    std::u16string url1, url2, out;
+  } cases[] = {
+      {u"http://Site/News/List.html", u"../Img/A.GIF", u"http://site/Img/A.GIF"},
+      {u"HTTP://SITE/a/", u"B.html#X", u"http://site/a/B.html"},
+      {u"http://Site:81/x", u"/Path/Q?A=B", u"http://site:81/Path/Q?A=B"},
+      {u"http://Site/x", u"http://Other/Y.html", u"http://other/Y.html"},
+      {u"http://Site/News/", u"HTTP://Other/X", u"http://site/News/Other/X"},
+      {u"http://Site/", u"JavaScript:x", u""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(u8(rightUrlKeepCase(c.url1, c.url2)), u8(c.out)) << u8(c.url1) << " + " << u8(c.url2);
+  }
+}
+
+// Over generated links of every shape, the keep-case resolution differs from
+// rightUrl in letter case only.
+TEST(WebUrl, KeepCaseDiffersOnlyInLetterCase) {
+  const std::u16string pieces[] = {
+      u"http://", u"HTTP://", u"HtTp://", u"../", u"./", u"/", u"//", u"#", u"?", u".", u"A", u"b", u"Site",
+      u"x.HTML", u"mailto:", u"JavaScript:", u"ftp", u"Ä", u"中", u":", u"8080", u"hT", u"tP:/", u"..",
+  };
+  std::mt19937 random(20240613);
+  std::uniform_int_distribution<size_t> pick(0, std::size(pieces) - 1), count(0, 9);
+  auto generate = [&] {
+    std::u16string s;
+    for (size_t n = count(random); n > 0; --n) s += pieces[pick(random)];
+    return s;
+  };
+  int nonEmpty = 0;
+  for (int i = 0; i < 20000; ++i) {
+    std::u16string a = generate(), b = generate();
+    std::u16string kept = rightUrlKeepCase(a, b), lowered = rightUrl(a, b);
+    ASSERT_EQ(u8(text::toLower(kept)), u8(lowered)) << u8(a) << " + " << u8(b);
+    ASSERT_EQ(u8(text::toLower(nohttpKeepCase(a))), u8(nohttp(a))) << u8(a);
+    nonEmpty += !lowered.empty();
+  }
+  EXPECT_GT(nonEmpty, 10000);
+}
+
+}  // namespace
+}  // namespace harbek::url
