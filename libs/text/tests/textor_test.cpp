@@ -1,10 +1,5 @@
-#include <unistd.h>
-
-#include <filesystem>
-
 #include <gtest/gtest.h>
 
-#include "libs/text/tests/comcall_run.h"
 #include "libs/text/totextor_interface.h"
 #include "platform/component/runtime.h"
 
@@ -148,31 +143,6 @@ TEST_F(Totextor, ManyBlocks) {
   EXPECT_EQ(out, std::u16string(2000, u'k'));
   ASSERT_EQ(obj_->StripText(closed, &out), kOk);
   EXPECT_EQ(out, std::u16string(2000, u't'));
-}
-
-TEST(TotextorComcall, LateBoundFromTheShell) {
-  if (!std::filesystem::exists(testing::comcallPath())) GTEST_SKIP() << "comcall is not built";
-  auto scratch = std::filesystem::temp_directory_path() / ("textor" + std::to_string(getpid()));
-  std::filesystem::create_directories(scratch);
-  struct Case {
-    std::vector<std::string> args;
-    int exitCode;
-    std::string out;
-    std::string errStart;
-  } cases[] = {
-      {{"textor.Totextor", "StripText", "<p>Hello</p>"}, 0, "hello\n", ""},
-      {{"{4C3FD943-B6CD-4D04-9225-DD4FB97FB532}", "StripText", "<b>中文</b>&nbsp;X"}, 0, "中文x\n", ""},
-      {{"textor.Totextor", "StripText_noSpace", "esc:word word\\r\\nword"}, 0, "wordwordword\n", ""},
-      {{"textor.Totextor", "getTextorP", "a|bb ccc d|x yyy zz", "|"}, 0, "yyy\n", ""},
-      {{"textor.Totextor", "getTextorP", "a|b", "|"}, 1, "", "error 0x800A0005"},
-  };
-  for (const auto& c : cases) {
-    auto r = testing::runComcall(c.args, scratch);
-    EXPECT_EQ(r.exitCode, c.exitCode) << c.args[2] << ": " << r.err;
-    EXPECT_EQ(r.out, c.out) << c.args[2];
-    EXPECT_EQ(r.err.substr(0, c.errStart.size()), c.errStart) << c.args[2];
-  }
-  std::filesystem::remove_all(scratch);
 }
 
 }  // namespace

@@ -1,0 +1,48 @@
+#include "libs/ini/ini.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "platform/profile/profile.h"
+#include "platform/text/text.h"
+
+namespace harbek::ini {
+namespace {
+
+constexpr size_t kBufferBytes = 128;
+constexpr size_t kFieldChars = 128;
+
+// The text as a narrow call sees it: up to its first character of code 0.
+std::u16string_view untilZero(std::u16string_view s) { return s.substr(0, s.find(u'\0')); }
+
+profile::Bytes narrow(std::u16string_view s) { return text::toCodePage(untilZero(s)); }
+
+std::filesystem::path pathOf(std::u16string_view s) { return std::filesystem::path(text::toUtf8(untilZero(s))); }
+
+// Only the space character, as the platform's trim does it; tabs stay.
+std::u16string trimSpaces(std::u16string_view s) {
+  size_t b = s.find_first_not_of(u' ');
+  if (b == std::u16string_view::npos) return {};
+  return std::u16string(s.substr(b, s.find_last_not_of(u' ') - b + 1));
+}
+
+}  // namespace
+
+std::u16string getIni(const std::u16string& pfileName, const std::u16string& psection, const std::u16string& pkey) {
+  profile::Bytes buffer =
+      profile::getProfileString(pathOf(pfileName), narrow(psection), narrow(pkey), "", kBufferBytes);
+  // A value holding a zero byte ends there, as the buffer is read up to it.
+  buffer.resize(std::min(buffer.size(), buffer.find('\0')));
+  return trimSpaces(text::fromCodePage(buffer));
+}
+
+bool writeIni(const std::u16string& psection, const std::u16string& pkey, const std::u16string& pvalue,
+              const std::u16string& Filepath) {
+  // The value travels in a field of 128 characters: a longer one loses the
+  // rest, a shorter one ends at the terminator that follows it.
+  std::u16string_view field = std::u16string_view(pvalue).substr(0, kFieldChars);
+  return profile::writeProfileString(pathOf(Filepath), narrow(psection), narrow(pkey), narrow(field)) ==
+         profile::ProfileError::None;
+}
+
+}  // namespace harbek::ini

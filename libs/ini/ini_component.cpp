@@ -1,0 +1,36 @@
+// The component setfile.ini over the ini logic. It holds no state.
+#include "libs/ini/ini.h"
+#include "libs/ini/ini_interface.h"
+#include "platform/component/factory.h"
+
+namespace harbek::ini {
+namespace {
+
+class Ini final : public com::DispatchObject<IIni, Ini> {
+ public:
+  static const com::DispatchTable<IIni>& dispatchTable() {
+    static const com::DispatchTable<IIni> table =
+        com::DispatchTable<IIni>(u"ini")
+            .method(u"getIni", &IIni::getIni, {u"pfileName", u"psection", u"pkey"})
+            .method(u"WriteIni", &IIni::WriteIni, {u"psection", u"pkey", u"pvalue", u"Filepath"});
+    return table;
+  }
+
+  com::HResult getIni(const std::u16string& pfileName, const std::u16string& psection, const std::u16string& pkey,
+                      std::u16string* result) override {
+    if (!result) return com::kPointer;
+    *result = ini::getIni(pfileName, psection, pkey);
+    return com::kOk;
+  }
+  com::HResult WriteIni(const std::u16string& psection, const std::u16string& pkey, const std::u16string& pvalue,
+                        const std::u16string& Filepath, com::Flag* result) override {
+    if (!result) return com::kPointer;
+    *result = com::toFlag(writeIni(psection, pkey, pvalue, Filepath));
+    return com::kOk;
+  }
+};
+
+}  // namespace
+}  // namespace harbek::ini
+
+HARBEK_COMPONENT_MODULE({harbek::ini::kIniClsid, "setfile.ini", &harbek::com::createObjectOf<harbek::ini::Ini>})
