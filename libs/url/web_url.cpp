@@ -69,12 +69,14 @@ std::u16string resolve(std::u16string_view url1, std::u16string_view url2, bool 
       r = gethost(page) + u"/" + std::u16string(url2);
     } else if (first == u'.') {
       // One upDir for the page's own file name and one for each "../";
-      // a bare host is where the climbing stops.
-      std::u16string_view base = page;
+      // a bare host is where the climbing stops, and once it is reached
+      // further calls change nothing.
+      std::u16string_view base = upDir(page);
       for (size_t hit = link.find(u"../"); hit != link.npos; hit = link.find(u"../", hit + 3)) {
-        base = upDir(base);
+        std::u16string_view up = upDir(base);
+        if (up.size() == base.size()) break;
+        base = up;
       }
-      base = upDir(base);
       r = std::u16string(base) + u"/" + replaceAll(url2, u"../", u"");
     } else if (first == u'#') {
       r = page;

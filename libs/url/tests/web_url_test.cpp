@@ -103,6 +103,7 @@ TEST(WebUrl, LongUrls) {
   EXPECT_EQ(noJin(longName + u"#x"), longName);
   EXPECT_EQ(u8(rightUrl(u"http://site/news/list.html", climb + u"d.html")), "http://site/d.html");
   EXPECT_EQ(rightUrl(u"http://site/" + longName, u"../b#c"), u"http://site/b");
+  EXPECT_EQ(rightUrl(u"http://" + longName + u"/x", climb + u"d#e"), u"http://" + longName + u"/d");
 }
 
 TEST(WebUrl, KeepCaseKeepsThePathAsWritten) {

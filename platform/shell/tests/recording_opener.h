@@ -1,6 +1,7 @@
 // A stand-in for the desktop's URL opener, for tests: while it lives,
-// HARBEK_URL_OPENER names a small script that records how many arguments it
-// got and the first one, byte for byte, in a file that the test then reads.
+// HARBEK_URL_OPENER names a small script that runs `before` (shell commands)
+// and then records how many arguments it got and the first one, byte for
+// byte, in a file that the test then reads.
 #pragma once
 
 #include <stdlib.h>
@@ -18,11 +19,12 @@ namespace harbek::shell::testing {
 
 class RecordingOpener {
  public:
-  RecordingOpener() {
+  explicit RecordingOpener(const std::string& before = "") {
     char pattern[] = "/tmp/harbek-opener-XXXXXX";
     if (mkdtemp(pattern)) dir_ = pattern;
     std::string script = dir_ + "/opener";
     std::ofstream(script) << "#!/bin/sh\n"
+                          << before
                           << "printf '%s:%s' \"$#\" \"$1\" > '" << dir_ << "/url.part' && mv '" << dir_
                           << "/url.part' '" << dir_ << "/url'\n";
     chmod(script.c_str(), 0755);
