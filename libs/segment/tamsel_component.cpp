@@ -1,0 +1,70 @@
+// The component tamsel.segment over the segmentation library.
+
+// The dispatch table's templates leave a counter and the result pointer
+// unused for an operation with neither parameters nor result (load).
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-but-set-variable"
+#pragma GCC diagnostic ignored "-Wunused-but-set-parameter"
+#include "platform/component/dispatch.h"
+#pragma GCC diagnostic pop
+
+#include "libs/segment/segment.h"
+#include "libs/segment/tamsel_interface.h"
+#include "platform/component/factory.h"
+
+namespace harbek::tamsel {
+namespace {
+
+class SegmentObject final : public com::DispatchObject<ISegment, SegmentObject> {
+ public:
+  static const com::DispatchTable<ISegment>& dispatchTable() {
+    static const com::DispatchTable<ISegment> table =
+        com::DispatchTable<ISegment>(u"segment")
+            .property(u"isLoad", &ISegment::get_isLoad, &ISegment::put_isLoad)
+            .property(u"indexPath", &ISegment::get_indexPath, &ISegment::put_indexPath)
+            .property(u"dictPath", &ISegment::get_dictPath, &ISegment::put_dictPath)
+            .method(u"load", &ISegment::load)
+            .method(u"Asegment", &ISegment::Asegment, {u"str"})
+            .method(u"AddWord", &ISegment::AddWord, {u"word"});
+    return table;
+  }
+
+  com::HResult get_isLoad(Flag* value) override {
+    *value = com::toFlag(segment_.isLoad);
+    return com::kOk;
+  }
+  com::HResult put_isLoad(Flag value) override {
+    segment_.isLoad = com::isTrue(value);
+    return com::kOk;
+  }
+  com::HResult get_indexPath(std::u16string* value) override {
+    *value = segment_.indexPath;
+    return com::kOk;
+  }
+  com::HResult put_indexPath(const std::u16string& value) override {
+    segment_.indexPath = value;
+    return com::kOk;
+  }
+  com::HResult get_dictPath(std::u16string* value) override {
+    *value = segment_.dictPath;
+    return com::kOk;
+  }
+  com::HResult put_dictPath(const std::u16string& value) override {
+    segment_.dictPath = value;
+    return com::kOk;
+  }
+  com::HResult load() override { return segment_.load(); }
+  com::HResult Asegment(const std::u16string& str, std::u16string* result) override {
+    return segment_.Asegment(str, result);
+  }
+  com::HResult AddWord(const std::u16string&, com::Variant*) override { return com::kOk; }
+
+ private:
+  segment segment_;
+};
+
+}  // namespace
+}  // namespace harbek::tamsel
+
+HARBEK_COMPONENT_MODULE({harbek::tamsel::kTamselClsid, "tamsel.segment",
+                         &harbek::com::createObjectOf<harbek::tamsel::SegmentObject>})

@@ -1,0 +1,142 @@
+#include <unistd.h>
+
+#include <climits>
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "app/tests/comcall_runner.h"
+#include "libs/segment/dictionary_files.h"
+#include "libs/segment/tamsel_interface.h"
+#include "platform/component/runtime.h"
+#include "tests/support/temp_dir.h"
+
+namespace harbek::tamsel {
+namespace {
+
+using com::ComPtr;
+using com::InvokeKind;
+using com::Variant;
+
+// A small dictionary written to a temporary folder.
+class SmallDictionary {
+ public:
+  SmallDictionary() {
+    DictionaryFiles files;
+    EXPECT_EQ(makeDictionaryFiles({u"中国", u"人民", u"年"}, &files), com::kOk);
+    index_ = dir_.write("small.idx", files.index).string();
+    dict_ = dir_.write("small.dic", files.dictionary).string();
+  }
+  const std::string& index() const { return index_; }
+  const std::string& dict() const { return dict_; }
+  std::string missing() const { return dir_.file("missing.dic").string(); }
+
+ private:
+  harbek::testing::TempDir dir_;
+  std::string index_, dict_;
+};
+
+TEST(TamselComponent, TypedInterfaceByProgIdAndClassIdentifier) {
+  SmallDictionary files;
+  ComPtr<ISegment> byName, byId;
+  std::string message;
+  ASSERT_EQ(com::createByName("tamsel.segment", byName, &message), com::kOk) << message;
+  ASSERT_EQ(com::create(kTamselClsid, byId, &message), com::kOk) << message;
+
+  Flag loaded = Flag::True;
+  ASSERT_EQ(byId->get_isLoad(&loaded), com::kOk);
+  EXPECT_EQ(loaded, Flag::False);
+  std::u16string out;
+  EXPECT_EQ(byId->Asegment(u"中国", &out), com::kSubscriptOutOfRange);
+
+  ASSERT_EQ(byId->put_indexPath(text::fromUtf8(files.index())), com::kOk);
+  ASSERT_EQ(byId->put_dictPath(text::fromUtf8(files.missing())), com::kOk);
+  EXPECT_EQ(byId->load(), com::kFileNotFound);
+  byId->get_isLoad(&loaded);
+  EXPECT_EQ(loaded, Flag::False);
+
+  ASSERT_EQ(byId->put_dictPath(text::fromUtf8(files.dict())), com::kOk);
+  ASSERT_EQ(byId->load(), com::kOk);
+  byId->get_isLoad(&loaded);
+  EXPECT_EQ(loaded, Flag::True);
+  ASSERT_EQ(byId->Asegment(u"中国人民，2008年", &out), com::kOk);
+  EXPECT_EQ(text::toUtf8(out), "中国|人民|2008年");
+  Variant nothing = int32_t{1};
+  EXPECT_EQ(byId->AddWord(u"人民", &nothing), com::kOk);
+}
+
+TEST(TamselComponent, DispatchInterfaceInOrder) {
+  SmallDictionary files;
+  ComPtr<com::IDispatch> d;
+  std::string message;
+  ASSERT_EQ(com::createByName("{A6E31570-AB69-47D3-A707-157D9BE4C02B}", d, &message), com::kOk) << message;
+  const char16_t* order[] = {u"isLoad", u"indexPath", u"dictPath", u"load", u"Asegment", u"AddWord"};
+  for (int i = 0; i < 6; ++i) {
+    com::DispId id = 0;
+    ASSERT_EQ(d->getIdOfName(order[i], &id), com::kOk);
+    EXPECT_EQ(id, i + 1);
+  }
+  struct Call {
+    com::DispId id;
+    InvokeKind kind;
+    std::vector<Variant> args;
+    com::HResult code;
+    Variant result;
+  } calls[] = {
+      {2, InvokeKind::PropertyPut, {text::fromUtf8(files.index())}, com::kOk, {}},
+      {3, InvokeKind::PropertyPut, {text::fromUtf8(files.dict())}, com::kOk, {}},
+      {3, InvokeKind::PropertyGet, {}, com::kOk, text::fromUtf8(files.dict())},
+      {4, InvokeKind::Method, {}, com::kOk, {}},
+      {1, InvokeKind::PropertyGet, {}, com::kOk, Flag::True},
+      {5, InvokeKind::Method, {u"中国人民"}, com::kOk, u"中国|人民"},
+      {5, InvokeKind::Method, {int16_t{12}}, com::kOk, u"12"},
+      {6, InvokeKind::Method, {u"词"}, com::kOk, {}},
+      {1, InvokeKind::PropertyPut, {int32_t{0}}, com::kOk, {}},
+      {1, InvokeKind::PropertyGet, {}, com::kOk, Flag::False},
+  };
+  for (auto& c : calls) {
+    Variant result;
+    EXPECT_EQ(d->invoke(c.id, c.kind, c.args, &result), c.code) << c.id;
+    EXPECT_EQ(result, c.result) << c.id;
+  }
+}
+
+TEST(TamselComponent, ThroughComcall) {
+  SmallDictionary files;
+  struct Case {
+    std::vector<std::string> args;
+    int exitCode;
+    std::string out;
+    std::string errStart;
+  } cases[] = {
+      {{"tamsel.segment", "dictPath=" + files.dict(), "+", "indexPath=" + files.index(), "+", "load", "+",
+        "Asegment", "中国人民"},
+       0, "中国|人民\n", ""},
+      {{"tamsel.segment", "Asegment", "中国"}, 1, "", "error 0x800A0009"},
+      {{"tamsel.segment", "indexPath=" + files.missing(), "+", "load"}, 1, "", "error 0x800A0035"},
+  };
+  for (const auto& c : cases) {
+    auto r = harbek::testing::runComcall(c.args);
+    EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
+    EXPECT_EQ(r.out, c.out);
+    EXPECT_EQ(r.err.substr(0, c.errStart.size()), c.errStart);
+  }
+}
+
+// The dictionary the build makes from the packaged word list, when there is
+// one, through comcall as a caller would use it.
+TEST(TamselComponent, BuiltDictionary) {
+  char self[PATH_MAX];
+  ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+  ASSERT_GT(n, 0);
+  std::filesystem::path folder = std::filesystem::path(std::string(self, static_cast<size_t>(n))).parent_path() / "dict";
+  if (!std::filesystem::exists(folder / "tamsel.dic")) GTEST_SKIP() << "no built dictionary in " << folder;
+  auto r = harbek::testing::runComcall({"tamsel.segment", "dictPath=" + (folder / "tamsel.dic").string(), "+",
+                                        "indexPath=" + (folder / "tamsel.idx").string(), "+", "load", "+",
+                                        "Asegment", "我们在北京学习", "+", "Asegment", "2008年北京奥运会", "+", "isLoad"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "我们|在|北京|学习\n2008年|北京|奥运会\n-1\n");
+}
+
+}  // namespace
+}  // namespace harbek::tamsel
