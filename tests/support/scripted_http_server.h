@@ -56,7 +56,8 @@ class Script {
 // false), the extra header lines given (each without CR LF), blank line, body.
 std::string httpResponse(int status, const std::string& body, const std::vector<std::string>& headers = {},
                          bool contentLength = true);
-// Only the header part of httpResponse (ending with the blank line).
+// Only the header part of httpResponse (ending with the blank line); a
+// contentLength of std::string::npos leaves the Content-Length line out.
 std::string httpHeader(int status, size_t contentLength, const std::vector<std::string>& headers = {});
 
 // The arrival patterns the fetcher must survive. Each waits for the request first.
