@@ -1,0 +1,49 @@
+// What the crawl controller uses of the page fetcher. The real one is the
+// control html (HtmlFetcher); tests give the controller a scripted one.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "fetcher/html.h"
+
+namespace harbek::crawler {
+
+class PageFetcher {
+ public:
+  virtual ~PageFetcher() = default;
+  virtual std::u16string host() const = 0;
+  virtual std::u16string url() const = 0;
+  virtual void clearHTMLcode() = 0;
+  // Returns when the fetch is over; the events arrive while it runs.
+  virtual com::HResult OpenUrl(const std::u16string& Turl) = 0;
+  virtual bool lastFetchComplete() const = 0;
+  virtual com::HResult SearchTag(std::u16string_view TagName, std::u16string_view Pro, bool IsEndTag) = 0;
+  virtual void Cancel() = 0;
+};
+
+// The control html as the controller's fetcher.
+class HtmlFetcher : public PageFetcher {
+ public:
+  HtmlFetcher(event::EventLoop& loop, fetcher::HtmlEvents& owner) : html_(loop, owner) {}
+
+  std::u16string host() const override { return html_.host(); }
+  std::u16string url() const override {
+    com::Variant text;
+    if (com::failed(com::convert(html_.url(), com::VarType::Text, text))) return {};
+    return *text.get<std::u16string>();
+  }
+  void clearHTMLcode() override { html_.setHTMLcode(u""); }
+  com::HResult OpenUrl(const std::u16string& Turl) override { return html_.OpenUrl(Turl); }
+  bool lastFetchComplete() const override { return html_.lastFetchComplete(); }
+  com::HResult SearchTag(std::u16string_view TagName, std::u16string_view Pro, bool IsEndTag) override {
+    return html_.SearchTag(TagName, Pro, IsEndTag);
+  }
+  void Cancel() override { html_.Cancel(); }
+
+ private:
+  fetcher::html html_;
+};
+
+}  // namespace harbek::crawler

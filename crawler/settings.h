@@ -1,0 +1,33 @@
+// The settings file sys.ini, section "sys".
+//
+// Read in the order "dbpath", "Rnum", "Wnum", "SiteListUrl", "waitTime",
+// "username"; written in the order "dbpath", "wnum", "Rnum", "SiteListUrl",
+// "waitTime". "username" is only ever read, so a name put in the file by hand
+// survives every save. A number that is missing, empty, not decimal or too
+// wide for its field reads as 0: start-up never fails on the file.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "libs/ini/ini_interface.h"
+
+namespace harbek::crawler {
+
+struct Settings {
+  std::u16string dbpath;
+  int32_t Rnum = 0;
+  int32_t Wnum = 0;
+  std::u16string SiteListUrl;
+  int16_t waitTime = 0;
+  std::u16string username;
+};
+
+// Decimal text, spaces around it ignored; 0 when it is not a number or does
+// not fit in [lo, hi].
+int64_t settingNumber(const std::u16string& text, int64_t lo, int64_t hi);
+
+com::HResult loadSettings(ini::IIni& ini, const std::u16string& path, Settings& out);
+com::HResult saveSettings(ini::IIni& ini, const std::u16string& path, const Settings& in);
+
+}  // namespace harbek::crawler

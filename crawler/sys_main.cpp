@@ -1,0 +1,313 @@
+#include "crawler/sys_main.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "platform/component/runtime.h"
+#include "platform/text/text.h"
+
+namespace harbek::crawler {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::u16string trimSpaces(const std::u16string& s) {
+  size_t b = s.find_first_not_of(u' ');
+  if (b == std::u16string::npos) return {};
+  return s.substr(b, s.find_last_not_of(u' ') - b + 1);
+}
+
+std::vector<std::u16string> splitFields(const std::u16string& s) {
+  std::vector<std::u16string> out;
+  for (size_t start = 0;;) {
+    size_t comma = s.find(u',', start);
+    out.push_back(s.substr(start, comma == std::u16string::npos ? comma : comma - start));
+    if (comma == std::u16string::npos) return out;
+    start = comma + 1;
+  }
+}
+
+bool contains(const std::u16string& s, std::u16string_view part) { return s.find(part) != std::u16string::npos; }
+
+}  // namespace
+
+sysMain::sysMain(event::EventLoop& loop, CrawlView& view, Options options)
+    : loop_(loop), view_(view), options_(std::move(options)) {
+  // Spills and refills take a while for a long queue; the program's other
+  // events go on being handled between records.
+  site_.setPump([this] { loop_.pumpOnce(0ms); });
+}
+
+sysMain::~sysMain() {
+  if (timer_) loop_.cancelTimer(timer_);
+}
+
+PageFetcher& sysMain::html1() {
+  if (!html1_) {
+    html1_ = options_.makeFetcher ? options_.makeFetcher(loop_, *this)
+                                  : std::make_unique<HtmlFetcher>(loop_, *this);
+  }
+  return *html1_;
+}
+
+com::HResult sysMain::webUrl(url::IWebUrl** out) {
+  if (!webUrl_) {
+    com::HResult h = com::create(url::kVornetClsid, webUrl_);
+    if (com::failed(h)) return h;
+  }
+  *out = webUrl_.get();
+  return com::kOk;
+}
+
+com::HResult sysMain::iniFile(ini::IIni** out) {
+  if (!ini_) {
+    com::HResult h = com::create(ini::kIniClsid, ini_);
+    if (com::failed(h)) return h;
+  }
+  *out = ini_.get();
+  return com::kOk;
+}
+
+void sysMain::startUp() {
+  setTray(TrayIcon::kWindow, u"蜘蛛没有启动..");
+  LoadConfig();
+}
+
+void sysMain::AddLog(const std::u16string& msg) {
+  log_.log(msg);
+  view_.logged(msg, log_.text());
+}
+
+void sysMain::LoadConfig() {
+  ini::IIni* ini = nullptr;
+  if (com::failed(iniFile(&ini)) || com::failed(loadSettings(*ini, options_.iniPath, settings_))) return;
+  AddLog(u"读取系统配置文件成功!");
+}
+
+void sysMain::SaveConfig() {
+  ini::IIni* ini = nullptr;
+  if (com::succeeded(iniFile(&ini))) saveSettings(*ini, options_.iniPath, settings_);
+}
+
+bool sysMain::run() {
+  if (!settings_.dbpath.empty()) {
+    std::error_code ec;
+    std::filesystem::path folder(text::toUtf8(settings_.dbpath));
+    if (!std::filesystem::is_directory(folder, ec) &&
+        (!std::filesystem::create_directories(folder, ec) || ec)) {
+      AddLog(u"无法创建保存目录,蜘蛛没有启动:" + settings_.dbpath);
+      return false;
+    }
+  }
+  setTray(TrayIcon::kRunning, u"蜘蛛已经启动..");
+  setTimerEnabled(true);
+  return true;
+}
+
+void sysMain::pause() {
+  setTray(TrayIcon::kPaused, u"蜘蛛已暂停..");
+  setTimerEnabled(false);
+}
+
+void sysMain::help() {
+  url::IWebUrl* web = nullptr;
+  int32_t ignored = 0;
+  if (com::succeeded(webUrl(&web))) web->GotoURL(kHelpPageUrl, &ignored);
+}
+
+void sysMain::saveSettingsWindow(const std::u16string& dbpath, const std::u16string& siteListUrl) {
+  settings_.dbpath = dbpath;
+  settings_.SiteListUrl = siteListUrl;
+  SaveConfig();
+}
+
+std::u16string sysMain::siteListRequest() const {
+  return settings_.SiteListUrl + u"?username=" + settings_.username;
+}
+
+bool sysMain::isDirectoryPage() const {
+  return html1_ && contains(html1_->host(), options_.directoryDomain);
+}
+
+void sysMain::CrawlStep() {
+  if (inStep_ || closed_) return;
+  inStep_ = true;
+  bool headIsSiteListRequest = false;
+  bool keepHead = false;
+
+  site_.setSavePath(settings_.dbpath);
+  if (List1_.empty()) {
+    site_.LoadList(List1_, settings_.Rnum);
+    SaveConfig();
+    if (List1_.empty() && !settings_.SiteListUrl.empty()) List1_.append(siteListRequest());
+  }
+  if (!List1_.empty()) {
+    const std::u16string u = List1_.head();
+    headIsSiteListRequest = !settings_.SiteListUrl.empty() && u == siteListRequest();
+    if (site_.isExsitUrl(u, false)) {
+      AddLog(u"文件存在,不再请求");
+    } else {
+      html1().clearHTMLcode();
+      savingTo_.clear();
+      com::HResult h = html1().OpenUrl(u);
+      if (!html1().lastFetchComplete()) discardPartialFile();
+      const bool cancelledByClose = closing_ && !html1().lastFetchComplete();
+      static constexpr struct {
+        const char16_t* tag;
+        const char16_t* pro;
+        bool isEnd;
+      } kScans[] = {{u"a", u"href,innerhtml", true},
+                    {u"link", u"href,innerhtml", false},
+                    {u"img", u"src,innerhtml", false},
+                    {u"script", u"src,innerhtml", true},
+                    {u"iframe", u"src,innerhtml", true}};
+      for (const auto& scan : kScans) {
+        if (com::failed(h) || cancelledByClose) break;
+        h = html1().SearchTag(scan.tag, scan.pro, scan.isEnd);
+      }
+      if (cancelledByClose) {
+        keepHead = true;  // spilled with the queue, fetched again next time
+      } else if (com::failed(h)) {
+        // The head stays for the next expiry, but a URL that can never be
+        // fetched (a port out of range, say) must not hold the crawl for ever.
+        failures_ = failingHead_ == u ? failures_ + 1 : 1;
+        failingHead_ = u;
+        keepHead = failures_ < kHeadAttempts;
+        if (!keepHead) AddLog(u"多次请求失败,放弃:" + u);
+      } else {
+        failures_ = 0;
+        failingHead_.clear();
+      }
+      if (!keepHead) setPanel(3, text::widen(std::to_string(settingNumber(panels_[2], 0, INT32_MAX) + 1)));
+    }
+  }
+  if (!keepHead && !List1_.empty()) {
+    List1_.removeAt(0);
+    showQueueLength();
+  }
+  const bool done = List1_.empty() && settings_.Rnum == settings_.Wnum &&
+                    (settings_.SiteListUrl.empty() || headIsSiteListRequest);
+  inStep_ = false;
+  if (closing_) {
+    closeNow();
+  } else if (done) {
+    finish();
+  }
+}
+
+void sysMain::finish() {
+  setTimerEnabled(false);
+  AddLog(u"一个网站已经下载完成");
+  if (onFinished_) loop_.post(onFinished_);
+}
+
+void sysMain::discardPartialFile() {
+  if (savingTo_.empty()) return;
+  site_.removeFileByUrl(savingTo_);
+  savingTo_.clear();
+}
+
+void sysMain::requestClose(std::function<void()> onClosed) {
+  if (closing_) return;  // a second request while closing is ignored
+  closing_ = true;
+  onClosed_ = std::move(onClosed);
+  if (inStep_) {
+    if (html1_) html1_->Cancel();  // the close runs once the step has unwound
+  } else {
+    closeNow();
+  }
+}
+
+void sysMain::closeNow() {
+  if (closed_) return;
+  closed_ = true;
+  setTimerEnabled(false);
+  if (!List1_.empty()) {
+    setPanel(4, u"保存记录,请不要再次关闭");
+    site_.setSavePath(settings_.dbpath);
+    site_.SaveAllList(List1_, settings_.Wnum);
+    SaveConfig();
+  }
+  setTray(TrayIcon::kRemoved, u"");
+  if (onClosed_) loop_.post(onClosed_);
+}
+
+void sysMain::SaveFile(const std::u16string& fileName, const fetcher::Bytes& Data, int32_t /*CurrLen*/) {
+  if (isDirectoryPage()) return;
+  site_.setSavePath(settings_.dbpath);
+  std::u16string name = fileName;
+  if (name.empty() || name.ends_with(u'/')) name = trimSpaces(name + u"/index.html");
+  if (contains(name, u"?")) return;  // pages with a query are never saved
+  savingTo_ = text::toLower(html1().host() + name);
+  site_.saveFileByUrl(savingTo_, Data, 0);
+  AddLog(u"保存文件" + html1().url());
+}
+
+void sysMain::tagProgress(int32_t CurrLen, int32_t allLen) {
+  // The bar refuses a maximum that is not above its minimum 0, and a value
+  // outside 0..maximum; each setting is refused on its own.
+  if (allLen > 0) progressMax_ = allLen;
+  if (CurrLen >= 0 && CurrLen <= progressMax_) progressValue_ = CurrLen;
+  if (progressValue_ > progressMax_) progressValue_ = progressMax_;
+  view_.progressChanged(progressMax_, progressValue_);
+}
+
+void sysMain::ShowState(const std::u16string& State) {
+  setPanel(1, html1().url());
+  AddLog(State);
+}
+
+void sysMain::GetTag(const std::u16string& /*TagName*/, const std::u16string& TagDis) {
+  site_.setSavePath(settings_.dbpath);
+  if (TagDis.empty()) return;
+  const std::vector<std::u16string> fields = splitFields(TagDis);
+  const std::u16string& link = fields[0];
+  if (!link.empty()) {
+    if (fields.size() < 2) return;
+    if (isDirectoryPage()) {
+      List1_.append(link);
+      showQueueLength();
+    } else {
+      url::IWebUrl* web = nullptr;
+      std::u16string host;
+      if (com::failed(webUrl(&web)) || com::failed(web->gethost(link, &host))) return;
+      if (host == html1().host() && !site_.isExsitUrl(link, false)) {
+        const std::u16string lower = text::toLower(link);
+        if (!contains(lower, u"javascript:") && !contains(lower, u"?") && !contains(lower, u"mailto:")) {
+          List1_.append(link);
+          showQueueLength();
+        }
+      } else {
+        AddLog(u"文件已经存在,放弃");
+      }
+    }
+  }
+  if (List1_.count() > kQueueLimit) {
+    site_.SaveList(List1_, settings_.Wnum);
+    SaveConfig();
+  }
+}
+
+void sysMain::setPanel(int n, std::u16string text) {
+  if (panels_[n - 1] == text) return;
+  panels_[n - 1] = std::move(text);
+  view_.panelChanged(n, panels_[n - 1]);
+}
+
+void sysMain::showQueueLength() { setPanel(2, text::widen(std::to_string(List1_.count()))); }
+
+void sysMain::setTray(TrayIcon icon, std::u16string tip) { view_.trayChanged(icon, tip); }
+
+void sysMain::setTimerEnabled(bool enabled) {
+  if (enabled == timerEnabled_) return;
+  timerEnabled_ = enabled;
+  if (enabled) {
+    timer_ = loop_.addTimer(std::chrono::milliseconds(options_.intervalMs), true, [this] { CrawlStep(); });
+  } else if (timer_) {
+    loop_.cancelTimer(timer_);
+    timer_ = 0;
+  }
+  view_.timerEnabledChanged(enabled);
+}
+
+}  // namespace harbek::crawler

@@ -1,0 +1,151 @@
+// sysMain: the crawl controller.
+//
+// The controller owns the queue (List1), the two spill counters and the
+// settings, and drives the page fetcher from a timer, one URL per step:
+//   1. the store gets the save folder; an empty queue is refilled from the
+//      next spill file and, failing that, with the site-list request;
+//   2. a head that is saved already is logged and dropped;
+//   3. otherwise it is fetched (SaveFile events append the body to its file)
+//      and the page is scanned five times; every element found arrives as a
+//      GetTag event, and same-host links not saved yet are queued;
+//   4. the head is removed and the status bar updated.
+// The fetcher pumps the event loop while it waits, so the timer, the events
+// and user commands all run nested inside a step; a step never starts while
+// another runs. Everything the main window shows goes to a CrawlView.
+//
+// Letter case: links are queued as the scanner resolved them (host in lower
+// case, path as written) so that requests keep the path's case, while the
+// filters and the same-host test look at the lower-cased form, and files are
+// saved and looked up under the lower-cased host and path.
+//
+// Ending: a crawl is done when the queue is empty, every spill file has been
+// read (Rnum = Wnum), and there is no site-list address or the site-list
+// request just fetched queued nothing. A fetch that ends without its whole
+// body leaves no file behind, so the page is fetched again later.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "crawler/crawl_queue.h"
+#include "crawler/crawl_view.h"
+#include "crawler/monitor_log.h"
+#include "crawler/page_fetcher.h"
+#include "crawler/settings.h"
+#include "libs/ini/ini_interface.h"
+#include "libs/url/web_url_interface.h"
+#include "platform/event/event_loop.h"
+#include "store/site_data.h"
+
+namespace harbek::crawler {
+
+// A page whose host contains this text is a directory page of the site-list
+// service: all its links are queued, whatever their host.
+inline constexpr char16_t kDirectoryDomain[] = u"sitelist.harbek.invalid";
+// The help page that the "帮助" command opens.
+inline constexpr char16_t kHelpPageUrl[] = u"http://help.harbek.invalid/forum/";
+
+class sysMain : public fetcher::HtmlEvents {
+ public:
+  // A queue above this many entries spills to disk.
+  static constexpr size_t kQueueLimit = 10000;
+  // A head whose fetch fails this many times in a row is given up.
+  static constexpr int kHeadAttempts = 3;
+
+  struct Options {
+    std::u16string iniPath;  // sys.ini
+    std::u16string directoryDomain = kDirectoryDomain;
+    int intervalMs = 100;  // the crawl timer (Timer1)
+    // Makes the fetcher; the controller is its owner. Null: the control html.
+    std::function<std::unique_ptr<PageFetcher>(event::EventLoop&, fetcher::HtmlEvents&)> makeFetcher;
+  };
+
+  sysMain(event::EventLoop& loop, CrawlView& view, Options options);
+  ~sysMain() override;
+  sysMain(const sysMain&) = delete;
+  sysMain& operator=(const sysMain&) = delete;
+
+  // Start-up as the main window does it: tray tip "蜘蛛没有启动..", LoadConfig.
+  void startUp();
+
+  void AddLog(const std::u16string& msg);
+  void CrawlStep();
+  void LoadConfig();
+  void SaveConfig();
+
+  // "运行": creates a missing save folder (and refuses to start when it
+  // cannot), then enables the timer. False when the crawl did not start.
+  bool run();
+  // "停止": disables the timer; the queue is kept.
+  void pause();
+  // "帮助"
+  void help();
+  // The settings window's "=保存=".
+  void saveSettingsWindow(const std::u16string& dbpath, const std::u16string& siteListUrl);
+
+  // Closing the main window: spills a non-empty queue and saves the
+  // settings. Inside a step the fetch is cancelled first and the close runs
+  // when the step has unwound; onClosed is then called.
+  void requestClose(std::function<void()> onClosed);
+  // Called when a crawl ends by itself.
+  void setFinishedHandler(std::function<void()> onFinished) { onFinished_ = std::move(onFinished); }
+
+  CrawlQueue& List1() { return List1_; }
+  Settings& settings() { return settings_; }
+  const MonitorLog& log() const { return log_; }
+  store::SiteData& site() { return site_; }
+  bool timerEnabled() const { return timerEnabled_; }
+  const std::u16string& panel(int n) const { return panels_[n - 1]; }
+
+  // The fetcher's events.
+  void SaveFile(const std::u16string& fileName, const fetcher::Bytes& Data, int32_t CurrLen) override;
+  void tagProgress(int32_t CurrLen, int32_t allLen) override;
+  void ShowState(const std::u16string& State) override;
+  void GetTag(const std::u16string& TagName, const std::u16string& TagDis) override;
+
+ private:
+  bool isDirectoryPage() const;
+  std::u16string siteListRequest() const;
+  void setPanel(int n, std::u16string text);
+  void setTimerEnabled(bool enabled);
+  void setTray(TrayIcon icon, std::u16string tip);
+  void showQueueLength();
+  void finish();
+  void closeNow();
+  void discardPartialFile();
+  com::HResult webUrl(url::IWebUrl** out);
+  com::HResult iniFile(ini::IIni** out);
+  PageFetcher& html1();
+
+  event::EventLoop& loop_;
+  CrawlView& view_;
+  Options options_;
+  std::unique_ptr<PageFetcher> html1_;
+  store::SiteData site_;
+  com::ComPtr<url::IWebUrl> webUrl_;
+  com::ComPtr<ini::IIni> ini_;
+
+  CrawlQueue List1_;
+  Settings settings_;
+  MonitorLog log_;
+  std::u16string panels_[4];
+  int32_t progressMax_ = 100;
+  int32_t progressValue_ = 0;
+
+  event::TimerId timer_ = 0;
+  bool timerEnabled_ = false;
+  bool inStep_ = false;
+  bool closing_ = false;
+  bool closed_ = false;
+  std::function<void()> onClosed_;
+  std::function<void()> onFinished_;
+
+  // The file the running fetch appends to (host and path), if any.
+  std::u16string savingTo_;
+  // The head that failed last, and how often in a row.
+  std::u16string failingHead_;
+  int failures_ = 0;
+};
+
+}  // namespace harbek::crawler
