@@ -1,0 +1,1 @@
+function menu() { return 1; }
