@@ -1,0 +1,342 @@
+#include "fetcher/html.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "libs/url/web_url.h"
+#include "platform/component/runtime.h"
+#include "platform/text/text.h"
+
+namespace harbek::fetcher {
+namespace {
+
+using namespace std::chrono_literals;
+constexpr auto kPumpWait = 10ms;
+// The pause between two connect attempts that failed for want of buffer space.
+constexpr auto kRetryPause = 1s;
+constexpr size_t npos = std::u16string_view::npos;
+
+int32_t clamp32(int64_t n) { return static_cast<int32_t>(std::min<int64_t>(n, std::numeric_limits<int32_t>::max())); }
+
+std::u16string_view trimSpaces(std::u16string_view s) {
+  const size_t first = s.find_first_not_of(u' ');
+  if (first == npos) return {};
+  return s.substr(first, s.find_last_not_of(u' ') - first + 1);
+}
+
+// A request path may hold anything a page's link held; spaces and control
+// characters would break the request line (or start a header of their own),
+// so they travel percent-encoded.
+std::u16string wirePath(std::u16string_view path) {
+  static constexpr char16_t kHex[] = u"0123456789ABCDEF";
+  std::u16string out;
+  out.reserve(path.size());
+  for (char16_t c : path) {
+    if (c <= u' ' || c == 0x7F) {
+      out += u'%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+html::html(event::EventLoop& loop, HtmlEvents& owner) : html(loop, owner, net::makeTcpClient(loop)) {}
+
+html::html(event::EventLoop& loop, HtmlEvents& owner, std::unique_ptr<net::TcpClient> wsk)
+    : loop_(loop), owner_(owner), wsk_(std::move(wsk)) {
+  net::TcpClient::Handlers handlers;
+  handlers.connected = [] {};
+  handlers.dataArrival = [this](int32_t bytesTotal) { ReadData(bytesTotal); };
+  handlers.closed = [this] { onClosed(); };
+  handlers.error = [this](int32_t number, const std::string& description) { onError(number, description); };
+  wsk_->setHandlers(std::move(handlers));
+}
+
+html::~html() {
+  wsk_->setHandlers({});
+  wsk_->close();
+}
+
+com::HResult html::ensureWebUrl() {
+  if (webUrl_) return com::kOk;
+  return com::create<url::IWebUrl>(url::kVornetClsid, webUrl_);
+}
+
+com::HResult html::ensureTextor() {
+  if (textor_) return com::kOk;
+  return com::create<textor::ITotextor>(textor::kTotextorClsid, textor_);
+}
+
+std::u16string html::urlText() const {
+  if (const auto* s = url_.get<std::u16string>()) return *s;
+  com::Variant asText;
+  if (com::failed(com::convert(url_, com::VarType::Text, asText))) return {};
+  return *asText.get<std::u16string>();
+}
+
+void html::ShowMsg(const std::u16string& s) { owner_.ShowState(s); }
+
+bool html::ranOut(Clock::time_point start, int factor) const {
+  return Clock::now() - start > std::chrono::seconds(int64_t{WaitTime_} * factor);
+}
+
+com::HResult html::iniUrl(const std::u16string& Turl) {
+  if (com::HResult h = ensureWebUrl(); com::failed(h)) return h;
+  url_ = Turl;
+  std::u16string h;
+  if (com::HResult r = webUrl_->gethost(Turl, &h); com::failed(r)) return r;
+  host_ = h;
+  // The path keeps its letter case: servers tell A.html from a.html. It is
+  // what follows the host in the normalised URL.
+  const std::u16string rest = url::nohttpKeepCase(Turl);
+  const size_t slash = rest.find(u'/');
+  fileName_ = slash == npos ? std::u16string() : rest.substr(slash);
+  return com::kOk;
+}
+
+com::HResult html::target(Target& out) const {
+  // A port in the URL ("site:8080") wins over Port; host keeps the suffix.
+  const size_t colon = host_.find(u':');
+  int64_t port = Port_;
+  if (colon != npos) {
+    const std::u16string_view digits = std::u16string_view(host_).substr(colon + 1);
+    if (digits.empty() || digits.size() > 5) return com::kOverflow;
+    port = 0;
+    for (char16_t c : digits) {
+      if (c < u'0' || c > u'9') return com::kOverflow;
+      port = port * 10 + (c - u'0');
+    }
+  }
+  if (port < 1 || port > 65535) return com::kOverflow;
+  out.name = host_.substr(0, colon);
+  out.port = static_cast<uint16_t>(port);
+  return com::kOk;
+}
+
+com::HResult html::OpenUrl(const std::u16string& Turl) {
+  complete_ = false;
+  if (com::HResult h = iniUrl(Turl); com::failed(h)) return h;
+  Target to;
+  if (com::HResult h = target(to); com::failed(h)) return h;
+  getHtmlCodeIsOver_ = false;
+  HTMLcode_.clear();
+  if (!ConnectHost(to)) return com::kOk;
+
+  SendHeader_ = MakeHeader(Cookie_);
+  if (wsk_->send(text::toCodePage(SendHeader_)) != 0) {
+    Cancel();
+    return com::kOk;
+  }
+  const Clock::time_point sent = Clock::now();
+  lastArrival_ = sent;
+  while (!getHtmlCodeIsOver_) {
+    loop_.pumpOnce(kPumpWait);
+    if (getHtmlCodeIsOver_) break;
+    if (ranOut(lastArrival_) || ranOut(sent, kOverallLimitFactor)) {
+      wsk_->close();
+      getHtmlCodeIsOver_ = true;
+      isFirstResponse_ = true;
+      ShowMsg(u"数据接收超时");
+    }
+  }
+  return com::kOk;
+}
+
+bool html::ConnectHost(const Target& to) {
+  // A connection left open is used again only when it leads where this
+  // fetch goes; any other socket is closed first.
+  if (wsk_->state() == net::SocketState::kConnected && socketTarget_ == to) return true;
+  wsk_->close();
+
+  auto attempt = [&] {
+    const std::u16string ip = FindIP(host_);
+    socketTarget_ = to;
+    return wsk_->connect(text::toUtf8(ip.empty() ? to.name : ip), to.port);
+  };
+  const Clock::time_point firstAttempt = Clock::now();
+  int32_t lastError = attempt();
+  Clock::time_point start = Clock::now();
+  while (lastError == kNoBufferSpace) {
+    if (!pauseBeforeRetry(firstAttempt)) return false;
+    ShowMsg(u"WSK_ERR:10055重新连接");
+    lastError = attempt();
+    start = Clock::now();
+  }
+  // Any other error is left to the wait: it runs out.
+  while (true) {
+    if (wsk_->state() == net::SocketState::kConnected) {
+      SaveIP(text::widen(wsk_->remoteIp()), host_);
+      return true;
+    }
+    for (int i = 0; i < 4; ++i) loop_.pumpOnce(kPumpWait);
+    if (ranOut(start)) {
+      ShowMsg(u"连接服务器时间过长");
+      return false;
+    }
+  }
+}
+
+bool html::pauseBeforeRetry(Clock::time_point firstAttempt) {
+  const Clock::time_point until = Clock::now() + kRetryPause;
+  while (Clock::now() < until) {
+    loop_.pumpOnce(kPumpWait);
+    // A Cancel (the owner's, or a socket error's) ends the retries.
+    if (getHtmlCodeIsOver_) return false;
+  }
+  if (ranOut(firstAttempt, kOverallLimitFactor)) {
+    ShowMsg(u"连接服务器时间过长");
+    return false;
+  }
+  return true;
+}
+
+std::u16string html::MakeHeader(const std::u16string& cookie) const {
+  std::u16string r = u"GET " + wirePath(fileName_.empty() ? u"/" : fileName_) + u" HTTP/1.1\r\n";
+  if (cookie != u"0") r += u"Cookie: " + cookie + u"\r\n";
+  r += u"User-Agent: Mozilla/4.0 (compatible; MSIE 5.5; Windows NT 5.0)\r\n";
+  r += u"Host: " + host_ + u"\r\n";
+  r += u"Accept-Language: zh-cn\r\n";
+  r += u"Accept-CharSet: gb2312\r\n";
+  r += u"Accept: */*\r\n";
+  r += u"cache-Control: no-cache\r\n";
+  r += u"Pragma: no-cache\r\n";
+  r += u"Connection: close\r\n";
+  r += u"\r\n";
+  return r;
+}
+
+void html::ReadData(int32_t /*bytesTotal*/) {
+  // The bytes pending now are this arrival, whatever count was announced.
+  lastArrival_ = Clock::now();
+  const Bytes arrival = wsk_->takeAll();
+  if (!isFirstResponse_) {
+    takePiece(reader_.readMore(arrival), false);
+    return;
+  }
+  ResponseReader::FirstArrival first = reader_.readFirst(arrival);
+  isFirstResponse_ = false;
+  reHeader_ = std::move(first.head.reHeader);
+  ShowMsg(u"接收到数据");
+  Status_ = std::move(first.head.Status);
+  contentType_ = std::move(first.head.contentType);
+  if (first.head.CharSet) CharSet_ = std::move(*first.head.CharSet);
+  Location_ = std::move(first.head.Location);
+  htmlLen_ = first.head.htmlLen;
+  if (htmlLen_ == 0) ShowMsg(u"没有数据长度");
+  recvLen_ = 0;
+  if (htmlLen_ != 0) owner_.Progress(0, htmlLen_);
+  if (first.hasBody) takePiece(first.body, true);
+}
+
+// One piece of body: text for the scanner when the page is HTML, bytes for the
+// owner, progress, and the end of the fetch once the body is whole.
+void html::takePiece(const Bytes& piece, bool first) {
+  if (!piece.empty()) {
+    recvLen_ += static_cast<int64_t>(piece.size());
+    if (contentType_.find(u"htm") != npos) {
+      // Each arrival is decoded on its own.
+      if (first) {
+        HTMLcode_ = text::fromCodePage(piece);
+      } else {
+        HTMLcode_ += text::fromCodePage(piece);
+      }
+    }
+    owner_.SaveFile(fileName_, piece, clamp32(static_cast<int64_t>(piece.size())));
+    if (htmlLen_ != 0) owner_.Progress(clamp32(recvLen_), htmlLen_);
+  }
+  const bool ended = reader_.chunked() ? reader_.chunkedEnded() : (!piece.empty() && recvLen_ == htmlLen_);
+  if (!ended) return;
+  if (!reader_.chunked() || reader_.chunkedComplete()) {
+    complete_ = true;
+    ShowMsg(u"数据取回完成");
+  }
+  Cancel();
+}
+
+void html::onClosed() {
+  // A body of unstated length ends with the server's close.
+  if (!isFirstResponse_ && !getHtmlCodeIsOver_ && htmlLen_ == 0 && !reader_.chunked()) complete_ = true;
+  Cancel();
+}
+
+void html::onError(int32_t /*number*/, const std::string& description) {
+  ShowMsg(u"wskError:" + text::fromUtf8(description));
+  Cancel();
+}
+
+void html::Cancel() {
+  wsk_->close();
+  getHtmlCodeIsOver_ = true;
+  isFirstResponse_ = true;
+}
+
+std::u16string html::FindIP(std::u16string_view h) {
+  const std::u16string_view want = trimSpaces(h);
+  for (size_t i = 0; i < cacheHost_.size(); ++i) {
+    if (trimSpaces(cacheHost_[i]) == want) {
+      ShowMsg(u"查询IP成功");
+      return cacheIP_[i];
+    }
+  }
+  return {};
+}
+
+void html::SaveIP(const std::u16string& address, const std::u16string& h) {
+  if (!FindIP(h).empty()) return;
+  cacheHost_.push_back(h);
+  cacheIP_.push_back(address);
+  ShowMsg(u"进入缓存");
+}
+
+std::u16string html::GetHeader(std::u16string_view Hname) const {
+  return strGet(reHeader_, std::u16string(Hname) + u":", u"\r\n");
+}
+
+ValueServices html::valueServices() {
+  ValueServices services;
+  services.stripText = [this](std::u16string_view element) {
+    std::u16string out;
+    if (com::failed(ensureTextor()) || com::failed(textor_->StripText(std::u16string(element), &out))) return std::u16string();
+    return out;
+  };
+  // The control's url is read at each link: a handler may change it.
+  services.resolve = [this](std::u16string_view link) { return url::rightUrlKeepCase(urlText(), link); };
+  return services;
+}
+
+com::HResult html::SearchTag(std::u16string_view TagName, std::u16string_view Pro, bool IsEndTag) {
+  // A handler that changes HTMLcode during the scan does not change the scan.
+  const std::u16string T = HTMLcode_;
+  if (T != u"0" && !T.empty() && !getHtmlCodeIsOver_) {
+    ShowMsg(u"数据接收中.拒绝查找");
+    return com::kOk;
+  }
+  const std::u16string names = u"," + text::toLower(Pro) + u",";
+  if (names.find(u",innerhtml,") != npos || names.find(u",innertext,") != npos) {
+    if (com::HResult h = ensureTextor(); com::failed(h)) return h;
+  }
+  const ValueServices services = valueServices();
+  const std::u16string tagName(TagName);
+  TagScanHooks hooks;
+  hooks.progress = [this](int32_t pos, int32_t length) { owner_.tagProgress(pos, length); };
+  hooks.element = [&](std::u16string_view element, std::u16string_view lowElement) {
+    owner_.GetTag(tagName, fetcher::ReValue(element, lowElement, Pro, services));
+  };
+  scanTags(T, TagName, IsEndTag, hooks);
+  return com::kOk;
+}
+
+std::u16string html::ReValue(std::u16string_view s, std::u16string_view p) {
+  return fetcher::ReValue(s, text::toLower(s), p, valueServices());
+}
+
+std::u16string html::RpVALUE(std::u16string_view s, std::u16string_view PV) {
+  return fetcher::RpVALUE(s, text::toLower(s), PV, valueServices());
+}
+
+}  // namespace harbek::fetcher

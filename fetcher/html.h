@@ -1,0 +1,155 @@
+// The page fetcher control html.
+//
+// html fetches one resource at a time over HTTP/1.1 on its own TCP
+// connection and hands everything it receives to its owner as events; it
+// writes no file itself. The owner (the crawl controller) sets HTMLcode to "",
+// calls OpenUrl, which returns only when the fetch is over, and then calls
+// SearchTag to have the page's elements reported one by one.
+//
+// There is one thread. OpenUrl waits by pumping the event loop it was given,
+// so the TCP client's notifications (and with them ReadData, Cancel and the
+// events they raise) run nested inside OpenUrl, as does any other work of the
+// loop, the owner's own included. Events are raised synchronously: the step
+// that raises one goes on only after the owner's handler has returned.
+//
+// A fetch: iniUrl splits the URL into host and request path; ConnectHost
+// connects (by the address the IP cache holds for the host, when it holds
+// one); MakeHeader builds the one request shape the control sends; each
+// arrival goes through ResponseReader, the first one yielding the header
+// fields; the fetch ends when the body is complete, when the server closes the
+// connection, on a socket error, on Cancel, or when a time limit runs out:
+//   - the connect limit: WaitTime seconds without a connection;
+//   - the receive limit: WaitTime seconds without any data, counted afresh at
+//     each arrival;
+//   - the overall limit: 8 x WaitTime seconds from the request (two minutes
+//     at the default 15), so a server dripping a byte now and then cannot
+//     hold the crawl for ever. It scales with WaitTime so that an owner who
+//     allows slow servers more time allows big bodies more time as well.
+// Whether the body arrived whole is told by lastFetchComplete().
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "fetcher/html_properties.h"
+#include "fetcher/response_reader.h"
+#include "fetcher/tag_scanner.h"
+#include "libs/text/totextor_interface.h"
+#include "libs/url/web_url_interface.h"
+#include "platform/component/unknown.h"
+#include "platform/event/event_loop.h"
+#include "platform/net/tcp_client.h"
+
+namespace harbek::fetcher {
+
+// The owner's side: the six events, in their declaration order. Handlers not
+// overridden ignore the event.
+class HtmlEvents {
+ public:
+  virtual ~HtmlEvents() = default;
+  virtual void SaveFile(const std::u16string& /*fileName*/, const Bytes& /*Data*/, int32_t /*CurrLen*/) {}
+  virtual void Progress(int32_t /*CurrLen*/, int32_t /*allLen*/) {}
+  virtual void tagProgress(int32_t /*CurrLen*/, int32_t /*allLen*/) {}
+  // Part of the owner's interface; the control itself never raises it.
+  virtual void Error(const std::u16string& /*errDis*/) {}
+  virtual void ShowState(const std::u16string& /*State*/) {}
+  virtual void GetTag(const std::u16string& /*TagName*/, const std::u16string& /*TagDis*/) {}
+};
+
+class html : public HtmlProperties {
+ public:
+  // The overall limit of a fetch, in multiples of WaitTime.
+  static constexpr int kOverallLimitFactor = 8;
+  // Windows Sockets error "no buffer space": the connect is tried again.
+  static constexpr int32_t kNoBufferSpace = 10055;
+
+  html(event::EventLoop& loop, HtmlEvents& owner);
+  // With a TCP client of the caller's choosing (tests script one).
+  html(event::EventLoop& loop, HtmlEvents& owner, std::unique_ptr<net::TcpClient> wsk);
+  ~html();
+  html(const html&) = delete;
+  html& operator=(const html&) = delete;
+
+  // Runs one whole fetch of an absolute "http://" URL and returns when it is
+  // over. A failed connection, a time-out or a broken response are not
+  // errors of the call (they are reported as ShowState texts); the result is
+  // kOverflow when the port (of the URL, else Port) is not 1..65535, in which
+  // case nothing is connected or sent, or the code of a URL component that
+  // could not be created.
+  com::HResult OpenUrl(const std::u16string& Turl);
+  // Sets url, host and fileName from the URL.
+  com::HResult iniUrl(const std::u16string& Turl);
+  // Ends the running fetch; safe to call when none runs.
+  void Cancel();
+  // True when the last OpenUrl received the whole body: all Content-Length
+  // bytes, the last chunk of a chunked body, or, for a body of unstated
+  // length, everything up to the server's orderly close. False after a
+  // time-out, a socket error, a Cancel, an early close or a failed connect:
+  // whatever SaveFile delivered then is only part of the resource.
+  bool lastFetchComplete() const { return complete_; }
+
+  // The value of a header of the last response (after its colon, up to CR LF).
+  std::u16string GetHeader(std::u16string_view Hname) const;
+  static std::u16string strGet(std::u16string_view s, std::u16string_view str1, std::u16string_view str2) {
+    return fetcher::strGet(s, str1, str2);
+  }
+
+  // Raises GetTag for every element of TagName in HTMLcode (see
+  // tag_scanner.h), with the values of the attributes named in Pro. Refused,
+  // with a ShowState text, while a fetch is still collecting text. Fails only
+  // when the text component that "innerhtml"/"innertext" need cannot be made.
+  com::HResult SearchTag(std::u16string_view TagName, std::u16string_view Pro, bool IsEndTag);
+  std::u16string ReValue(std::u16string_view s, std::u16string_view p);
+  std::u16string RpVALUE(std::u16string_view s, std::u16string_view PV);
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  // Where a fetch connects: the host without its port suffix, and the port.
+  struct Target {
+    std::u16string name;
+    uint16_t port = 0;
+    friend bool operator==(const Target&, const Target&) = default;
+  };
+
+  com::HResult target(Target& out) const;
+  bool ConnectHost(const Target& to);
+  bool pauseBeforeRetry(Clock::time_point firstAttempt);
+  std::u16string MakeHeader(const std::u16string& cookie) const;
+  void ReadData(int32_t bytesTotal);
+  void takePiece(const Bytes& piece, bool first);
+  void onClosed();
+  void onError(int32_t number, const std::string& description);
+  std::u16string FindIP(std::u16string_view h);
+  void SaveIP(const std::u16string& address, const std::u16string& h);
+  void ShowMsg(const std::u16string& s);
+
+  bool ranOut(Clock::time_point start, int factor = 1) const;
+  com::HResult ensureWebUrl();
+  com::HResult ensureTextor();
+  std::u16string urlText() const;
+  ValueServices valueServices();
+
+  event::EventLoop& loop_;
+  HtmlEvents& owner_;
+  std::unique_ptr<net::TcpClient> wsk_;
+  com::ComPtr<url::IWebUrl> webUrl_;
+  com::ComPtr<textor::ITotextor> textor_;
+
+  ResponseReader reader_;
+  int64_t recvLen_ = 0;
+  bool complete_ = false;
+  Clock::time_point lastArrival_;
+  // Where the socket was last sent to connect: a connection is only reused
+  // for the same host and port.
+  Target socketTarget_;
+
+  // The IP cache: entry i of one list belongs to entry i of the other.
+  std::vector<std::u16string> cacheHost_;
+  std::vector<std::u16string> cacheIP_;
+};
+
+}  // namespace harbek::fetcher
