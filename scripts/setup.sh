@@ -7,7 +7,7 @@ PACKAGES=(
   cmake ninja-build g++ pkg-config
   libicu-dev libgumbo-dev libc-ares-dev
   libgtest-dev libgmock-dev
-  nginx-light wget python3-jieba
+  nginx-light wget python3-jieba time
 )
 
 missing=()

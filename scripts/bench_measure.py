@@ -1,0 +1,96 @@
+"""Runs copiers of one site in turn and prints what each cost.
+
+    bench_measure.py make-site DIR PAGES
+    bench_measure.py compare URL HARBEK RUNS PAGES
+"""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+
+def make_site(root, pages):
+    """PAGES pages, each with a few links to others and one image."""
+    os.makedirs(os.path.join(root, "img"), exist_ok=True)
+    gif = bytes.fromhex("47494638396101000100800000000000ffffff21f90401000000002c00000000010001000002024401003b")
+    for i in range(pages):
+        folder = os.path.join(root, "p%d" % (i // 100))
+        os.makedirs(folder, exist_ok=True)
+        links = "".join('<a href="/p%d/page%d.html">page %d</a>\n' % (j // 100, j, j)
+                        for j in ((i + 1) % pages, (i * 7 + 3) % pages, (i * 13 + 5) % pages))
+        with open(os.path.join(folder, "page%d.html" % i), "w") as f:
+            f.write("<html><head><title>page %d</title></head><body>\n<h1>page %d</h1>\n%s"
+                    '<img src="/img/i%d.gif">\n<p>%s</p></body></html>\n' % (i, i, links, i, "text " * 40))
+        with open(os.path.join(root, "img", "i%d.gif" % i), "wb") as f:
+            f.write(gif)
+    with open(os.path.join(root, "index.html"), "w") as f:
+        f.write('<html><body><a href="/p0/page0.html">start</a></body></html>\n')
+
+
+def count_files(folder):
+    return sum(len(files) for path, _, files in os.walk(folder) if "/tmp" not in path[len(folder):])
+
+
+def measure(argv):
+    """Wall seconds, CPU seconds and peak resident kilobytes of one command.
+
+    GNU time runs the command: a small C program forks it, so the peak does not
+    include the memory of this Python process that a fork from here would carry.
+    """
+    with tempfile.NamedTemporaryFile("r", suffix=".time") as report:
+        start = time.monotonic()
+        code = subprocess.call(["/usr/bin/time", "-q", "-f", "%U %S %M", "-o", report.name] + argv,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wall = time.monotonic() - start
+        user, system, rss = report.read().split()[-3:]
+    return wall, float(user) + float(system), int(rss), code
+
+
+def run_harbek(harbek, url, interval):
+    out = tempfile.mkdtemp(prefix="bench-harbek-")
+    ini = os.path.join(out, "..", os.path.basename(out) + ".ini")
+    try:
+        r = measure([harbek, "--headless", "--ini", ini, "--save-dir", out, "--interval", str(interval), url])
+        return r, count_files(out)
+    finally:
+        shutil.rmtree(out, ignore_errors=True)
+        if os.path.exists(ini):
+            os.remove(ini)
+
+
+def run_wget(url):
+    out = tempfile.mkdtemp(prefix="bench-wget-")
+    try:
+        r = measure(["wget", "--mirror", "--no-parent", "-q", "-e", "robots=off", "-P", out, url])
+        return r, count_files(out)
+    finally:
+        shutil.rmtree(out, ignore_errors=True)
+
+
+def compare(url, harbek, runs, pages):
+    rows = {"harbek": [], "wget": []}
+    for _ in range(runs):
+        rows["harbek"].append(run_harbek(harbek, url, 0))
+        rows["wget"].append(run_wget(url))
+    print("%-8s %6s %8s %8s %9s %10s" % ("copier", "files", "wall s", "cpu s", "peak MB", "pages/s"))
+    best = {}
+    for name, results in rows.items():
+        for (wall, cpu, rss, code), files in results:
+            print("%-8s %6d %8.3f %8.3f %9.1f %10.1f%s" % (name, files, wall, cpu, rss / 1024, pages / wall,
+                                                           "" if code == 0 else "  (exit %d)" % code))
+        best[name] = (min(r[0][0] for r in results), min(r[0][1] for r in results), max(r[0][2] for r in results))
+    h, w = best["harbek"], best["wget"]
+    print("best of %d: harbek/wget  wall %.2f  cpu %.2f  peak memory %.2f  pages/s %.2f"
+          % (runs, h[0] / w[0], h[1] / w[1], h[2] / w[2], w[0] / h[0]))
+    (wall, cpu, rss, code), files = run_harbek(harbek, url, 100)
+    print("default 100 ms interval: %d files in %.1f s, %.2f pages/s (the timer allows 10), cpu %.2f s, peak %.1f MB"
+          % (files, wall, pages / wall, cpu, rss / 1024))
+
+
+if __name__ == "__main__":
+    if sys.argv[1] == "make-site":
+        make_site(sys.argv[2], int(sys.argv[3]))
+    else:
+        compare(sys.argv[2], sys.argv[3], int(sys.argv[4]), int(sys.argv[5]))
