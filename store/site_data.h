@@ -1,0 +1,102 @@
+// SiteData: the site store of the crawler.
+//
+// One object turns URLs into local paths under the save folder, appends
+// fetched bodies to the files they map to, answers whether a URL is saved,
+// and spills the crawl queue to numbered files and brings it back.
+//
+// Layout on disk (S is SavePath, h the host in lower case):
+//   S/h/dir1/.../name        a page or file of the site
+//   S/h/.../index.html       a bare host, or a path that ends in "/"
+//   S/h/<32 hex digits>      the digest-named form of a file
+//   S/tmp/<n>.dat            spilled queue files
+// On Linux the separator is "/", and a backslash in a URL is an ordinary
+// character of a name.
+//
+// Nothing is ever created or written outside the save folder, whatever a URL
+// holds: a path with a ".." segment, an empty host (an absolute path) or a
+// host of "." or ".." writes nothing, and isExsitUrl calls such a URL saved
+// so that the crawler never fetches it.
+//
+// Every operation but the property accessors and GetExtName first applies
+// the save-folder default: an empty SavePath becomes the folder of the
+// running program. nohttp and gethost come from a vornet WebUrl object,
+// created through the component runtime on first use and kept.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "libs/url/web_url_interface.h"
+#include "platform/component/unknown.h"
+#include "store/url_list.h"
+
+namespace harbek::store {
+
+using Bytes = std::string;
+
+class SiteData {
+ public:
+  // Spilling moves queue items until fewer than this many remain.
+  static constexpr size_t kSpillFloor = 5000;
+
+  SiteData() = default;
+
+  const std::u16string& SavePath() const { return SavePath_; }
+  void setSavePath(std::u16string value) { SavePath_ = std::move(value); }
+  int32_t MaxSize() const { return MaxSize_; }
+  void setMaxSize(int32_t value) { MaxSize_ = value; }
+  int16_t NoGetData() const { return NoGetData_; }
+  void setNoGetData(int16_t value) { NoGetData_ = value; }
+
+  // Called once per record while a spill runs, so the program's other events
+  // (which may append to the queue) keep being handled. The crawler wires it
+  // to one pump of its event loop.
+  void setPump(std::function<void()> pump) { pump_ = std::move(pump); }
+
+  // SavePath + "/" + nohttp(Turl). Failures of the URL operations come back
+  // as their codes.
+  com::HResult ChUrltoPath(const std::u16string& Turl, std::u16string* result);
+  // SavePath + "/" + host + "/" + MD5 of nohttp(Turl) with every host text removed.
+  com::HResult ChUrltoMd5path(const std::u16string& Turl, std::u16string* result);
+  // True when the file of the URL exists (a folder does not count), and
+  // whenever that cannot be told or the URL points outside the save folder.
+  bool isExsitUrl(const std::u16string& Turl, bool ISmd5);
+  // Appends Data to the file that Turl (host and path, no scheme) maps to,
+  // creating the folders on the way. Failures end the call silently.
+  void saveFileByUrl(const std::u16string& Turl, const Bytes& Data, int32_t ISenCode);
+  // Removes the file that saveFileByUrl(Turl, ...) appends to, when there is
+  // one: the crawler drops what a cut-off fetch left.
+  void removeFileByUrl(const std::u16string& Turl);
+  // The text after the last ".", or the whole name when it has none.
+  static std::u16string GetExtName(const std::u16string& strFileName);
+  // Applies the save-folder default and nothing else.
+  void ClearTmp();
+
+  // Moves items from the end of the queue into spill file wfnum until fewer
+  // than kSpillFloor remain, then advances wfnum.
+  void SaveList(UrlList& list, int32_t& wfnum);
+  // Moves every item of the queue into spill file wfnum, then advances wfnum.
+  void SaveAllList(UrlList& list, int32_t& wfnum);
+  // Appends the items of spill file rfnum to the queue and advances rfnum;
+  // does nothing when the file is missing.
+  void LoadList(UrlList& list, int32_t& rfnum);
+
+ private:
+  bool applySaveFolderDefault();
+  com::HResult webUrl(url::IWebUrl** out);
+  // The part of a local path after SavePath + "/".
+  com::HResult relativePath(const std::u16string& Turl, std::u16string* result);
+  com::HResult relativeMd5Path(const std::u16string& Turl, std::u16string* result);
+  std::string spillFileName(int32_t number) const;
+  std::u16string savedFile(const std::u16string& Turl) const;
+  void spill(UrlList& list, int32_t& wfnum, size_t floor);
+
+  std::u16string SavePath_;
+  int32_t MaxSize_ = 0;
+  int16_t NoGetData_ = 0;
+  std::function<void()> pump_;
+  com::ComPtr<url::IWebUrl> webUrl_;
+};
+
+}  // namespace harbek::store
