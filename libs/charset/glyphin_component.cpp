@@ -1,0 +1,30 @@
+// The component glyphin: class change over the code-page conversions.
+#include "libs/charset/change_interface.h"
+#include "libs/charset/code_pages.h"
+#include "platform/component/factory.h"
+
+namespace harbek::charset {
+namespace {
+
+class Change final : public com::DispatchObject<IChange, Change> {
+ public:
+  static const com::DispatchTable<IChange>& dispatchTable() {
+    static const com::DispatchTable<IChange> table = com::DispatchTable<IChange>(u"change")
+                                                         .method(u"UniToMB", &IChange::UniToMB, {u"sSrc", u"lCP"})
+                                                         .method(u"MBToUni", &IChange::MBToUni, {u"bySrc", u"lCP"});
+    return table;
+  }
+
+  com::HResult UniToMB(const std::u16string& sSrc, int32_t lCP, com::Bytes* result) override {
+    return charset::UniToMB(sSrc, lCP, result);
+  }
+  com::HResult MBToUni(const com::Bytes& bySrc, int32_t lCP, std::u16string* result) override {
+    return charset::MBToUni(bySrc, lCP, result);
+  }
+};
+
+}  // namespace
+}  // namespace harbek::charset
+
+HARBEK_COMPONENT_MODULE({harbek::charset::kChangeClsid, "glyphin.change",
+                         &harbek::com::createObjectOf<harbek::charset::Change>})

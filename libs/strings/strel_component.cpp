@@ -1,0 +1,80 @@
+// The component strel: class str over the shared string operations.
+#include "libs/strings/page_text.h"
+#include "libs/strings/str_interface.h"
+#include "libs/strings/string_ops.h"
+#include "platform/component/factory.h"
+
+namespace harbek::strings {
+namespace {
+
+using com::HResult;
+using com::kOk;
+
+class Str final : public com::DispatchObject<IStr, Str> {
+ public:
+  static const com::DispatchTable<IStr>& dispatchTable() {
+    static const com::DispatchTable<IStr> table =
+        com::DispatchTable<IStr>(u"str")
+            .method(u"InStrL", &IStr::InStrL, {u"inString", u"srchString"})
+            .method(u"iSum", &IStr::iSum, {u"FullString", u"schString"})
+            .method(u"StrToDate", &IStr::StrToDate, {u"strChanged"})
+            .method(u"sReplace", &IStr::sReplace, {u"SearchLine", u"SearchFor", u"ReplaceWith"})
+            .method(u"ini", &IStr::ini, {u"Istr"})
+            .method(u"selecTini", &IStr::selecTini, {u"Istr"})
+            .method(u"changeHtml", &IStr::changeHtml, {u"myHtml"})
+            .method(u"noSpaceINtag", &IStr::noSpaceINtag, {u"str"})
+            .method(u"URLEncode", &IStr::URLEncode, {u"str"})
+            .method(u"URLDecode", &IStr::URLDecode, {u"str"})
+            .method(u"noBiaoDian", &IStr::noBiaoDian, {u"str"});
+    return table;
+  }
+
+  HResult InStrL(const std::u16string& inString, const std::u16string& srchString, int16_t* result) override {
+    return strings::InStrL(inString, srchString, result);
+  }
+  HResult iSum(const std::u16string& FullString, const std::u16string& schString, int16_t* result) override {
+    return strings::iSum(FullString, schString, result);
+  }
+  HResult StrToDate(const std::u16string& strChanged, com::Date* result) override {
+    *result = strings::StrToDate(strChanged);
+    return kOk;
+  }
+  HResult sReplace(std::u16string& SearchLine, const std::u16string& SearchFor, const std::u16string& ReplaceWith,
+                   std::u16string* result) override {
+    return strings::sReplace(SearchLine, SearchFor, ReplaceWith, result);
+  }
+  HResult ini(const std::u16string& Istr, std::u16string* result) override {
+    *result = strings::ini(Istr);
+    return kOk;
+  }
+  HResult selecTini(const std::u16string& Istr, std::u16string* result) override {
+    *result = strings::selecTini(Istr);
+    return kOk;
+  }
+  HResult changeHtml(const std::u16string& myHtml, std::u16string* result) override {
+    *result = strings::changeHtml(myHtml);
+    return kOk;
+  }
+  HResult noSpaceINtag(const std::u16string& str, std::u16string* result) override {
+    *result = strings::noSpaceINtag(str);
+    return kOk;
+  }
+  HResult URLEncode(const std::u16string& str, std::u16string* result) override {
+    *result = strings::URLEncode(str);
+    return kOk;
+  }
+  HResult URLDecode(const std::u16string& str, std::u16string* result) override {
+    *result = strings::URLDecode(str);
+    return kOk;
+  }
+  HResult noBiaoDian(const std::u16string& str, std::u16string* result) override {
+    *result = strings::noBiaoDian(str);
+    return kOk;
+  }
+};
+
+}  // namespace
+}  // namespace harbek::strings
+
+HARBEK_COMPONENT_MODULE({harbek::strings::kStrClsid, "strel.str",
+                         &harbek::com::createObjectOf<harbek::strings::Str>})
