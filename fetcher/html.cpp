@@ -220,6 +220,8 @@ void html::ReadData(int32_t /*bytesTotal*/) {
   }
   ResponseReader::FirstArrival first = reader_.readFirst(arrival);
   isFirstResponse_ = false;
+  // A response whose header never ended is broken, whatever follows it.
+  headerEnded_ = first.headerEnded;
   reHeader_ = std::move(first.head.reHeader);
   ShowMsg(u"接收到数据");
   Status_ = std::move(first.head.Status);
@@ -252,7 +254,7 @@ void html::takePiece(const Bytes& piece, bool first) {
   const bool ended = reader_.chunked() ? reader_.chunkedEnded() : (!piece.empty() && recvLen_ == htmlLen_);
   if (!ended) return;
   if (!reader_.chunked() || reader_.chunkedComplete()) {
-    complete_ = true;
+    complete_ = headerEnded_;
     ShowMsg(u"数据取回完成");
   }
   Cancel();
@@ -260,7 +262,7 @@ void html::takePiece(const Bytes& piece, bool first) {
 
 void html::onClosed() {
   // A body of unstated length ends with the server's close.
-  if (!isFirstResponse_ && !getHtmlCodeIsOver_ && htmlLen_ == 0 && !reader_.chunked()) complete_ = true;
+  if (!isFirstResponse_ && !getHtmlCodeIsOver_ && htmlLen_ == 0 && !reader_.chunked()) complete_ = headerEnded_;
   Cancel();
 }
 

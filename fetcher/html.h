@@ -87,7 +87,8 @@ class html : public HtmlProperties {
   void Cancel();
   // True when the last OpenUrl received the whole body: all Content-Length
   // bytes, the last chunk of a chunked body, or, for a body of unstated
-  // length, everything up to the server's orderly close. False after a
+  // length, everything up to the server's orderly close; and always a header
+  // that ended with its blank line. False after a
   // time-out, a socket error, a Cancel, an early close or a failed connect:
   // whatever SaveFile delivered then is only part of the resource.
   bool lastFetchComplete() const { return complete_; }
@@ -142,6 +143,7 @@ class html : public HtmlProperties {
   ResponseReader reader_;
   int64_t recvLen_ = 0;
   bool complete_ = false;
+  bool headerEnded_ = false;
   Clock::time_point lastArrival_;
   // Where the socket was last sent to connect: a connection is only reused
   // for the same host and port.

@@ -37,9 +37,9 @@ HeaderSplit splitHeader(std::string_view arrival) {
   // The blank line counts only from the sixth byte on, as the header's first
   // byte can never be part of it.
   if (size_t at = window.find("\r\n\r\n", 2); at != std::string_view::npos) {
-    return {at + 4, at + 4};
+    return {at + 4, at + 4, true};
   }
-  return {window.size(), arrival.size()};
+  return {window.size(), arrival.size(), false};
 }
 
 int32_t leadingLength(std::u16string_view value) {
@@ -145,6 +145,7 @@ ResponseReader::FirstArrival ResponseReader::readFirst(std::string_view arrival)
   first.head = parseHead(text::toLower(text::fromCodePage(arrival.substr(0, split.headerLen))));
   chunked_ = first.head.chunked;
   chunks_ = ChunkDecoder();
+  first.headerEnded = split.ended;
   first.hasBody = split.bodyStart < arrival.size();
   if (first.hasBody) first.body = body(arrival.substr(split.bodyStart));
   return first;

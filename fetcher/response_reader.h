@@ -34,6 +34,7 @@ std::u16string strGet(std::u16string_view s, std::u16string_view str1, std::u16s
 struct HeaderSplit {
   size_t headerLen;  // bytes of the header, blank line included
   size_t bodyStart;  // where the body starts (the arrival's size when it has none)
+  bool ended;        // a blank line ended the header
 };
 HeaderSplit splitHeader(std::string_view arrival);
 
@@ -79,7 +80,8 @@ class ResponseReader {
  public:
   struct FirstArrival {
     ResponseHead head;
-    bool hasBody = false;  // bytes followed the header in this arrival
+    bool headerEnded = false;  // the header ended with its blank line
+    bool hasBody = false;      // bytes followed the header in this arrival
     Bytes body;            // their body content (chunk framing removed)
   };
 

@@ -1,0 +1,392 @@
+// The control html against the scripted loopback server and a scripted client.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <chrono>
+
+#include "fetcher/html.h"
+#include "fetcher/tests/fetch_support.h"
+#include "tests/support/nginx_server.h"
+#include "tests/support/scripted_http_server.h"
+#include "tests/support/temp_dir.h"
+
+namespace harbek::fetcher {
+namespace {
+
+using harbek::testing::ScriptedHttpServer;
+using harbek::testing::Script;
+using namespace std::chrono_literals;
+namespace patterns = harbek::testing::patterns;
+using testing::FakeTcpClient;
+using testing::Recorder;
+
+std::u16string u16(const std::string& s) { return text::fromUtf8(s); }
+
+// The socket error's own wording is the TCP client's; only the prefix is ours.
+std::vector<std::string> withoutErrorWording(std::vector<std::string> events) {
+  for (std::string& e : events) {
+    if (e.starts_with("ShowState wskError:")) e = "ShowState wskError:";
+  }
+  return events;
+}
+
+struct Fetch {
+  std::unique_ptr<event::EventLoop> loop = event::makePollLoop();
+  Recorder owner;
+  html control{*loop, owner};
+};
+
+TEST(HtmlUrl, HostAndPathFromTheUrl) {
+  struct Case {
+    std::u16string url, host, fileName;
+  } cases[] = {
+      {u"http://Site/Dir/Page.HTM", u"site", u"/Dir/Page.HTM"},
+      {u"http://Site:8080/A.htm", u"site:8080", u"/A.htm"},
+      {u"http://site", u"site", u""},
+      {u"HTTP://SITE//a/./b.html?Q=1", u"site", u"/a/./b.html?Q=1"},
+      // The host's name inside the path stays where it is.
+      {u"http://site/site/a.htm", u"site", u"/site/a.htm"},
+  };
+  Fetch f;
+  for (const Case& c : cases) {
+    ASSERT_EQ(f.control.iniUrl(c.url), com::kOk);
+    EXPECT_EQ(f.control.url(), com::Variant(c.url));
+    EXPECT_EQ(f.control.host(), c.host) << text::toUtf8(c.url);
+    EXPECT_EQ(f.control.fileName(), c.fileName) << text::toUtf8(c.url);
+  }
+}
+
+TEST(HtmlFetch, RequestBytesLineForLine) {
+  ScriptedHttpServer server(patterns::oneWrite("ok"));
+  const std::string host = "127.0.0.1:" + std::to_string(server.port());
+  const std::string tail =
+      "User-Agent: Mozilla/4.0 (compatible; MSIE 5.5; Windows NT 5.0)\r\n"
+      "Host: " + host + "\r\n"
+      "Accept-Language: zh-cn\r\nAccept-CharSet: gb2312\r\nAccept: */*\r\n"
+      "cache-Control: no-cache\r\nPragma: no-cache\r\nConnection: close\r\n\r\n";
+  struct Case {
+    std::string path;
+    std::u16string cookie;
+    std::string want;
+  } cases[] = {
+      {"/Dir/Page.HTM", u"0", "GET /Dir/Page.HTM HTTP/1.1\r\n" + tail},
+      {"", u"0", "GET / HTTP/1.1\r\n" + tail},
+      {"/a", u"", "GET /a HTTP/1.1\r\nCookie: \r\n" + tail},
+      {"/a", u"id=7; s=x", "GET /a HTTP/1.1\r\nCookie: id=7; s=x\r\n" + tail},
+      {"/a b.htm?x=1", u"0", "GET /a%20b.htm?x=1 HTTP/1.1\r\n" + tail},
+  };
+  Fetch f;
+  f.control.setPort(1);  // the URL's port wins
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    f.control.setCookie(cases[i].cookie);
+    ASSERT_EQ(f.control.OpenUrl(u16("http://" + host + cases[i].path)), com::kOk);
+    ASSERT_TRUE(server.waitForFinished(i + 1));
+    EXPECT_EQ(server.requests().at(i), cases[i].want);
+    EXPECT_EQ(text::toCodePage(f.control.SendHeader()), cases[i].want);
+  }
+}
+
+TEST(HtmlFetch, EventsForEachArrivalPattern) {
+  const std::string body = "<p>hello</p>";
+  const std::string p = "ShowState 接收到数据";
+  struct Case {
+    const char* name;
+    Script script;
+    std::vector<std::string> events;
+    std::string saved;
+    bool complete;
+  } cases[] = {
+      {"one write", patterns::oneWrite(body),
+       {"ShowState 进入缓存", p, "Progress 0/12", "SaveFile /a.htm 12", "Progress 12/12", "ShowState 数据取回完成"},
+       body, true},
+      {"header then body", patterns::headerThenBody(body),
+       {"ShowState 进入缓存", p, "Progress 0/12", "SaveFile /a.htm 12", "Progress 12/12", "ShowState 数据取回完成"},
+       body, true},
+      {"small writes", patterns::smallWrites(body, 5, 30ms),
+       {"ShowState 进入缓存", p, "Progress 0/12", "SaveFile /a.htm 5", "Progress 5/12", "SaveFile /a.htm 5",
+        "Progress 10/12", "SaveFile /a.htm 2", "Progress 12/12", "ShowState 数据取回完成"},
+       body, true},
+      {"no length", patterns::noContentLength(body),
+       {"ShowState 进入缓存", p, "ShowState 没有数据长度", "SaveFile /a.htm 12"}, body, true},
+      {"chunked", patterns::chunked({"<p>hel", "lo</p>"}),
+       {"ShowState 进入缓存", p, "ShowState 没有数据长度", "SaveFile /a.htm 6", "SaveFile /a.htm 6",
+        "ShowState 数据取回完成"},
+       body, true},
+      {"early close", patterns::earlyClose(body, 5),
+       {"ShowState 进入缓存", p, "Progress 0/12", "SaveFile /a.htm 5", "Progress 5/12"}, "<p>he", false},
+      {"reset", patterns::resetAfter(harbek::testing::httpHeader(200, 12, {"Content-Type: text/html"}) + "<p>"),
+       {"ShowState 进入缓存", p, "Progress 0/12", "SaveFile /a.htm 3", "Progress 3/12", "ShowState wskError:"},
+       "<p>", false},
+      {"garbage", patterns::garbage("no http here"),
+       {"ShowState 进入缓存", p, "ShowState 没有数据长度"}, "", false},
+      {"a 404 is a body like any other",
+       Script().awaitRequest().write(harbek::testing::httpResponse(404, "gone", {"Content-Type: text/html"})),
+       {"ShowState 进入缓存", p, "Progress 0/4", "SaveFile /a.htm 4", "Progress 4/4", "ShowState 数据取回完成"},
+       "gone", true},
+  };
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedHttpServer server(c.script);
+    Fetch f;
+    ASSERT_EQ(f.control.OpenUrl(u16(server.url("/a.htm"))), com::kOk);
+    EXPECT_EQ(withoutErrorWording(f.owner.events), c.events);
+    EXPECT_EQ(f.owner.saved, c.saved);
+    EXPECT_EQ(f.control.lastFetchComplete(), c.complete);
+    EXPECT_TRUE(f.control.getHtmlCodeIsOver());
+    EXPECT_TRUE(f.control.isFirstResponse());
+    EXPECT_EQ(f.control.HTMLcode(), text::fromCodePage(c.saved));
+  }
+}
+
+TEST(HtmlFetch, HeaderFieldsAndText) {
+  // GBK bytes of "中文", split across two arrivals in the second fetch.
+  const std::string gbk = "\xd6\xd0\xce\xc4";
+  ScriptedHttpServer server(std::vector<Script>{
+      patterns::oneWrite(gbk, {"Content-Type: text/html; charset=utf-8", "Location: /Next.htm"}),
+      patterns::oneWrite("GIF89a", {"Content-Type: image/gif"}),
+      Script().awaitRequest().write(harbek::testing::httpHeader(200, 4, {"Content-Type: text/html"}) + "\xd6\xd0\xce")
+          .sleep(50ms).write("\xc4"),
+  });
+  Fetch f;
+  f.control.OpenUrl(u16(server.url("/a.htm")));
+  EXPECT_EQ(f.control.Status(), u"200");
+  EXPECT_EQ(f.control.contentType(), u" text/html");
+  EXPECT_EQ(f.control.CharSet(), u"utf-8");
+  EXPECT_EQ(f.control.Location(), u" /next.htm");
+  EXPECT_EQ(f.control.htmlLen(), 4);
+  EXPECT_EQ(f.control.HTMLcode(), u"中文");  // from the system code page, whatever the charset
+  EXPECT_EQ(f.control.GetHeader(u"Content-Length"), u" 4");
+
+  f.control.OpenUrl(u16(server.url("/b.gif")));
+  EXPECT_EQ(f.control.contentType(), u" image/gif");
+  EXPECT_EQ(f.control.CharSet(), u"utf-8");  // left as it was
+  EXPECT_EQ(f.control.HTMLcode(), u"");
+  EXPECT_TRUE(f.owner.saved.ends_with("GIF89a"));
+
+  // Each arrival is decoded on its own; the saved bytes stay whole.
+  f.owner.saved.clear();
+  f.control.OpenUrl(u16(server.url("/c.htm")));
+  EXPECT_EQ(f.owner.saved, gbk);
+  EXPECT_NE(f.control.HTMLcode(), u"中文");
+  EXPECT_TRUE(f.control.HTMLcode().starts_with(u"中"));
+}
+
+TEST(HtmlFetch, IpCacheMessages) {
+  ScriptedHttpServer server(patterns::oneWrite("x"));
+  Fetch f;
+  f.control.OpenUrl(u16(server.url("/1")));
+  ASSERT_FALSE(f.owner.events.empty());
+  EXPECT_EQ(f.owner.events.front(), "ShowState 进入缓存");
+  f.owner.events.clear();
+  f.control.OpenUrl(u16(server.url("/2")));
+  ASSERT_GE(f.owner.events.size(), 3u);
+  EXPECT_EQ(f.owner.events[0], "ShowState 查询IP成功");  // before the connect
+  EXPECT_EQ(f.owner.events[1], "ShowState 查询IP成功");  // when connected
+  EXPECT_EQ(f.owner.events[2], "ShowState 接收到数据");
+  EXPECT_EQ(std::count(f.owner.events.begin(), f.owner.events.end(), "ShowState 进入缓存"), 0);
+}
+
+TEST(HtmlFetch, PortsOutsideOneToSixtyFiveThousandFailBeforeAnythingIsSent) {
+  ScriptedHttpServer server(patterns::oneWrite("x"));
+  const std::string ok = std::to_string(server.port());
+  struct Case {
+    std::string hostPort;
+    int32_t Port;
+    com::HResult want;
+  } cases[] = {
+      {"127.0.0.1", 0, com::kOverflow},      {"127.0.0.1", 65536, com::kOverflow},
+      {"127.0.0.1", -80, com::kOverflow},    {"127.0.0.1:0", 80, com::kOverflow},
+      {"127.0.0.1:65536", 80, com::kOverflow}, {"127.0.0.1:8a", 80, com::kOverflow},
+      {"127.0.0.1:", 80, com::kOverflow},    {"127.0.0.1:" + ok, 70000, com::kOk},
+  };
+  Fetch f;
+  for (const Case& c : cases) {
+    f.owner.events.clear();
+    f.control.setPort(c.Port);
+    EXPECT_EQ(f.control.OpenUrl(u16("http://" + c.hostPort + "/x")), c.want) << c.hostPort;
+    if (c.want != com::kOk) {
+      EXPECT_TRUE(f.owner.events.empty()) << c.hostPort;
+    }
+  }
+  ASSERT_TRUE(server.waitForFinished(1));
+  EXPECT_EQ(server.connectionCount(), 1u);
+}
+
+TEST(HtmlFetch, SilenceEndsAfterWaitTimeUsingAlmostNoCpu) {
+  ScriptedHttpServer server(patterns::silence());
+  Fetch f;
+  f.control.setWaitTime(3);
+  rusage before{}, after{};
+  getrusage(RUSAGE_SELF, &before);
+  const auto start = std::chrono::steady_clock::now();
+  f.control.OpenUrl(u16(server.url("/")));
+  const auto took = std::chrono::steady_clock::now() - start;
+  getrusage(RUSAGE_SELF, &after);
+  auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+  const double cpu = seconds(after.ru_utime) - seconds(before.ru_utime) + seconds(after.ru_stime) -
+                     seconds(before.ru_stime);
+  std::printf("cpu over %.2f s of waiting: %.4f s\n", std::chrono::duration<double>(took).count(), cpu);
+  EXPECT_GE(took, 3s);
+  EXPECT_LT(took, 4s);
+  EXPECT_LT(cpu, 0.1);
+  EXPECT_EQ(f.owner.events.back(), "ShowState 数据接收超时");
+  EXPECT_FALSE(f.control.lastFetchComplete());
+  EXPECT_TRUE(f.control.isFirstResponse());
+}
+
+TEST(HtmlFetch, ReceiveLimitRestartsWithEachArrival) {
+  // Thirty bytes over about three seconds, never a second apart.
+  ScriptedHttpServer server(patterns::smallWrites(std::string(30, 'b'), 3, 300ms));
+  Fetch f;
+  f.control.setWaitTime(1);
+  f.control.OpenUrl(u16(server.url("/")));
+  EXPECT_EQ(f.owner.saved.size(), 30u);
+  EXPECT_TRUE(f.control.lastFetchComplete());
+  EXPECT_EQ(f.owner.events.back(), "ShowState 数据取回完成");
+}
+
+TEST(HtmlFetch, OverallLimitStopsADrippingServer) {
+  ScriptedHttpServer server(patterns::smallWrites(std::string(100, 'b'), 1, 200ms));
+  Fetch f;
+  f.control.setWaitTime(1);
+  const auto start = std::chrono::steady_clock::now();
+  f.control.OpenUrl(u16(server.url("/")));
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(took, 8s);
+  EXPECT_LT(took, 9500ms);
+  EXPECT_EQ(f.owner.events.back(), "ShowState 数据接收超时");
+  EXPECT_FALSE(f.control.lastFetchComplete());
+  EXPECT_LT(f.owner.saved.size(), 100u);
+}
+
+TEST(HtmlFetch, EndlessHeaderIsBounded) {
+  ScriptedHttpServer server(patterns::endlessHeader());
+  Fetch f;
+  f.control.setWaitTime(2);
+  f.control.OpenUrl(u16(server.url("/")));
+  EXPECT_LE(f.control.reHeader().size(), kHeaderLimit);
+  EXPECT_EQ(f.control.Status(), u"200");
+  EXPECT_FALSE(f.control.lastFetchComplete());
+  EXPECT_TRUE(f.control.getHtmlCodeIsOver());
+}
+
+TEST(HtmlFetch, ConnectWaitRunsOut) {
+  Fetch f;
+  f.control.setWaitTime(1);
+  // Nothing listens on port 1; the refusal is reported, the wait still runs out.
+  const auto start = std::chrono::steady_clock::now();
+  f.control.OpenUrl(u"http://127.0.0.1:1/");
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 1s);
+  EXPECT_EQ(f.owner.events.back(), "ShowState 连接服务器时间过长");
+  EXPECT_EQ(f.control.SendHeader(), u"0");
+}
+
+// The scripted client: connection reuse and the retry on no buffer space.
+struct ScriptedFetch {
+  std::unique_ptr<event::EventLoop> loop = event::makePollLoop();
+  Recorder owner;
+  FakeTcpClient* wsk = nullptr;
+  std::unique_ptr<html> control;
+  ScriptedFetch() {
+    auto client = std::make_unique<FakeTcpClient>(*loop);
+    wsk = client.get();
+    control = std::make_unique<html>(*loop, owner, std::move(client));
+    // Every request is answered at once.
+    wsk->onSend = [this] { loop->post([this] { wsk->arrive("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok"); }); };
+  }
+};
+
+TEST(HtmlFetch, OpenConnectionReusedOnlyForTheSameHostAndPort) {
+  ScriptedFetch f;
+  f.control->OpenUrl(u"http://a.test/1");
+  EXPECT_EQ(f.wsk->connects, (std::vector<std::string>{"a.test:80"}));
+  struct Case {
+    std::u16string url;
+    std::vector<std::string> connects;
+  } cases[] = {
+      {u"http://a.test/2", {"a.test:80"}},                    // same host and port: used as it is
+      {u"http://b.test/3", {"a.test:80", "b.test:80"}},       // another host
+      {u"http://b.test:81/4", {"a.test:80", "b.test:80", "b.test:81"}},  // another port
+  };
+  for (const Case& c : cases) {
+    f.wsk->state_ = net::SocketState::kConnected;  // as if left open
+    f.control->OpenUrl(c.url);
+    EXPECT_EQ(f.wsk->connects, c.connects) << text::toUtf8(c.url);
+    EXPECT_TRUE(f.control->lastFetchComplete());
+  }
+  EXPECT_EQ(f.wsk->sent.size(), 4u);
+}
+
+TEST(HtmlFetch, NoBufferSpaceRetriesWithAPause) {
+  ScriptedFetch f;
+  f.wsk->connectResults = {html::kNoBufferSpace, html::kNoBufferSpace};
+  const auto start = std::chrono::steady_clock::now();
+  f.control->OpenUrl(u"http://a.test/");
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 2s);
+  EXPECT_EQ(f.wsk->connects.size(), 3u);
+  EXPECT_EQ(std::count(f.owner.events.begin(), f.owner.events.end(), "ShowState WSK_ERR:10055重新连接"), 2);
+  EXPECT_TRUE(f.control->lastFetchComplete());
+}
+
+TEST(HtmlFetch, NoBufferSpaceRetriesStopOnCancel) {
+  ScriptedFetch f;
+  f.wsk->connectResults.assign(1000, html::kNoBufferSpace);
+  f.loop->addTimer(1500ms, false, [&] { f.control->Cancel(); });
+  const auto start = std::chrono::steady_clock::now();
+  f.control->OpenUrl(u"http://a.test/");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 2500ms);
+  EXPECT_EQ(f.wsk->connects.size(), 2u);
+  EXPECT_TRUE(f.wsk->sent.empty());
+  EXPECT_FALSE(f.control->lastFetchComplete());
+}
+
+TEST(HtmlFetch, CancelFromAHandlerEndsTheFetch) {
+  ScriptedFetch f;
+  f.wsk->onSend = [&] {
+    f.loop->post([&] { f.wsk->arrive("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nabc"); });
+  };
+  f.owner.onState = [&](const std::u16string& s) {
+    if (s == u"接收到数据") f.control->Cancel();
+  };
+  f.control->OpenUrl(u"http://a.test/");
+  EXPECT_TRUE(f.control->getHtmlCodeIsOver());
+  EXPECT_FALSE(f.control->lastFetchComplete());
+  EXPECT_EQ(f.owner.saved, "abc");  // the step goes on after the handler returns
+}
+
+TEST(HtmlFetch, RealServerBytesEqualTheFiles) {
+  harbek::testing::TempDir root;
+  std::string binary;
+  for (int i = 0; i < 200000; ++i) binary += static_cast<char>((i * 7919) >> 3);
+  const std::string page = "<html><body><a href=\"Mixed/Case.HTML\">\xd6\xd0</a></body></html>";
+  root.write("Index.html", page);
+  root.write("Mixed/Case.HTML", "upper");
+  root.write("mixed/case.html", "lower");
+  root.write("data.bin", binary);
+  harbek::testing::NginxServer nginx(root.path());
+  ASSERT_TRUE(nginx.running()) << nginx.error();
+
+  struct Case {
+    std::string path, want;
+  } cases[] = {{"/Index.html", page}, {"/data.bin", binary}, {"/Mixed/Case.HTML", "upper"}};
+  Fetch f;
+  for (const Case& c : cases) {
+    f.owner.saved.clear();
+    ASSERT_EQ(f.control.OpenUrl(u16(nginx.url(c.path))), com::kOk);
+    EXPECT_EQ(f.control.Status(), u"200") << c.path;
+    EXPECT_TRUE(f.control.lastFetchComplete()) << c.path;
+    EXPECT_TRUE(f.owner.saved == c.want) << c.path << ": " << f.owner.saved.size() << " bytes";
+  }
+  f.control.OpenUrl(u16(nginx.url("/Index.html")));
+  EXPECT_EQ(f.control.HTMLcode(), text::fromCodePage(page));
+  // The link found on the page keeps its case and fetches the right file.
+  ASSERT_EQ(f.control.SearchTag(u"a", u"href,innerhtml", true), com::kOk);
+  ASSERT_EQ(f.owner.tags.size(), 1u);
+  const std::u16string link = f.owner.tags[0].second.substr(0, f.owner.tags[0].second.find(u','));
+  f.owner.saved.clear();
+  f.control.OpenUrl(link);
+  EXPECT_EQ(f.owner.saved, "upper");
+}
+
+}  // namespace
+}  // namespace harbek::fetcher

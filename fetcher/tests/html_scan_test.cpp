@@ -1,0 +1,108 @@
+// SearchTag through the control, with the real URL and text components.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "fetcher/html.h"
+#include "fetcher/tests/fetch_support.h"
+#include "platform/component/runtime.h"
+
+namespace harbek::fetcher {
+namespace {
+
+using testing::Recorder;
+
+struct Scan {
+  std::unique_ptr<event::EventLoop> loop = event::makePollLoop();
+  Recorder owner;
+  html control{*loop, owner};
+  explicit Scan(std::u16string page, std::u16string url = u"http://site/dir/x.html") {
+    control.setUrl(std::move(url));
+    control.setHTMLcode(std::move(page));
+  }
+};
+
+TEST(SearchTag, ElementsOfAPage) {
+  struct Case {
+    std::u16string page, tag, pro;
+    bool endTag;
+    std::vector<std::u16string> want;
+  } cases[] = {
+      {u"<A HREF='Page.htm'>Next</A>", u"a", u"href,innerhtml", true, {u"http://site/dir/Page.htm,next"}},
+      {u"<a name=top>Home</a>", u"a", u"href,innerhtml", true, {u"http://site/dir/,home"}},
+      {u"<a href=\"javascript:go()\">Go</a>", u"a", u"href,innerhtml", true, {u"go"}},
+      {u"<img src=pic.gif alt=x><img src=pic.gif>", u"img", u"src,innerhtml", false,
+       {u"http://site/dir/pic.gif,", u"http://site/dir/,"}},
+      {u"<abbr title=x>t</a>", u"a", u"href,innerhtml", true, {u"http://site/dir/,t"}},
+      {u"<script src=\"/Js/A.js\"></script><script>x", u"script", u"src,innerhtml", true,
+       {u"http://site/Js/A.js,"}},
+      {u"0", u"a", u"href,innerhtml", true, {}},
+  };
+  for (const Case& c : cases) {
+    Scan s(c.page);
+    ASSERT_EQ(s.control.SearchTag(c.tag, c.pro, c.endTag), com::kOk);
+    std::vector<std::u16string> got;
+    for (const auto& [name, dis] : s.owner.tags) {
+      EXPECT_EQ(name, c.tag);
+      got.push_back(dis);
+    }
+    EXPECT_EQ(got, c.want) << text::toUtf8(c.page);
+  }
+}
+
+TEST(SearchTag, RefusedWhileAFetchCollectsText) {
+  Scan busy(u"<a href=x>x</a>");
+  busy.control.setGetHtmlCodeIsOver(false);
+  busy.control.SearchTag(u"a", u"href", true);
+  EXPECT_TRUE(busy.owner.tags.empty());
+  EXPECT_EQ(busy.owner.events, (std::vector<std::string>{"ShowState 数据接收中.拒绝查找"}));
+
+  // Unset or empty text is scanned, and yields nothing, even then.
+  for (const char16_t* text : {u"0", u""}) {
+    Scan idle(text);
+    idle.control.setGetHtmlCodeIsOver(false);
+    idle.control.SearchTag(u"a", u"href", true);
+    EXPECT_TRUE(idle.owner.events.empty());
+  }
+}
+
+TEST(SearchTag, HandlersChangingTheTextDoNotChangeTheScan) {
+  Scan s(u"<a href=1 >1</a><a href=2 >2</a>");
+  struct Changer : Recorder {
+    html* control = nullptr;
+    void GetTag(const std::u16string& n, const std::u16string& d) override {
+      Recorder::GetTag(n, d);
+      control->setHTMLcode(u"");
+    }
+  } owner;
+  html control(*s.loop, owner);
+  control.setUrl(std::u16string(u"http://site/"));
+  control.setHTMLcode(u"<a href=1 >1</a><a href=2 >2</a>");
+  owner.control = &control;
+  control.SearchTag(u"a", u"href", true);
+  EXPECT_EQ(owner.tags.size(), 2u);
+}
+
+// Links resolve as vornet's rightUrl does, except that their case is kept.
+TEST(SearchTag, LinksAgreeWithRightUrlBarLetterCase) {
+  com::ComPtr<url::IWebUrl> vornet;
+  ASSERT_EQ(com::create<url::IWebUrl>(url::kVornetClsid, vornet), com::kOk);
+  const std::u16string pages[] = {u"http://Site/Dir/Page.HTML", u"http://site:8080/A/B/", u"site", u"http://s/x"};
+  const std::u16string pieces[] = {u"../", u"./", u"/", u"Up", u"low", u"#Frag", u"?Q=A", u".", u"//", u"http://",
+                                   u"HTTP://", u"Other.Host/", u"mailto:", u"A.htm", u"%2F", u"中"};
+  std::mt19937 rng(8);
+  for (int i = 0; i < 3000; ++i) {
+    std::u16string link;
+    for (int n = rng() % 5; n > 0; --n) link += pieces[rng() % std::size(pieces)];
+    const std::u16string& page = pages[rng() % std::size(pages)];
+    Scan s(u"");
+    s.control.setUrl(page);
+    std::u16string want;
+    ASSERT_EQ(vornet->rightUrl(page, link, &want), com::kOk);
+    EXPECT_EQ(text::toLower(s.control.RpVALUE(u"<a href=\"" + link + u"\">", u"href")), want)
+        << text::toUtf8(page) << " " << text::toUtf8(link);
+  }
+}
+
+}  // namespace
+}  // namespace harbek::fetcher

@@ -1,0 +1,161 @@
+#include "fetcher/response_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace harbek::fetcher {
+namespace {
+
+TEST(StrGet, KeyAnywhereIgnoringCaseEndMarkFromKey) {
+  struct Case {
+    std::u16string s, key, end, want;
+  } cases[] = {
+      {u"a: 1\r\nB: two\r\n", u"b:", u"\r\n", u" two"},
+      {u"x-content-length: 9\r\ncontent-length: 5\r\n", u"content-length:", u"\r\n", u" 9"},
+      {u"Location: /x", u"location:", u"\r\n", u""},  // no end mark
+      {u"nothing", u"key:", u"\r\n", u""},
+      {u"abc", u"abc", u"b", u""},  // end mark inside the key
+      {u"KEY:v;", u"key:", u";", u"v"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(strGet(c.s, c.key, c.end), c.want) << text::toUtf8(c.s);
+}
+
+TEST(SplitHeader, BlankLineFromTheSixthByte) {
+  struct Case {
+    std::string arrival;
+    size_t headerLen, bodyStart;
+    bool ended;
+  } cases[] = {
+      {"HTTP/1.1 200 OK\r\n\r\nbody", 19, 19, true},
+      {"HTTP/1.1 200 OK\r\n\r\n", 19, 19, true},
+      {"\r\n\r\nab", 6, 6, false},  // the blank line at 0 does not count: all header
+      {"\r\n\r\n\r\nxy", 6, 6, true},
+      {"no blank line", 13, 13, false},
+      {"", 0, 0, false},
+  };
+  for (const Case& c : cases) {
+    HeaderSplit s = splitHeader(c.arrival);
+    EXPECT_EQ(s.headerLen, c.headerLen) << c.arrival;
+    EXPECT_EQ(s.bodyStart, c.bodyStart) << c.arrival;
+    EXPECT_EQ(s.ended, c.ended) << c.arrival;
+  }
+  // A header that never ends is cut at the limit; the rest of its arrival goes with it.
+  std::string endless(kHeaderLimit * 3, 'h');
+  HeaderSplit s = splitHeader(endless);
+  EXPECT_EQ(s.headerLen, kHeaderLimit);
+  EXPECT_EQ(s.bodyStart, endless.size());
+  // A blank line beyond the limit is not seen.
+  std::string late = std::string(kHeaderLimit, 'h') + "\r\n\r\nbody";
+  EXPECT_EQ(splitHeader(late).headerLen, kHeaderLimit);
+}
+
+TEST(ParseHead, FieldsOfTheLowerCasedHeader) {
+  struct Case {
+    std::u16string header, Status, contentType;
+    std::optional<std::u16string> CharSet;
+    std::u16string Location;
+    int32_t htmlLen;
+    bool chunked;
+  } cases[] = {
+      {u"http/1.1 200 ok\r\ncontent-type: text/html; charset=utf-8\r\ncontent-length: 12\r\n\r\n", u"200",
+       u" text/html", u"utf-8", u"", 12, false},
+      {u"http/1.1 302 found\r\nlocation: /a.htm\r\n\r\n", u"302", u"", std::nullopt, u" /a.htm", 0, false},
+      {u"http/1.1 200 ok\r\ncontent-type: a; charset=b; charset=c\r\n\r\n", u"200", u" a", u"b", u"", 0, false},
+      {u"http/1.1 200 ok\r\ntransfer-encoding: chunked\r\n\r\n", u"200", u"", std::nullopt, u"", 0, true},
+      {u"http/1.1 200 ok\r\ncontent-length: 99999999999\r\n\r\n", u"200", u"", std::nullopt, u"", 0, false},
+      {u"http/1.1 200 ok\r\ncontent-length: x5\r\n\r\n", u"200", u"", std::nullopt, u"", 0, false},
+      {u"http/1.1 200 ok\r\ncontent-length: \t 2147483647\r\n\r\n", u"200", u"", std::nullopt, u"", 2147483647,
+       false},
+      {u"http/1.1 2", u"2", u"", std::nullopt, u"", 0, false},
+      {u"short", u"", u"", std::nullopt, u"", 0, false},
+  };
+  for (const Case& c : cases) {
+    ResponseHead h = parseHead(c.header);
+    SCOPED_TRACE(text::toUtf8(c.header));
+    EXPECT_EQ(h.Status, c.Status);
+    EXPECT_EQ(h.contentType, c.contentType);
+    EXPECT_EQ(h.CharSet, c.CharSet);
+    EXPECT_EQ(h.Location, c.Location);
+    EXPECT_EQ(h.htmlLen, c.htmlLen);
+    EXPECT_EQ(h.chunked, c.chunked);
+  }
+}
+
+// Feeds the stream in pieces of every size from 1 to its length.
+TEST(ChunkDecoder, DecodesWhateverTheSplit) {
+  struct Case {
+    std::string stream, body;
+    bool finished, failed;
+  } cases[] = {
+      {"5\r\nhello\r\n6\r\n world\r\n0\r\n\r\n", "hello world", true, false},
+      {"A;ext=1\r\n0123456789\r\n0\r\nX-Trailer: t\r\n\r\ntail", "0123456789", true, false},
+      {"3\nabc\n0\n\n", "abc", true, false},  // bare LF line ends
+      {"5\r\nhel", "hel", false, false},      // not over yet
+      {"zz\r\nabc", "", false, true},         // no size
+      {"3\r\nabcX\r\n", "abc", false, true},  // data longer than its size
+      {"ffffffffffffffff\r\n", "", false, true},
+      {"0\r\n" + std::string(5000, 't'), "", false, true},  // a trailer line without end
+  };
+  for (const Case& c : cases) {
+    for (size_t piece = 1; piece <= c.stream.size(); ++piece) {
+      ChunkDecoder d;
+      Bytes out;
+      for (size_t at = 0; at < c.stream.size(); at += piece) d.feed(std::string_view(c.stream).substr(at, piece), out);
+      SCOPED_TRACE(c.stream.substr(0, 40) + " piece " + std::to_string(piece));
+      EXPECT_EQ(out, c.body);
+      EXPECT_EQ(d.finished(), c.finished);
+      EXPECT_EQ(d.failed(), c.failed);
+    }
+  }
+}
+
+TEST(ResponseReader, FirstArrivalSplitsLaterArrivalsAreBody) {
+  ResponseReader r;
+  auto first = r.readFirst("HTTP/1.1 200 OK\r\nContent-Type: Text/HTML\r\n\r\n<p>");
+  EXPECT_EQ(first.head.contentType, u" text/html");
+  EXPECT_TRUE(first.hasBody);
+  EXPECT_EQ(first.body, "<p>");
+  EXPECT_EQ(r.readMore("HTTP/1.1 200 OK\r\n\r\n"), "HTTP/1.1 200 OK\r\n\r\n");
+
+  auto headerOnly = r.readFirst("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n");
+  EXPECT_FALSE(headerOnly.hasBody);
+  EXPECT_TRUE(r.chunked());
+  EXPECT_EQ(r.readMore("2\r\nab\r\n"), "ab");
+  EXPECT_FALSE(r.chunkedEnded());
+  EXPECT_EQ(r.readMore("0\r\n\r\n"), "");
+  EXPECT_TRUE(r.chunkedComplete());
+
+  // A new response starts with fresh chunk state.
+  auto again = r.readFirst("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n1\r\nz\r\n");
+  EXPECT_EQ(again.body, "z");
+  EXPECT_FALSE(r.chunkedEnded());
+}
+
+// Random and hostile arrivals: nothing crashes, and what the reader holds
+// stays bounded by the limits, not by the input.
+TEST(ResponseReader, SurvivesRandomArrivals) {
+  std::mt19937 rng(5);
+  const std::string alphabet = "\r\n0123456789abcdefABCDEF;: HTTP/1.1chunkedtransfer-encoding\xff\x80";
+  for (int round = 0; round < 300; ++round) {
+    ResponseReader r;
+    size_t delivered = 0, fed = 0;
+    for (int arrival = 0; arrival < 20; ++arrival) {
+      std::string bytes(rng() % 3000, '\0');
+      for (char& c : bytes) c = alphabet[rng() % alphabet.size()];
+      if (round % 3 == 0) bytes = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" + bytes;
+      fed += bytes.size();
+      if (arrival == 0 || rng() % 7 == 0) {
+        auto first = r.readFirst(bytes);
+        EXPECT_LE(first.head.reHeader.size(), kHeaderLimit);
+        delivered += first.body.size();
+      } else {
+        delivered += r.readMore(bytes).size();
+      }
+    }
+    EXPECT_LE(delivered, fed);
+  }
+}
+
+}  // namespace
+}  // namespace harbek::fetcher
