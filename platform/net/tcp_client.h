@@ -64,7 +64,8 @@ class TcpClient {
   // closed first. Returns 0, or a Windows Sockets error number when a local
   // resource fails at once (10055 no buffer space or no local port left,
   // 10024 no socket left; then the state stays kClosed and no notification
-  // follows). Whatever concerns the peer (unknown host 11001, refused 10061,
+  // follows; for a host name the connect comes after the lookup, so these
+  // too arrive as an error notification). Whatever concerns the peer (unknown host 11001, refused 10061,
   // unreachable...) arrives later as an error notification, even when the
   // system knew it at once. The client applies no time limit of its own to
   // the lookup or to the connect: the caller does.

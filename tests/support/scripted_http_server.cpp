@@ -147,6 +147,11 @@ struct ScriptedHttpServer::State {
   std::vector<std::string> requests;
   size_t finished = 0;
 
+  ~State() {
+    for (int fd : {listenFd, stopPipe[0], stopPipe[1]})
+      if (fd >= 0) ::close(fd);
+  }
+
   bool stopping() const {
     pollfd p{stopPipe[0], POLLIN, 0};
     return ::poll(&p, 1, 0) > 0;
@@ -307,9 +312,6 @@ ScriptedHttpServer::~ScriptedHttpServer() {
   s.acceptor.join();
   // No new worker can start now; the ones there all see the stop.
   for (std::thread& worker : s.workers) worker.join();
-  ::close(s.listenFd);
-  ::close(s.stopPipe[0]);
-  ::close(s.stopPipe[1]);
 }
 
 uint16_t ScriptedHttpServer::port() const { return state_->port; }

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <iostream>
 #include <cerrno>
 #include <thread>
 
@@ -371,6 +372,27 @@ TEST(TcpClient, AHangingLookupNeverBlocksTheLoopAndCloseCancelsIt) {
   EXPECT_EQ(h.client->state(), SocketState::kResolving);
   EXPECT_GE(dns.queries(), 1);
   h.loop->cancelTimer(tick);
+  h.expectNothingLeft();
+}
+
+}  // namespace
+}  // namespace harbek::net
+
+namespace harbek::net {
+namespace {
+
+// With the machine's own resolver configuration: whether a name server
+// answers or not, an unknown name ends as "host not found" in bounded time.
+TEST(TcpClient, UnknownNameWithTheSystemResolverIsNotFound) {
+  Harness h;
+  auto start = Clock::now();
+  EXPECT_EQ(h.client->connect("nonexistent.invalid", 80), 0);
+  ASSERT_TRUE(h.pumpUntilDone(15000ms));
+  std::cout << "system lookup failed after "
+            << std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count() << " ms\n";
+  EXPECT_EQ(h.log, "e");
+  EXPECT_EQ(h.errorNumber, 11001);
+  EXPECT_EQ(h.errorText, "the host was not found");
   h.expectNothingLeft();
 }
 
