@@ -130,20 +130,5 @@ TEST_F(Totextor, GetTextorP) {
   }
 }
 
-// A page of many blocks whose closing tags are all missing but the last must
-// still keep the text of every block, and one whose tags all close keeps none.
-TEST_F(Totextor, ManyBlocks) {
-  std::u16string open, closed;
-  for (int i = 0; i < 2000; ++i) {
-    open += u"<script>k";
-    closed += u"<script>k</script>t<style>s</style>";
-  }
-  std::u16string out;
-  ASSERT_EQ(obj_->StripText(open, &out), kOk);
-  EXPECT_EQ(out, std::u16string(2000, u'k'));
-  ASSERT_EQ(obj_->StripText(closed, &out), kOk);
-  EXPECT_EQ(out, std::u16string(2000, u't'));
-}
-
 }  // namespace
 }  // namespace harbek::textor
