@@ -2,17 +2,15 @@
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <iostream>
 #include <cerrno>
-#include <thread>
 
 #include "platform/net/socket_errors.h"
 #include "platform/net/tcp_client.h"
+#include "tests/support/fake_name_server.h"
 #include "tests/support/scripted_http_server.h"
 
 namespace harbek::net {
@@ -269,75 +267,8 @@ TEST(TcpClient, HostNamesFromTheHostsFileConnect) {
   h.expectNothingLeft();
 }
 
-// A name server on loopback: "www.site.test" is 127.0.0.1, every other name
-// does not exist; when silent it never answers.
-class FakeNameServer {
- public:
-  explicit FakeNameServer(bool silent) : silent_(silent) {
-    fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof address;
-    EXPECT_EQ(::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &len);
-    port_ = ntohs(address.sin_port);
-    thread_ = std::thread([this] { serve(); });
-  }
-  ~FakeNameServer() {
-    stop_ = true;
-    thread_.join();
-    ::close(fd_);
-  }
-  std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
-  int queries() const { return queries_; }
-
- private:
-  void serve() {
-    while (!stop_) {
-      pollfd p{fd_, POLLIN, 0};
-      if (::poll(&p, 1, 20) <= 0) continue;
-      unsigned char query[512];
-      sockaddr_in from{};
-      socklen_t fromLen = sizeof from;
-      ssize_t n = ::recvfrom(fd_, query, sizeof query, 0, reinterpret_cast<sockaddr*>(&from), &fromLen);
-      if (n < 12) continue;
-      ++queries_;
-      if (silent_) continue;
-      std::string reply = answer(std::string(reinterpret_cast<char*>(query), static_cast<size_t>(n)));
-      ::sendto(fd_, reply.data(), reply.size(), 0, reinterpret_cast<sockaddr*>(&from), fromLen);
-    }
-  }
-
-  static std::string answer(const std::string& query) {
-    std::string name;
-    size_t at = 12;
-    while (at < query.size() && query[at] != 0) {
-      size_t len = static_cast<unsigned char>(query[at]);
-      if (!name.empty()) name += '.';
-      name += query.substr(at + 1, len);
-      at += len + 1;
-    }
-    size_t questionEnd = std::min(query.size(), at + 5);
-    bool known = name == "www.site.test";
-    std::string reply = query.substr(0, 2);
-    reply += known ? "\x81\x80" : "\x81\x83";  // response; no error or name error
-    reply += std::string("\x00\x01\x00", 3) + (known ? '\x01' : '\x00') + std::string(4, '\0');
-    reply += query.substr(12, questionEnd - 12);
-    if (known) reply += std::string("\xc0\x0c\x00\x01\x00\x01\x00\x00\x00\x3c\x00\x04\x7f\x00\x00\x01", 16);
-    return reply;
-  }
-
-  bool silent_;
-  int fd_ = -1;
-  uint16_t port_ = 0;
-  std::atomic<bool> stop_{false};
-  std::atomic<int> queries_{0};
-  std::thread thread_;
-};
-
 TEST(TcpClient, NameServerAnswersAndUnknownNames) {
-  FakeNameServer dns(false);
+  testing::FakeNameServer dns(std::map<std::string, std::string>{{"www.site.test", "127.0.0.1"}});
   ScriptedHttpServer server(patterns::oneWrite("dns"));
   struct Case {
     const char* host;
@@ -358,7 +289,7 @@ TEST(TcpClient, NameServerAnswersAndUnknownNames) {
 }
 
 TEST(TcpClient, AHangingLookupNeverBlocksTheLoopAndCloseCancelsIt) {
-  FakeNameServer dns(true);
+  testing::FakeNameServer dns({}, true);
   Harness h(TcpClientOptions{dns.address()});
   int ticks = 0;
   event::TimerId tick = h.loop->addTimer(10ms, true, [&] { ++ticks; });
