@@ -191,12 +191,22 @@ TEST(TcpClient, BytesStayPendingUntilTakenAndArrivalsCountThemAll) {
   h.expectNothingLeft();
 }
 
-TEST(TcpClient, ManyMegabytesArriveIntact) {
-  std::string body(6 << 20, '\0');
+TEST(TcpClient, ManyMegabytesArriveIntactEvenWhenNobodyTakesThemForAWhile) {
+  std::string body(20 << 20, '\0');
   for (size_t i = 0; i < body.size(); ++i) body[i] = static_cast<char>((i * 7919) >> 5);
   ScriptedHttpServer server(patterns::noContentLength(body, {}));
   Harness h;
+  h.takeOnArrival = false;
   h.client->connect("127.0.0.1", server.port());
+  // Untaken bytes pile up to a bound; then reading waits instead of dropping.
+  auto end = Clock::now() + 5000ms;
+  while (h.client->pendingBytes() < (16 << 20) && Clock::now() < end) h.loop->pumpOnce();
+  size_t arrivals = h.arrivals.size();
+  for (int i = 0; i < 20; ++i) h.loop->pumpOnce(1ms);
+  EXPECT_EQ(h.arrivals.size(), arrivals);
+  EXPECT_FALSE(h.done);
+  h.received = h.client->takeAll();
+  h.takeOnArrival = true;
   ASSERT_TRUE(h.pumpUntilDone(20000ms));
   EXPECT_EQ(h.log.back(), 'x');
   ASSERT_GE(h.received.size(), body.size());
