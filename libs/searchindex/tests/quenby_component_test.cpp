@@ -1,0 +1,96 @@
+#include <unistd.h>
+
+#include <climits>
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "app/tests/comcall_runner.h"
+#include "libs/searchindex/quenby_interface.h"
+#include "platform/component/runtime.h"
+#include "tests/support/temp_dir.h"
+
+namespace harbek::quenby {
+namespace {
+
+using com::ComPtr;
+using com::InvokeKind;
+using com::Variant;
+
+std::string programFolder() {
+  char self[PATH_MAX];
+  ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+  return std::filesystem::path(std::string(self, n > 0 ? static_cast<size_t>(n) : 0)).parent_path().string();
+}
+
+TEST(QuenbyComponent, ByProgIdAndClassIdentifier) {
+  ComPtr<ISearchSiteData> byName, byId;
+  std::string message;
+  ASSERT_EQ(com::createByName("quenby.SiteData", byName, &message), com::kOk) << message;
+  ASSERT_EQ(com::create(kQuenbyClsid, byId, &message), com::kOk) << message;
+  // The save folder defaults to the module's folder, which is the build's
+  // output folder, beside this test program.
+  std::u16string path, savePath;
+  ASSERT_EQ(byId->ChUrltoPath(u"http://Host/A.htm", &path), com::kOk);
+  ASSERT_EQ(byId->get_SavePath(&savePath), com::kOk);
+  EXPECT_EQ(text::toUtf8(savePath), programFolder());
+  EXPECT_EQ(text::toUtf8(path), programFolder() + "/host/a.htm");
+  EXPECT_EQ(byName->writeFile(), com::kOk);
+}
+
+TEST(QuenbyComponent, DispatchWritesTheQueueReadBack) {
+  harbek::testing::TempDir dir;
+  ComPtr<com::IDispatch> d;
+  std::string message;
+  ASSERT_EQ(com::createByName("{E96BB529-A3EB-4399-89FD-021A5E9940DA}", d, &message), com::kOk) << message;
+  const char16_t* order[] = {u"SavePath",   u"inputTmpUrl", u"GetTmpUrl",      u"inputToindex", u"saveFileByUrl",
+                             u"isExsitUrl", u"ChUrltoPath", u"ChUrltoMd5path", u"writeFile"};
+  for (int i = 0; i < 9; ++i) {
+    com::DispId id = 0;
+    ASSERT_EQ(d->getIdOfName(order[i], &id), com::kOk);
+    EXPECT_EQ(id, i + 1);
+  }
+  auto call = [&](com::DispId id, InvokeKind kind, std::vector<Variant>& args) {
+    Variant result;
+    EXPECT_EQ(d->invoke(id, kind, args, &result), com::kOk) << id;
+    return result;
+  };
+  std::vector<Variant> args = {text::fromUtf8(dir.path().string())};
+  call(1, InvokeKind::PropertyPut, args);
+  args = {u"http://a/", u"链接", u"http://b/", u""};
+  call(2, InvokeKind::Method, args);
+  args = {u"", u"", u"", u"", int32_t{0}};
+  call(3, InvokeKind::Method, args);
+  EXPECT_EQ(args, (std::vector<Variant>{u"http://a/", u"链接", u"http://b/", u"", int32_t{54}}));
+  args = {u"a/b.htm", com::Bytes("body"), Flag::False};
+  call(5, InvokeKind::Method, args);
+  args = {u"a/b.htm", u"0"};
+  EXPECT_EQ(call(6, InvokeKind::Method, args), Variant(Flag::True));
+  EXPECT_EQ(harbek::testing::readFile(dir.file("a/b.htm")), "body");
+}
+
+TEST(QuenbyComponent, ThroughComcall) {
+  harbek::testing::TempDir dir;
+  const std::string save = "SavePath=" + dir.path().string();
+  auto r = harbek::testing::runComcall({"quenby.SiteData", save, "+", "inputTmpUrl", "http://a/x.htm", "文字",
+                                        "http://a/", "首页", "+", "inputTmpUrl", "   ", "x", "y", "z"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  struct Case {
+    std::string pos;
+    std::string out;
+  } cases[] = {
+      {"i32:0", "url=http://a/x.htm\nurlText=文字\ncomeFromUrl=http://a/\ncomeFromText=首页\npos=63\n"},
+      {"i32:63", "url=\nurlText=\ncomeFromUrl=\ncomeFromText=\npos=63\n"},
+  };
+  for (const auto& c : cases) {
+    r = harbek::testing::runComcall({"quenby.SiteData", save, "+", "GetTmpUrl", "", "", "", "", c.pos});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, c.out);
+  }
+  r = harbek::testing::runComcall({"quenby.SiteData", save, "+", "saveFileByUrl", "../x.htm", "hex:41", "0"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err.substr(0, 16), "error 0x800A0005");
+}
+
+}  // namespace
+}  // namespace harbek::quenby
