@@ -41,9 +41,9 @@ int currentYear() {
 }
 
 // Failure function of the Knuth-Morris-Pratt automaton for pattern.
-std::vector<size_t> borders(std::u16string_view pattern) {
-  std::vector<size_t> fail(pattern.size(), 0);
-  for (size_t i = 1, k = 0; i < pattern.size(); ++i) {
+std::vector<uint32_t> borders(std::u16string_view pattern) {
+  std::vector<uint32_t> fail(pattern.size(), 0);
+  for (uint32_t i = 1, k = 0; i < pattern.size(); ++i) {
     while (k > 0 && pattern[i] != pattern[k]) k = fail[k - 1];
     if (pattern[i] == pattern[k]) ++k;
     fail[i] = k;
@@ -67,7 +67,7 @@ unsigned hexValueAt(std::u16string_view text, size_t pos) {
 
 // The text may grow with each replacement; past this many code units the
 // call gives up rather than exhaust memory.
-constexpr size_t kMaxTextUnits = size_t{1} << 27;
+constexpr size_t kMaxTextUnits = size_t{1} << 26;
 
 }  // namespace
 
@@ -148,9 +148,9 @@ HResult sReplace(std::u16string& SearchLine, std::u16string_view SearchFor, std:
   if (reread.find(SearchFor) != std::u16string::npos) return com::kInvalidArgument;
 
   const size_t m = SearchFor.size();
-  const std::vector<size_t> fail = borders(SearchFor);
+  const std::vector<uint32_t> fail = borders(SearchFor);
   std::u16string out;
-  std::vector<size_t> state;  // automaton state after each character of out
+  std::vector<uint32_t> state;  // automaton state after each character of out
   std::u16string pending;     // characters to read again, the next one last
   size_t next = 0;
   while (!pending.empty() || next < SearchLine.size()) {
@@ -161,7 +161,7 @@ HResult sReplace(std::u16string& SearchLine, std::u16string_view SearchFor, std:
     } else {
       c = SearchLine[next++];
     }
-    size_t s = state.empty() ? 0 : state.back();
+    uint32_t s = state.empty() ? 0 : state.back();
     while (s > 0 && SearchFor[s] != c) s = fail[s - 1];
     if (SearchFor[s] == c) ++s;
     out.push_back(c);

@@ -37,7 +37,8 @@ com::Date StrToDate(std::u16string_view strChanged);
 // Repeatedly replaces the one character where the first occurrence of
 // SearchFor starts with ReplaceWith, until SearchFor no longer occurs. The
 // answer is also left in SearchLine. kInvalidArgument, SearchLine untouched,
-// when the replacement would go on for ever.
+// when the replacement would go on for ever; kOutOfMemory when the text
+// would grow past 64 Mi code units.
 HResult sReplace(std::u16string& SearchLine, std::u16string_view SearchFor, std::u16string_view ReplaceWith,
                  std::u16string* result);
 
