@@ -125,9 +125,7 @@ std::u16string sysMain::siteListRequest() const {
   return settings_.SiteListUrl + u"?username=" + settings_.username;
 }
 
-bool sysMain::isDirectoryPage() const {
-  return html1_ && contains(html1_->host(), options_.directoryDomain);
-}
+bool sysMain::isDirectoryPage() { return contains(html1().host(), options_.directoryDomain); }
 
 void sysMain::CrawlStep() {
   if (inStep_ || closed_) return;
@@ -137,7 +135,9 @@ void sysMain::CrawlStep() {
 
   site_.setSavePath(settings_.dbpath);
   if (List1_.empty()) {
+    const int32_t reading = settings_.Rnum;
     site_.LoadList(List1_, settings_.Rnum);
+    if (settings_.Rnum == reading) skipMissingSpillFile();
     SaveConfig();
     if (List1_.empty() && !settings_.SiteListUrl.empty()) List1_.append(siteListRequest());
   }
@@ -193,6 +193,22 @@ void sysMain::CrawlStep() {
   } else if (done) {
     finish();
   }
+}
+
+// LoadList leaves the read counter where it is when spill file Rnum is not
+// there. With Rnum short of Wnum that is a gap (a file deleted by hand, a
+// spill that never reached the disk), and with Rnum past Wnum (counters edited
+// by hand) no file will ever come: either way the counters could never meet
+// again and the crawl would go on refilling from nothing for ever. A gap is
+// passed over one file per refill; a read counter ahead is brought back to
+// the write counter. A file that exists but cannot be read now is left to be
+// tried again.
+void sysMain::skipMissingSpillFile() {
+  if (settings_.Rnum == settings_.Wnum) return;
+  std::error_code ec;
+  const std::filesystem::path file(text::toUtf8(site_.SavePath()) + "/tmp/" + std::to_string(settings_.Rnum) + ".dat");
+  if (std::filesystem::exists(file, ec) || ec) return;
+  settings_.Rnum = settings_.Rnum < settings_.Wnum ? settings_.Rnum + 1 : settings_.Wnum;
 }
 
 void sysMain::finish() {

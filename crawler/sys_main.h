@@ -105,13 +105,14 @@ class sysMain : public fetcher::HtmlEvents {
   void GetTag(const std::u16string& TagName, const std::u16string& TagDis) override;
 
  private:
-  bool isDirectoryPage() const;
+  bool isDirectoryPage();
   std::u16string siteListRequest() const;
   void setPanel(int n, std::u16string text);
   void setTimerEnabled(bool enabled);
   void setTray(TrayIcon icon, std::u16string tip);
   void showQueueLength();
   void finish();
+  void skipMissingSpillFile();
   void closeNow();
   void discardPartialFile();
   com::HResult webUrl(url::IWebUrl** out);

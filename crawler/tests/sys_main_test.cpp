@@ -1,0 +1,473 @@
+#include "crawler/sys_main.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include "crawler/tests/fake_fetcher.h"
+#include "platform/text/text.h"
+#include "store/url_list.h"
+#include "tests/support/temp_dir.h"
+
+namespace harbek::crawler {
+namespace {
+
+namespace fsys = std::filesystem;
+using testing::FakePage;
+using testing::FakeScript;
+using testing::RecordingView;
+
+// Every regular file under root, as paths relative to it.
+std::set<std::string> filesUnder(const fsys::path& root) {
+  std::set<std::string> out;
+  std::error_code ec;
+  if (!fsys::exists(root, ec)) return out;
+  for (auto it = fsys::recursive_directory_iterator(root, ec); !ec && it != fsys::recursive_directory_iterator();
+       it.increment(ec)) {
+    if (it->is_regular_file()) out.insert(fsys::relative(it->path(), root).string());
+  }
+  return out;
+}
+
+std::vector<std::u16string> items(const CrawlQueue& q) {
+  std::vector<std::u16string> out;
+  for (size_t i = 0; i < q.count(); ++i) out.push_back(q.itemAt(i));
+  return out;
+}
+
+class SysMainTest : public ::testing::Test {
+ protected:
+  SysMainTest() : loop_(event::makePollLoop()) { fsys::create_directories(save()); }
+
+  fsys::path save() const { return dir_.file("save"); }
+  fsys::path ini() const { return dir_.file("sys.ini"); }
+
+  void writeIni(const std::string& extra = "") {
+    std::ofstream(ini()) << "[sys]\ndbpath=" << save().string() << "\n" << extra;
+  }
+
+  // A controller as the program starts it, over the scripted fetcher.
+  std::unique_ptr<sysMain> start() {
+    sysMain::Options options;
+    options.iniPath = text::fromUtf8(ini().string());
+    options.directoryDomain = u"sitelist.test";
+    options.makeFetcher = [this](event::EventLoop&, fetcher::HtmlEvents& owner) {
+      return std::make_unique<testing::FakeFetcher>(script_, owner);
+    };
+    auto sys = std::make_unique<sysMain>(*loop_, view_, options);
+    sys->startUp();
+    return sys;
+  }
+
+  void pump(int times = 3) {
+    for (int i = 0; i < times; ++i) loop_->pumpOnce(std::chrono::milliseconds(0));
+  }
+
+  harbek::testing::TempDir dir_;
+  std::unique_ptr<event::EventLoop> loop_;
+  FakeScript script_;
+  RecordingView view_;
+};
+
+TEST_F(SysMainTest, FirstStepWithEmptyQueueFetchesTheSiteListRequestAtOnce) {
+  writeIni("SiteListUrl=http://sitelist.test/list.asp\nusername=bob\n");
+  FakePage list;
+  // A directory page: every link is queued as it stands, other hosts and
+  // queries included, and nothing of the page is saved.
+  list.pieces = {{u"/list.asp?username=bob", "<a href=...>"}};
+  list.tags[u"a"] = {u"http://other.example/A.htm,x", u"http://third.example/p.asp?id=2,y"};
+  script_.pages[u"http://sitelist.test/list.asp?username=bob"] = list;
+  auto sys = start();
+  EXPECT_EQ(view_.lines.front(), u"读取系统配置文件成功!");
+
+  sys->CrawlStep();
+  EXPECT_EQ(script_.opened, std::vector<std::u16string>{u"http://sitelist.test/list.asp?username=bob"});
+  EXPECT_EQ(script_.scans, (std::vector<std::u16string>{u"a|href,innerhtml|1", u"link|href,innerhtml|0",
+                                                        u"img|src,innerhtml|0", u"script|src,innerhtml|1",
+                                                        u"iframe|src,innerhtml|1"}));
+  EXPECT_EQ(items(sys->List1()),
+            (std::vector<std::u16string>{u"http://other.example/A.htm", u"http://third.example/p.asp?id=2"}));
+  EXPECT_EQ(sys->panel(3), u"1");
+  EXPECT_EQ(sys->panel(2), u"2");
+  EXPECT_TRUE(filesUnder(save()).empty());
+  // The refill saved the counters, and the hand-written user name stayed.
+  std::string written = harbek::testing::readFile(ini());
+  EXPECT_NE(written.find("wnum=0"), std::string::npos) << written;
+  EXPECT_NE(written.find("username=bob"), std::string::npos) << written;
+}
+
+TEST_F(SysMainTest, SavedHeadIsDroppedWithoutAFetchAndNotCounted) {
+  writeIni();
+  fsys::create_directories(save() / "h");
+  std::ofstream(save() / "h" / "a.htm") << "old";
+  FakePage page;
+  page.pieces = {{u"/b.htm", "new"}};
+  script_.pages[u"http://h/b.htm"] = page;
+  auto sys = start();
+  sys->List1().append(u"http://h/A.htm");  // saved as h/a.htm
+  sys->List1().append(u"http://h/b.htm");
+
+  sys->CrawlStep();
+  EXPECT_TRUE(script_.opened.empty());
+  EXPECT_EQ(view_.count(u"文件存在,不再请求"), 1u);
+  EXPECT_EQ(items(sys->List1()), std::vector<std::u16string>{u"http://h/b.htm"});
+  EXPECT_EQ(sys->panel(3), u"");
+  EXPECT_EQ(harbek::testing::readFile(save() / "h" / "a.htm"), "old");
+
+  sys->CrawlStep();
+  EXPECT_EQ(script_.opened, std::vector<std::u16string>{u"http://h/b.htm"});
+  EXPECT_EQ(sys->panel(3), u"1");
+  EXPECT_EQ(harbek::testing::readFile(save() / "h" / "b.htm"), "new");
+}
+
+TEST_F(SysMainTest, LinksOfAnOrdinaryPage) {
+  writeIni();
+  fsys::create_directories(save() / "h:81");
+  std::ofstream(save() / "h:81" / "saved.htm") << "x";
+  auto sys = start();
+  script_.currentUrl = u"http://h:81/page.htm";
+
+  const struct {
+    const char16_t* tagDis;
+    const char16_t* queued;  // what joins the queue, or null
+    bool dropLogged;         // "文件已经存在,放弃"
+  } cases[] = {
+      {u"http://h:81/b.htm,text", u"http://h:81/b.htm", false},
+      {u"http://h:81/Dir/Mixed.HTM,text", u"http://h:81/Dir/Mixed.HTM", false},
+      {u"http://h:81/sub/,", u"http://h:81/sub/", false},
+      {u"http://h:81/b.htm,text", u"http://h:81/b.htm", false},  // the queue itself is not checked
+      {u"http://other:81/b.htm,text", nullptr, true},
+      {u"http://h:82/b.htm,text", nullptr, true},
+      {u"http://h:81/saved.htm,text", nullptr, true},
+      {u"http://h:81/SAVED.HTM,text", nullptr, true},
+      {u"http://h:81/javascript:go(1),text", nullptr, false},
+      {u"http://h:81/JavaScript:go(1),text", nullptr, false},
+      {u"http://h:81/MAILTO:me@h,text", nullptr, false},
+      {u"http://h:81/c.asp?id=1,text", nullptr, false},
+      {u"http://h:81/d.htm", nullptr, false},  // no second field
+      {u",text", nullptr, false},
+      {u"", nullptr, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(text::toUtf8(c.tagDis));
+    const size_t before = sys->List1().count();
+    const size_t drops = view_.count(u"文件已经存在,放弃");
+    sys->GetTag(u"a", c.tagDis);
+    if (c.queued) {
+      ASSERT_EQ(sys->List1().count(), before + 1);
+      EXPECT_EQ(sys->List1().itemAt(before), c.queued);
+      EXPECT_EQ(sys->panel(2), text::widen(std::to_string(before + 1)));
+    } else {
+      EXPECT_EQ(sys->List1().count(), before);
+    }
+    EXPECT_EQ(view_.count(u"文件已经存在,放弃"), drops + (c.dropLogged ? 1 : 0));
+  }
+}
+
+TEST_F(SysMainTest, DirectoryPageQueuesEveryLink) {
+  writeIni();
+  auto sys = start();
+  script_.currentUrl = u"http://www.sitelist.test/list.asp?username=";
+  for (const char16_t* dis : {u"http://other.example/A.HTM,x", u"http://h/p.asp?id=1,y", u"http://h/mailto:x,z"}) {
+    sys->GetTag(u"a", dis);
+  }
+  EXPECT_EQ(items(sys->List1()), (std::vector<std::u16string>{u"http://other.example/A.HTM",
+                                                              u"http://h/p.asp?id=1", u"http://h/mailto:x"}));
+  EXPECT_EQ(view_.count(u"文件已经存在,放弃"), 0u);
+}
+
+TEST_F(SysMainTest, UpperCaseLinkIsRequestedAsWrittenAndSavedInLowerCase) {
+  writeIni();
+  FakePage page;
+  page.pieces = {{u"/Dir/Page.HTM", "<p>"}, {u"/Dir/Page.HTM", "hi</p>"}};
+  script_.pages[u"http://h/Dir/Page.HTM"] = page;
+  auto sys = start();
+  script_.currentUrl = u"http://h/";
+  sys->GetTag(u"a", u"http://h/Dir/Page.HTM,link");
+  ASSERT_EQ(items(sys->List1()), std::vector<std::u16string>{u"http://h/Dir/Page.HTM"});
+
+  sys->CrawlStep();
+  EXPECT_EQ(script_.opened, std::vector<std::u16string>{u"http://h/Dir/Page.HTM"});
+  EXPECT_EQ(filesUnder(save()), std::set<std::string>{"h/dir/page.htm"});
+  EXPECT_EQ(harbek::testing::readFile(save() / "h/dir/page.htm"), "<p>hi</p>");
+
+  // Found again in any case, the saved page is neither queued nor fetched.
+  sys->GetTag(u"a", u"http://h/DIR/page.htm,link");
+  EXPECT_EQ(sys->List1().count(), 0u);
+  EXPECT_EQ(view_.count(u"文件已经存在,放弃"), 1u);
+  sys->List1().append(u"http://h/dir/PAGE.htm");
+  sys->CrawlStep();
+  EXPECT_EQ(script_.opened.size(), 1u);
+  EXPECT_EQ(view_.count(u"文件存在,不再请求"), 1u);
+}
+
+TEST_F(SysMainTest, SaveFileNames) {
+  const struct {
+    const char16_t* url;
+    const char16_t* fileName;
+    const char* saved;  // relative to the save folder; null: nothing saved
+  } cases[] = {
+      {u"http://h/", u"/", "h/index.html"},
+      {u"http://h", u"", "h/index.html"},
+      {u"http://h/Sub/", u"/Sub/", "h/sub/index.html"},
+      {u"http://h:8080/A.GIF", u"/A.GIF", "h:8080/a.gif"},
+      {u"http://h/a.asp?id=1", u"/a.asp?id=1", nullptr},
+      {u"http://h/?x", u"/?x", nullptr},
+      {u"http://www.sitelist.test/a.htm", u"/a.htm", nullptr},  // a directory page
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(text::toUtf8(c.url));
+    fsys::remove_all(save());
+    fsys::create_directories(save());
+    writeIni();
+    view_.lines.clear();
+    auto sys = start();
+    script_.currentUrl = c.url;
+    sys->SaveFile(c.fileName, "12", 2);
+    sys->SaveFile(c.fileName, "34", 2);
+    if (c.saved) {
+      EXPECT_EQ(filesUnder(save()), std::set<std::string>{c.saved});
+      EXPECT_EQ(harbek::testing::readFile(save() / c.saved), "1234");
+      EXPECT_EQ(view_.count(u"保存文件" + std::u16string(c.url)), 2u);
+    } else {
+      EXPECT_TRUE(filesUnder(save()).empty());
+      EXPECT_EQ(view_.lines.size(), 1u);  // only the start-up line
+    }
+  }
+}
+
+TEST_F(SysMainTest, TheEntryAfterTenThousandSpillsOnce) {
+  writeIni();
+  auto sys = start();
+  fsys::remove(ini());
+  for (int i = 0; i < 10000; ++i) sys->List1().append(u"http://h/f" + text::widen(std::to_string(i)) + u".htm");
+  script_.currentUrl = u"http://h/";
+  sys->GetTag(u"a", u"http://h/f10000.htm,x");
+  EXPECT_EQ(sys->List1().count(), 4999u);
+  EXPECT_EQ(sys->List1().itemAt(4998), u"http://h/f4998.htm");
+  EXPECT_EQ(sys->settings().Wnum, 1);
+  EXPECT_EQ(filesUnder(save()), std::set<std::string>{"tmp/0.dat"});
+  std::string written = harbek::testing::readFile(ini());
+  EXPECT_NE(written.find("wnum=1"), std::string::npos) << written;
+
+  fsys::remove(ini());
+  sys->GetTag(u"a", u"http://h/g.htm,x");
+  EXPECT_EQ(sys->List1().count(), 5000u);
+  EXPECT_FALSE(fsys::exists(ini()));  // no second SaveConfig
+  EXPECT_EQ(filesUnder(save()), std::set<std::string>{"tmp/0.dat"});
+
+  // The spilled entries come back, all of them, when the queue runs dry.
+  while (sys->List1().count() > 0) sys->List1().removeAt(0);
+  sys->settings().SiteListUrl.clear();
+  std::set<std::u16string> reloaded;
+  store::VectorUrlList back;
+  int32_t rnum = 0;
+  sys->site().LoadList(back, rnum);
+  for (const auto& item : back.items()) reloaded.insert(item);
+  EXPECT_EQ(reloaded.size(), 5002u);
+  EXPECT_TRUE(reloaded.count(u"http://h/f9999.htm") && reloaded.count(u"http://h/f10000.htm") &&
+              reloaded.count(u"http://h/f4999.htm"));
+}
+
+TEST_F(SysMainTest, ClosingWithAnEmptyQueueWritesNothing) {
+  auto sys = start();  // no sys.ini at all
+  sys->settings().dbpath = text::fromUtf8(save().string());
+  bool closed = false;
+  sys->requestClose([&] { closed = true; });
+  pump();
+  EXPECT_TRUE(closed);
+  EXPECT_FALSE(fsys::exists(ini()));
+  EXPECT_TRUE(filesUnder(save()).empty());
+  EXPECT_EQ(sys->panel(4), u"");
+  EXPECT_EQ(view_.tray, TrayIcon::kRemoved);
+}
+
+TEST_F(SysMainTest, ClosingSpillsTheQueueAndTheNextRunResumesFromIt) {
+  writeIni("username=bob\n");
+  {
+    auto sys = start();
+    for (const char16_t* u : {u"http://h/1.htm", u"http://h/2.htm", u"http://h/3.htm"}) sys->List1().append(u);
+    bool closed = false;
+    sys->requestClose([&] { closed = true; });
+    pump();
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(sys->panel(4), u"保存记录,请不要再次关闭");
+    EXPECT_EQ(sys->List1().count(), 0u);
+    EXPECT_EQ(filesUnder(save()), std::set<std::string>{"tmp/0.dat"});
+    // A second request while closing changes nothing.
+    sys->requestClose([] { FAIL() << "closed twice"; });
+    pump();
+  }
+  std::string written = harbek::testing::readFile(ini());
+  EXPECT_NE(written.find("wnum=1"), std::string::npos) << written;
+  EXPECT_NE(written.find("username=bob"), std::string::npos) << written;
+
+  auto sys = start();
+  EXPECT_EQ(sys->settings().Wnum, 1);
+  sys->CrawlStep();
+  EXPECT_EQ(sys->settings().Rnum, 1);
+  ASSERT_EQ(script_.opened.size(), 1u);
+  std::set<std::u16string> seen(script_.opened.begin(), script_.opened.end());
+  for (const auto& item : items(sys->List1())) seen.insert(item);
+  EXPECT_EQ(seen, (std::set<std::u16string>{u"http://h/1.htm", u"http://h/2.htm", u"http://h/3.htm"}));
+}
+
+TEST_F(SysMainTest, ACutOffFetchLeavesNoFile) {
+  writeIni();
+  const struct {
+    bool complete;
+    bool saved;
+  } cases[] = {{true, true}, {false, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.complete);
+    fsys::remove_all(save());
+    fsys::create_directories(save());
+    FakePage page;
+    page.pieces = {{u"/Big.bin", std::string(100, 'a')}, {u"/Big.bin", std::string(50, 'b')}};
+    page.complete = c.complete;
+    script_.pages[u"http://h/Big.bin"] = page;
+    auto sys = start();
+    sys->List1().append(u"http://h/Big.bin");
+    sys->List1().append(u"http://h/next.htm");
+    sys->CrawlStep();
+    EXPECT_EQ(fsys::exists(save() / "h/big.bin"), c.saved);
+    EXPECT_EQ(items(sys->List1()), std::vector<std::u16string>{u"http://h/next.htm"});
+  }
+}
+
+TEST_F(SysMainTest, ClosingInTheMiddleOfAFetchKeepsTheHeadForTheNextRun) {
+  writeIni();
+  std::unique_ptr<sysMain> sys;
+  bool closed = false;
+  FakePage page;
+  page.pieces = {{u"/a.htm", "part"}, {u"/a.htm", "rest"}};
+  page.during = [&] { sys->requestClose([&] { closed = true; }); };
+  page.tags[u"a"] = {u"http://h/lost.htm,x"};
+  script_.pages[u"http://h/a.htm"] = page;
+  sys = start();
+  sys->List1().append(u"http://h/a.htm");
+  ASSERT_TRUE(sys->run());
+  sys->CrawlStep();
+  pump();
+  EXPECT_TRUE(closed);
+  EXPECT_TRUE(script_.cancelled);
+  EXPECT_FALSE(sys->timerEnabled());
+  // The cut-off page left nothing, and it is in the spill file with the queue.
+  EXPECT_EQ(filesUnder(save()), std::set<std::string>{"tmp/0.dat"});
+  store::VectorUrlList back;
+  int32_t rnum = 0;
+  sys->site().LoadList(back, rnum);
+  EXPECT_EQ(back.items(), std::vector<std::u16string>{u"http://h/a.htm"});
+  // A step after the close does nothing.
+  sys->CrawlStep();
+  EXPECT_EQ(script_.opened.size(), 1u);
+}
+
+TEST_F(SysMainTest, StopRule) {
+  const struct {
+    const char* name;
+    std::string ini;
+    std::vector<std::u16string> queue;
+    std::vector<std::pair<int, std::vector<std::u16string>>> spills;  // file number, items
+    bool siteListGivesLinks;
+    int stepsUntilDone;  // 0: not done after 5 steps
+  } cases[] = {
+      {"nothing to do", "", {}, {}, false, 1},
+      {"one page", "", {u"http://h/a.htm"}, {}, false, 1},
+      {"two pages", "", {u"http://h/a.htm", u"http://h/b.htm"}, {}, false, 2},
+      {"a spill file left", "Rnum=0\nWnum=1\n", {u"http://h/a.htm"}, {{0, {u"http://h/b.htm", u"http://h/c.htm"}}},
+       false, 3},
+      {"site list with nothing new", "SiteListUrl=http://sitelist.test/l.asp\n", {}, {}, false, 1},
+      {"site list with links", "SiteListUrl=http://sitelist.test/l.asp\n", {}, {}, true, 0},
+      // Counters out of step with the spill files on disk must not keep the
+      // crawl going for ever.
+      {"a spill file missing", "Rnum=0\nWnum=2\n", {}, {{1, {u"http://h/b.htm"}}}, false, 2},
+      {"read counter ahead", "Rnum=7\nWnum=2\n", {}, {}, false, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fsys::remove_all(save());
+    fsys::create_directories(save());
+    writeIni(c.ini);
+    script_ = FakeScript();
+    FakePage list;
+    if (c.siteListGivesLinks) list.tags[u"a"] = {u"http://h/x.htm,x"};
+    script_.pages[u"http://sitelist.test/l.asp?username="] = list;
+    view_.lines.clear();
+    auto sys = start();
+    for (const auto& [number, entries] : c.spills) {
+      store::VectorUrlList spill(entries);
+      int32_t wnum = number;
+      sys->site().setSavePath(text::fromUtf8(save().string()));
+      sys->site().SaveAllList(spill, wnum);
+    }
+    bool finished = false;
+    sys->setFinishedHandler([&] { finished = true; });
+    for (const auto& u : c.queue) sys->List1().append(u);
+    ASSERT_TRUE(sys->run());
+    int steps = 0;
+    while (!finished && steps < 5) {
+      sys->CrawlStep();
+      ++steps;
+      pump(1);
+    }
+    if (c.stepsUntilDone == 0) {
+      EXPECT_FALSE(finished);
+      EXPECT_TRUE(sys->timerEnabled());
+    } else {
+      EXPECT_TRUE(finished);
+      EXPECT_EQ(steps, c.stepsUntilDone);
+      EXPECT_FALSE(sys->timerEnabled());
+      EXPECT_EQ(view_.count(u"一个网站已经下载完成"), 1u);
+      EXPECT_EQ(sys->settings().Rnum, sys->settings().Wnum);
+    }
+    sys->pause();
+  }
+}
+
+TEST_F(SysMainTest, RunCreatesAMissingSaveFolderOrRefusesToStart) {
+  writeIni();
+  auto sys = start();
+  sys->settings().dbpath = text::fromUtf8((save() / "new" / "deeper").string());
+  EXPECT_TRUE(sys->run());
+  EXPECT_TRUE(fsys::is_directory(save() / "new" / "deeper"));
+  EXPECT_EQ(view_.trayTip, u"蜘蛛已经启动..");
+  sys->pause();
+  EXPECT_EQ(view_.trayTip, u"蜘蛛已暂停..");
+
+  std::ofstream(save() / "plain") << "a file";
+  sys->settings().dbpath = text::fromUtf8((save() / "plain" / "sub").string());
+  EXPECT_FALSE(sys->run());
+  EXPECT_FALSE(sys->timerEnabled());
+}
+
+TEST_F(SysMainTest, TagProgressIgnoresWhatTheBarRefuses) {
+  writeIni();
+  auto sys = start();
+  const struct {
+    int32_t curr, all;
+    std::pair<int32_t, int32_t> shown;  // maximum, value
+  } cases[] = {
+      {5, 10, {10, 5}}, {0, 0, {10, 0}},   {20, 0, {10, 0}},
+      {-1, 30, {30, 0}}, {30, 30, {30, 30}}, {3, -4, {30, 3}},
+  };
+  for (const auto& c : cases) {
+    sys->tagProgress(c.curr, c.all);
+    EXPECT_EQ(view_.progress.back(), c.shown) << c.curr << "/" << c.all;
+  }
+}
+
+TEST_F(SysMainTest, ShowStateShowsTheUrlAndLogs) {
+  writeIni();
+  auto sys = start();
+  script_.currentUrl = u"http://h/x.htm";
+  sys->ShowState(u"接收到数据");
+  EXPECT_EQ(sys->panel(1), u"http://h/x.htm");
+  EXPECT_EQ(view_.lines.back(), u"接收到数据");
+}
+
+}  // namespace
+}  // namespace harbek::crawler
