@@ -106,7 +106,7 @@ TEST(SpillRecord, DamagedData) {
 }
 
 // Whatever the bytes, reading moves forward only, stays inside the data and
-// ends.
+// ends; masking any bytes twice gives them back.
 TEST(SpillRecord, ArbitraryBytes) {
   std::mt19937 rng(20240601);
   const Bytes good = *encodeRecord(u"http://站点.com/页面.htm");
@@ -127,6 +127,9 @@ TEST(SpillRecord, ArbitraryBytes) {
     while (readRecord(data, pos, item) == ReadStatus::kOk) {
       ASSERT_LE(pos, data.size());
       ASSERT_LE(++reads, data.size() / 8 + 1);
+    }
+    if (!data.empty()) {
+      ASSERT_EQ(ScrambleStr(ScrambleStr(data, kListKey), kListKey), data);
     }
   }
 }
