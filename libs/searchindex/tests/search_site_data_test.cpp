@@ -114,12 +114,7 @@ TEST_F(Store, RecordsOnDiskAreSpillRecords) {
   EXPECT_EQ(bytes.substr(0, 8), "13      ");
   EXPECT_NE(bytes.substr(8, 13), "http://a.com/");
   EXPECT_EQ(bytes.substr(21, 8), "4       ");  // 中文 is four bytes, masked or not
-  size_t pos = 0;
-  std::u16string item;
-  std::vector<std::u16string> items;
-  while (spill::readRecord(bytes, pos, item) == spill::ReadStatus::kOk) items.push_back(item);
-  EXPECT_EQ(items, (std::vector<std::u16string>{u"http://a.com/", u"中文", u"", u"x"}));
-  EXPECT_EQ(pos, bytes.size());
+  EXPECT_EQ(bytes.substr(33), "0       1       " + spill::ScrambleStr("x", spill::kListKey));
 }
 
 // Two writers append links to one queue by turns; two readers walk it at
