@@ -85,12 +85,13 @@ class html : public HtmlProperties {
   com::HResult iniUrl(const std::u16string& Turl);
   // Ends the running fetch; safe to call when none runs.
   void Cancel();
-  // True when the last OpenUrl received the whole body: all Content-Length
-  // bytes, the last chunk of a chunked body, or, for a body of unstated
-  // length, everything up to the server's orderly close; and always a header
-  // that ended with its blank line. False after a
-  // time-out, a socket error, a Cancel, an early close or a failed connect:
-  // whatever SaveFile delivered then is only part of the resource.
+  // True when the last OpenUrl received a whole response: a header ended by
+  // its blank line, then all Content-Length bytes, the last chunk of a
+  // chunked body, or, for a body of unstated length, everything up to the
+  // server's orderly close. False after a time-out, a socket error, a Cancel,
+  // an early close, a header that never ended or a failed connect: whatever
+  // SaveFile delivered then is only part of the resource, and the owner
+  // should not keep it as the page.
   bool lastFetchComplete() const { return complete_; }
 
   // The value of a header of the last response (after its colon, up to CR LF).

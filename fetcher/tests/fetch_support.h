@@ -18,6 +18,7 @@ struct Recorder : HtmlEvents {
   std::vector<std::string> events;
   Bytes saved;
   std::vector<std::pair<std::u16string, std::u16string>> tags;
+  std::vector<std::pair<int32_t, int32_t>> progress;  // tagProgress
   std::function<void(const std::u16string&)> onState;
 
   void SaveFile(const std::u16string& fileName, const Bytes& Data, int32_t CurrLen) override {
@@ -27,6 +28,7 @@ struct Recorder : HtmlEvents {
   void Progress(int32_t CurrLen, int32_t allLen) override {
     events.push_back("Progress " + std::to_string(CurrLen) + "/" + std::to_string(allLen));
   }
+  void tagProgress(int32_t CurrLen, int32_t allLen) override { progress.emplace_back(CurrLen, allLen); }
   void ShowState(const std::u16string& State) override {
     events.push_back("ShowState " + text::toUtf8(State));
     if (onState) onState(State);
@@ -76,12 +78,7 @@ class FakeTcpClient : public net::TcpClient {
     if (onSend) onSend();
     return 0;
   }
-  int takeByte() override {
-    if (pending_.empty()) return -1;
-    int b = static_cast<unsigned char>(pending_.front());
-    pending_.erase(0, 1);
-    return b;
-  }
+  int takeByte() override { return -1; }  // the control takes whole arrivals
   std::string takeAll() override { return std::exchange(pending_, {}); }
   int32_t pendingBytes() const override { return static_cast<int32_t>(pending_.size()); }
   std::string remoteIp() const override { return "10.0.0.1"; }

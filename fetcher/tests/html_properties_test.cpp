@@ -83,29 +83,21 @@ TEST(HtmlProperties, SaveKeepsOnlyChangedValuesAndLoadRestoresThem) {
   EXPECT_EQ(store.values().count(u"WaitTime"), 0u);
 }
 
-TEST(HtmlProperties, LoadConvertsTextAndFallsBackOnNonsense) {
+TEST(HtmlProperties, LoadConvertsTextFallsBackOnNonsenseAndSettersMarkTheirKey) {
   MemoryPropertyStore store;
-  store.values()[u"WaitTime"] = Variant(u"30");
-  store.values()[u"Port"] = Variant(u"not a port");
-  store.values()[u"isFirstResponse"] = Variant(int32_t{0});
-  store.values()[u"htmlLen"] = Variant(u"99999999999");
+  store.values() = {{u"WaitTime", Variant(u"30")}, {u"Port", Variant(u"not a port")},
+                    {u"isFirstResponse", Variant(int32_t{0})}, {u"htmlLen", Variant(u"99999999999")}};
   HtmlProperties p;
+  std::vector<std::u16string> marked;
+  p.setPropertyChangedHandler([&](std::u16string_view key) { marked.emplace_back(key); });
   p.setPort(8080);
+  p.setFileName(u"/x");
   p.load(store);
   EXPECT_EQ(p.WaitTime(), 30);
   EXPECT_EQ(p.Port(), 80);
   EXPECT_FALSE(p.isFirstResponse());
   EXPECT_EQ(p.htmlLen(), 0);
-}
-
-TEST(HtmlProperties, SettersMarkTheirPersistenceKey) {
-  HtmlProperties p;
-  std::vector<std::u16string> marked;
-  p.setPropertyChangedHandler([&](std::u16string_view key) { marked.emplace_back(key); });
-  p.setFileName(u"/x");
-  p.setCookie(u"a=b");
-  p.setGetTagINChost(false);
-  EXPECT_EQ(marked, (std::vector<std::u16string>{u"FileName", u"Cookie", u"getTagINChost"}));
+  EXPECT_EQ(marked, (std::vector<std::u16string>{u"Port", u"FileName"}));  // loading marks nothing
 }
 
 }  // namespace

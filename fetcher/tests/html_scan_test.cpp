@@ -29,13 +29,18 @@ TEST(SearchTag, ElementsOfAPage) {
     std::vector<std::u16string> want;
   } cases[] = {
       {u"<A HREF='Page.htm'>Next</A>", u"a", u"href,innerhtml", true, {u"http://site/dir/Page.htm,next"}},
-      {u"<a name=top>Home</a>", u"a", u"href,innerhtml", true, {u"http://site/dir/,home"}},
-      {u"<a href=\"javascript:go()\">Go</a>", u"a", u"href,innerhtml", true, {u"go"}},
-      {u"<img src=pic.gif alt=x><img src=pic.gif>", u"img", u"src,innerhtml", false,
-       {u"http://site/dir/pic.gif,", u"http://site/dir/,"}},
-      {u"<abbr title=x>t</a>", u"a", u"href,innerhtml", true, {u"http://site/dir/,t"}},
-      {u"<script src=\"/Js/A.js\"></script><script>x", u"script", u"src,innerhtml", true,
-       {u"http://site/Js/A.js,"}},
+      {u"<a name=top>Home</a>", u"a", u"href,innerhtml", true, {u"http://site/dir/,home"}},  // resolved when missing
+      {u"<a href=\"javascript:go()\">Go</a>", u"a", u"href,innerhtml", true, {u"go"}},  // empty front vanishes
+      {u"<img src=pic.gif alt=x><IMG SRC=pic.gif>", u"img", u"src,innerhtml", false,
+       {u"http://site/dir/pic.gif,", u"http://site/dir/,"}},  // unquoted: up to a space only
+      {u"<abbr title=x>t</a><abbr>u</abbr>", u"a", u"href,innerhtml", true, {u"http://site/dir/,t"}},  // prefix match
+      {u"<a>1<a>2</a></a>", u"a", u"innertext", true, {u"12"}},  // the inner end tag ends it
+      {u"<a>x</A>", u"A", u"innertext", true, {}},                // the end mark keeps the caller's case
+      {u"<script src=\"/Js/A.js\"></script><script>x", u"script", u"src,innerhtml", true, {u"http://site/Js/A.js,"}},
+      {u"<img lowsrc=\"l.gif\" src=\"s.gif\">", u"img", u"src", false, {u"http://site/dir/l.gif"}},
+      {u"<a Class=\"Big One\" id=\"1,2\" x=\"open>", u"a", u"CLASS,id,x,title", false, {u"Big One,1,2,,"}},
+      {u"<a class =\"x\" y='q'>", u"a", u"class,y", false, {u"q"}},  // a space before "=" is no match
+      {u"<a x=", u"a", u"x", false, {}},
       {u"0", u"a", u"href,innerhtml", true, {}},
   };
   for (const Case& c : cases) {
@@ -48,6 +53,13 @@ TEST(SearchTag, ElementsOfAPage) {
     }
     EXPECT_EQ(got, c.want) << text::toUtf8(c.page);
   }
+}
+
+TEST(SearchTag, ProgressBeforeAndAfterEachElement) {
+  // Positions from 1: the element's "<", then the character after its end mark.
+  Scan s(u"xx<img a>yy<img b>ab<img");
+  s.control.SearchTag(u"img", u"src", false);
+  EXPECT_EQ(s.owner.progress, (std::vector<std::pair<int32_t, int32_t>>{{3, 24}, {10, 24}, {12, 24}, {19, 24}, {21, 24}}));
 }
 
 TEST(SearchTag, RefusedWhileAFetchCollectsText) {
@@ -64,23 +76,6 @@ TEST(SearchTag, RefusedWhileAFetchCollectsText) {
     idle.control.SearchTag(u"a", u"href", true);
     EXPECT_TRUE(idle.owner.events.empty());
   }
-}
-
-TEST(SearchTag, HandlersChangingTheTextDoNotChangeTheScan) {
-  Scan s(u"<a href=1 >1</a><a href=2 >2</a>");
-  struct Changer : Recorder {
-    html* control = nullptr;
-    void GetTag(const std::u16string& n, const std::u16string& d) override {
-      Recorder::GetTag(n, d);
-      control->setHTMLcode(u"");
-    }
-  } owner;
-  html control(*s.loop, owner);
-  control.setUrl(std::u16string(u"http://site/"));
-  control.setHTMLcode(u"<a href=1 >1</a><a href=2 >2</a>");
-  owner.control = &control;
-  control.SearchTag(u"a", u"href", true);
-  EXPECT_EQ(owner.tags.size(), 2u);
 }
 
 // Links resolve as vornet's rightUrl does, except that their case is kept.

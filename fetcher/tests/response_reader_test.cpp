@@ -110,28 +110,6 @@ TEST(ChunkDecoder, DecodesWhateverTheSplit) {
   }
 }
 
-TEST(ResponseReader, FirstArrivalSplitsLaterArrivalsAreBody) {
-  ResponseReader r;
-  auto first = r.readFirst("HTTP/1.1 200 OK\r\nContent-Type: Text/HTML\r\n\r\n<p>");
-  EXPECT_EQ(first.head.contentType, u" text/html");
-  EXPECT_TRUE(first.hasBody);
-  EXPECT_EQ(first.body, "<p>");
-  EXPECT_EQ(r.readMore("HTTP/1.1 200 OK\r\n\r\n"), "HTTP/1.1 200 OK\r\n\r\n");
-
-  auto headerOnly = r.readFirst("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n");
-  EXPECT_FALSE(headerOnly.hasBody);
-  EXPECT_TRUE(r.chunked());
-  EXPECT_EQ(r.readMore("2\r\nab\r\n"), "ab");
-  EXPECT_FALSE(r.chunkedEnded());
-  EXPECT_EQ(r.readMore("0\r\n\r\n"), "");
-  EXPECT_TRUE(r.chunkedComplete());
-
-  // A new response starts with fresh chunk state.
-  auto again = r.readFirst("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n1\r\nz\r\n");
-  EXPECT_EQ(again.body, "z");
-  EXPECT_FALSE(r.chunkedEnded());
-}
-
 // Random and hostile arrivals: nothing crashes, and what the reader holds
 // stays bounded by the limits, not by the input.
 TEST(ResponseReader, SurvivesRandomArrivals) {
