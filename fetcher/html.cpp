@@ -120,6 +120,7 @@ com::HResult html::target(Target& out) const {
 
 com::HResult html::OpenUrl(const std::u16string& Turl) {
   complete_ = false;
+  cancelled_ = false;
   if (com::HResult h = iniUrl(Turl); com::failed(h)) return h;
   Target to;
   if (com::HResult h = target(to); com::failed(h)) return h;
@@ -129,7 +130,7 @@ com::HResult html::OpenUrl(const std::u16string& Turl) {
 
   SendHeader_ = MakeHeader(Cookie_);
   if (wsk_->send(text::toCodePage(SendHeader_)) != 0) {
-    Cancel();
+    endFetch();
     return com::kOk;
   }
   const Clock::time_point sent = Clock::now();
@@ -174,6 +175,8 @@ bool html::ConnectHost(const Target& to) {
       return true;
     }
     for (int i = 0; i < 4; ++i) loop_.pumpOnce(kPumpWait);
+    // The owner's Cancel ends the wait; the socket's own errors leave it to run out.
+    if (cancelled_) return false;
     if (ranOut(start)) {
       ShowMsg(u"连接服务器时间过长");
       return false;
@@ -186,7 +189,7 @@ bool html::pauseBeforeRetry(Clock::time_point firstAttempt) {
   while (Clock::now() < until) {
     loop_.pumpOnce(kPumpWait);
     // A Cancel (the owner's, or a socket error's) ends the retries.
-    if (getHtmlCodeIsOver_) return false;
+    if (cancelled_ || getHtmlCodeIsOver_) return false;
   }
   if (ranOut(firstAttempt, kOverallLimitFactor)) {
     ShowMsg(u"连接服务器时间过长");
@@ -257,21 +260,26 @@ void html::takePiece(const Bytes& piece, bool first) {
     complete_ = headerEnded_;
     ShowMsg(u"数据取回完成");
   }
-  Cancel();
+  endFetch();
 }
 
 void html::onClosed() {
   // A body of unstated length ends with the server's close.
   if (!isFirstResponse_ && !getHtmlCodeIsOver_ && htmlLen_ == 0 && !reader_.chunked()) complete_ = headerEnded_;
-  Cancel();
+  endFetch();
 }
 
 void html::onError(int32_t /*number*/, const std::string& description) {
   ShowMsg(u"wskError:" + text::fromUtf8(description));
-  Cancel();
+  endFetch();
 }
 
 void html::Cancel() {
+  cancelled_ = true;
+  endFetch();
+}
+
+void html::endFetch() {
   wsk_->close();
   getHtmlCodeIsOver_ = true;
   isFirstResponse_ = true;

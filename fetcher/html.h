@@ -83,7 +83,7 @@ class html : public HtmlProperties {
   com::HResult OpenUrl(const std::u16string& Turl);
   // Sets url, host and fileName from the URL.
   com::HResult iniUrl(const std::u16string& Turl);
-  // Ends the running fetch; safe to call when none runs.
+  // Ends the running fetch, a connect wait included; safe to call when none runs.
   void Cancel();
   // True when the last OpenUrl received a whole response: a header ended by
   // its blank line, then all Content-Length bytes, the last chunk of a
@@ -123,6 +123,8 @@ class html : public HtmlProperties {
   std::u16string MakeHeader(const std::u16string& cookie) const;
   void ReadData(int32_t bytesTotal);
   void takePiece(const Bytes& piece, bool first);
+  // What Cancel does, for the fetch's own ends (complete, closed, error).
+  void endFetch();
   void onClosed();
   void onError(int32_t number, const std::string& description);
   std::u16string FindIP(std::u16string_view h);
@@ -145,6 +147,7 @@ class html : public HtmlProperties {
   int64_t recvLen_ = 0;
   bool complete_ = false;
   bool headerEnded_ = false;
+  bool cancelled_ = false;  // by the owner, during this OpenUrl
   Clock::time_point lastArrival_;
   // Where the socket was last sent to connect: a connection is only reused
   // for the same host and port.

@@ -334,6 +334,17 @@ TEST(HtmlFetch, NoBufferSpaceRetriesWithAPauseUntilConnectedOrCancelled) {
   EXPECT_FALSE(f.control->lastFetchComplete());
 }
 
+TEST(HtmlFetch, CancelEndsTheConnectWait) {
+  ScriptedFetch f;
+  f.control->setWaitTime(10);
+  f.wsk->connectResults = {11001};  // host not found: otherwise the wait would run out
+  f.loop->addTimer(200ms, false, [&] { f.control->Cancel(); });
+  const auto start = std::chrono::steady_clock::now();
+  f.control->OpenUrl(u"http://nowhere.test/");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+  EXPECT_TRUE(f.wsk->sent.empty());
+}
+
 TEST(HtmlFetch, CancelFromAHandlerEndsTheFetch) {
   ScriptedFetch f;
   f.wsk->onSend = [&] {
