@@ -38,55 +38,55 @@ class HtmlProperties {
 
   // The URL of the current fetch: the integer 0 until one is given, then text.
   const com::Variant& url() const { return url_; }
-  void setUrl(com::Variant v) { url_ = std::move(v), mark(u"url"); }
+  void setUrl(com::Variant v) { url_ = std::move(v); mark(u"url"); }
   int16_t WaitTime() const { return WaitTime_; }
-  void setWaitTime(int16_t v) { WaitTime_ = v, mark(u"WaitTime"); }
+  void setWaitTime(int16_t v) { WaitTime_ = v; mark(u"WaitTime"); }
   const std::u16string& State() const { return State_; }
-  void setState(std::u16string v) { State_ = std::move(v), mark(u"State"); }
+  void setState(std::u16string v) { State_ = std::move(v); mark(u"State"); }
   const std::u16string& urlText() const { return urlText_; }
-  void setUrlText(std::u16string v) { urlText_ = std::move(v), mark(u"urlText"); }
+  void setUrlText(std::u16string v) { urlText_ = std::move(v); mark(u"urlText"); }
   const std::u16string& comeFromUrl() const { return comeFromUrl_; }
-  void setComeFromUrl(std::u16string v) { comeFromUrl_ = std::move(v), mark(u"comeFromUrl"); }
+  void setComeFromUrl(std::u16string v) { comeFromUrl_ = std::move(v); mark(u"comeFromUrl"); }
   const std::u16string& comeFromText() const { return comeFromText_; }
-  void setComeFromText(std::u16string v) { comeFromText_ = std::move(v), mark(u"comeFromText"); }
+  void setComeFromText(std::u16string v) { comeFromText_ = std::move(v); mark(u"comeFromText"); }
   const std::u16string& HtmlTextor() const { return HtmlTextor_; }
-  void setHtmlTextor(std::u16string v) { HtmlTextor_ = std::move(v), mark(u"HtmlTextor"); }
+  void setHtmlTextor(std::u16string v) { HtmlTextor_ = std::move(v); mark(u"HtmlTextor"); }
   const std::u16string& CharSet() const { return CharSet_; }
-  void setCharSet(std::u16string v) { CharSet_ = std::move(v), mark(u"CharSet"); }
+  void setCharSet(std::u16string v) { CharSet_ = std::move(v); mark(u"CharSet"); }
   const std::u16string& HTMLcode() const { return HTMLcode_; }
-  void setHTMLcode(std::u16string v) { HTMLcode_ = std::move(v), mark(u"HTMLcode"); }
+  void setHTMLcode(std::u16string v) { HTMLcode_ = std::move(v); mark(u"HTMLcode"); }
   bool isFirstResponse() const { return isFirstResponse_; }
-  void setIsFirstResponse(bool v) { isFirstResponse_ = v, mark(u"isFirstResponse"); }
+  void setIsFirstResponse(bool v) { isFirstResponse_ = v; mark(u"isFirstResponse"); }
   bool getHtmlCodeIsOver() const { return getHtmlCodeIsOver_; }
-  void setGetHtmlCodeIsOver(bool v) { getHtmlCodeIsOver_ = v, mark(u"getHtmlCodeIsOver"); }
+  void setGetHtmlCodeIsOver(bool v) { getHtmlCodeIsOver_ = v; mark(u"getHtmlCodeIsOver"); }
   const std::u16string& fileName() const { return fileName_; }
-  void setFileName(std::u16string v) { fileName_ = std::move(v), mark(u"FileName"); }
+  void setFileName(std::u16string v) { fileName_ = std::move(v); mark(u"FileName"); }
   const std::u16string& Cookie() const { return Cookie_; }
-  void setCookie(std::u16string v) { Cookie_ = std::move(v), mark(u"Cookie"); }
+  void setCookie(std::u16string v) { Cookie_ = std::move(v); mark(u"Cookie"); }
   const std::u16string& host() const { return host_; }
-  void setHost(std::u16string v) { host_ = std::move(v), mark(u"host"); }
+  void setHost(std::u16string v) { host_ = std::move(v); mark(u"host"); }
   const std::u16string& Location() const { return Location_; }
-  void setLocation(std::u16string v) { Location_ = std::move(v), mark(u"Location"); }
+  void setLocation(std::u16string v) { Location_ = std::move(v); mark(u"Location"); }
   const std::u16string& contentType() const { return contentType_; }
-  void setContentType(std::u16string v) { contentType_ = std::move(v), mark(u"contentType"); }
+  void setContentType(std::u16string v) { contentType_ = std::move(v); mark(u"contentType"); }
   int32_t htmlLen() const { return htmlLen_; }
-  void setHtmlLen(int32_t v) { htmlLen_ = v, mark(u"htmlLen"); }
+  void setHtmlLen(int32_t v) { htmlLen_ = v; mark(u"htmlLen"); }
   const std::u16string& Status() const { return Status_; }
-  void setStatus(std::u16string v) { Status_ = std::move(v), mark(u"Status"); }
+  void setStatus(std::u16string v) { Status_ = std::move(v); mark(u"Status"); }
   const std::u16string& SendHeader() const { return SendHeader_; }
-  void setSendHeader(std::u16string v) { SendHeader_ = std::move(v), mark(u"SendHeader"); }
+  void setSendHeader(std::u16string v) { SendHeader_ = std::move(v); mark(u"SendHeader"); }
   const std::u16string& reHeader() const { return reHeader_; }
-  void setReHeader(std::u16string v) { reHeader_ = std::move(v), mark(u"reHeader"); }
+  void setReHeader(std::u16string v) { reHeader_ = std::move(v); mark(u"reHeader"); }
   int32_t CurrLen() const { return CurrLen_; }
-  void setCurrLen(int32_t v) { CurrLen_ = v, mark(u"CurrLen"); }
+  void setCurrLen(int32_t v) { CurrLen_ = v; mark(u"CurrLen"); }
   int32_t ReMax() const { return ReMax_; }
-  void setReMax(int32_t v) { ReMax_ = v, mark(u"ReMax"); }
+  void setReMax(int32_t v) { ReMax_ = v; mark(u"ReMax"); }
   int32_t Port() const { return Port_; }
-  void setPort(int32_t v) { Port_ = v, mark(u"Port"); }
+  void setPort(int32_t v) { Port_ = v; mark(u"Port"); }
   bool getTagINChost() const { return getTagINChost_; }
-  void setGetTagINChost(bool v) { getTagINChost_ = v, mark(u"getTagINChost"); }
+  void setGetTagINChost(bool v) { getTagINChost_ = v; mark(u"getTagINChost"); }
   const std::u16string& HostIP() const { return HostIP_; }
-  void setHostIP(std::u16string v) { HostIP_ = std::move(v), mark(u"HostIP"); }
+  void setHostIP(std::u16string v) { HostIP_ = std::move(v); mark(u"HostIP"); }
 
  protected:
   struct Property;
