@@ -325,6 +325,17 @@ TEST_F(CrawlEndToEnd, AQueueBeyondTenThousandSpillsAndComesBack) {
   EXPECT_EQ(requests(server_->accessLogPath()).size(), site.expected().size());
 }
 
+TEST(HarbekArguments, ASaveFolderThatCannotBeMadeStopsTheStart) {
+  TempDir dir;
+  dir.write("plain", "a file, not a folder");
+  auto r = harbek::testing::runProgram(
+      harbekPath(), {"--headless", "--ini", dir.file("sys.ini").string(), "--save-dir",
+                     dir.file("plain/save").string(), "http://127.0.0.1:1/"});
+  EXPECT_NE(r.exitCode, 0);
+  EXPECT_NE(r.out.find("无法创建保存目录"), std::string::npos) << r.out;
+  EXPECT_EQ(readFile(dir.file("plain")), "a file, not a folder");
+}
+
 TEST(HarbekArguments, BadArgumentsExitWithUsage) {
   const std::vector<std::vector<std::string>> cases = {
       {},

@@ -50,8 +50,9 @@ class SysMainTest : public ::testing::Test {
   }
 
   // A controller as the program starts it, over the scripted fetcher.
-  std::unique_ptr<sysMain> start() {
+  std::unique_ptr<sysMain> start(int intervalMs = 100) {
     sysMain::Options options;
+    options.intervalMs = intervalMs;
     options.iniPath = text::fromUtf8(ini().string());
     options.directoryDomain = u"sitelist.test";
     options.makeFetcher = [this](event::EventLoop&, fetcher::HtmlEvents& owner) {
@@ -364,6 +365,41 @@ TEST_F(SysMainTest, ClosingInTheMiddleOfAFetchKeepsTheHeadForTheNextRun) {
   // A step after the close does nothing.
   sys->CrawlStep();
   EXPECT_EQ(script_.opened.size(), 1u);
+}
+
+TEST_F(SysMainTest, TimerExpiriesDuringAStepStartNoSecondStep) {
+  writeIni();
+  std::unique_ptr<sysMain> sys;
+  size_t openedDuringFetch = 0;
+  FakePage slow;
+  slow.pieces = {{u"/a.htm", "a"}};
+  // The fetcher pumps the loop while it waits; the timer (interval 0) comes
+  // due on every pump.
+  slow.during = [&] {
+    for (int i = 0; i < 5; ++i) loop_->pumpOnce(std::chrono::milliseconds(1));
+    openedDuringFetch = script_.opened.size();
+    sys->pause();  // takes effect after this step
+  };
+  script_.pages[u"http://h/a.htm"] = slow;
+  sys = start(0);
+  for (const char16_t* u : {u"http://h/a.htm", u"http://h/b.htm", u"http://h/c.htm"}) sys->List1().append(u);
+  ASSERT_TRUE(sys->run());
+  for (int i = 0; i < 5 && script_.opened.empty(); ++i) pump(1);
+  pump(5);
+  EXPECT_EQ(openedDuringFetch, 1u);
+  EXPECT_EQ(script_.opened, std::vector<std::u16string>{u"http://h/a.htm"});
+  EXPECT_EQ(items(sys->List1()), (std::vector<std::u16string>{u"http://h/b.htm", u"http://h/c.htm"}));
+  EXPECT_FALSE(sys->timerEnabled());
+  EXPECT_EQ(sys->panel(3), u"1");
+
+  // Started again, the timer runs the rest of the crawl to its end.
+  bool finished = false;
+  sys->setFinishedHandler([&] { finished = true; });
+  ASSERT_TRUE(sys->run());
+  for (int i = 0; i < 50 && !finished; ++i) pump(1);
+  EXPECT_TRUE(finished);
+  EXPECT_EQ(script_.opened.size(), 3u);
+  EXPECT_EQ(sys->panel(3), u"3");
 }
 
 TEST_F(SysMainTest, StopRule) {
