@@ -174,7 +174,10 @@ bool html::ConnectHost(const Target& to) {
       SaveIP(text::widen(wsk_->remoteIp()), host_);
       return true;
     }
-    for (int i = 0; i < 4; ++i) loop_.pumpOnce(kPumpWait);
+    // Four turns of the loop between checks, as the control always did; a
+    // turn blocks while nothing is ready, so stop as soon as the connection
+    // is there rather than sit out the remaining turns.
+    for (int i = 0; i < 4 && wsk_->state() != net::SocketState::kConnected; ++i) loop_.pumpOnce(kPumpWait);
     // The owner's Cancel ends the wait; the socket's own errors leave it to run out.
     if (cancelled_) return false;
     if (ranOut(start)) {

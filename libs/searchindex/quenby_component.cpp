@@ -1,12 +1,6 @@
 // The component quenby.SiteData over the search index store.
 
-// The dispatch table's templates leave a counter and the result pointer
-// unused for an operation with neither parameters nor result (writeFile).
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wunused-but-set-variable"
-#pragma GCC diagnostic ignored "-Wunused-but-set-parameter"
 #include "platform/component/dispatch.h"
-#pragma GCC diagnostic pop
 
 #include "libs/searchindex/quenby_interface.h"
 #include "libs/searchindex/search_site_data.h"

@@ -1,12 +1,6 @@
 // The component tamsel.segment over the segmentation library.
 
-// The dispatch table's templates leave a counter and the result pointer
-// unused for an operation with neither parameters nor result (load).
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wunused-but-set-variable"
-#pragma GCC diagnostic ignored "-Wunused-but-set-parameter"
 #include "platform/component/dispatch.h"
-#pragma GCC diagnostic pop
 
 #include "libs/segment/segment.h"
 #include "libs/segment/tamsel_interface.h"

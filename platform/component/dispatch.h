@@ -127,7 +127,7 @@ class DispatchTable {
     MemberInfo m;
     m.name = std::move(name);
     m.result = VarType::Empty;
-    size_t k = 0;
+    [[maybe_unused]] size_t k = 0;
     (
         [&] {
           using P = detail::Param<A>;
@@ -205,8 +205,8 @@ class DispatchTable {
 
  private:
   template <class... A, size_t... I>
-  static HResult call(Iface& obj, HResult (Iface::*fn)(A...), std::span<Variant> args, Variant* result,
-                      std::index_sequence<I...>) {
+  static HResult call(Iface& obj, HResult (Iface::*fn)(A...), std::span<Variant> args,
+                      [[maybe_unused]] Variant* result, std::index_sequence<I...>) {
     constexpr size_t inputs = ((detail::Param<A>::isResult ? 0 : 1) + ... + 0);
     if (args.size() != inputs) return kBadParamCount;
     std::tuple<typename detail::Param<A>::Store...> store;
