@@ -1,7 +1,7 @@
 """Runs copiers of one site in turn and prints what each cost.
 
     bench_measure.py make-site DIR PAGES
-    bench_measure.py compare URL HARBEK RUNS PAGES
+    bench_measure.py compare URL SMALL_URL HARBEK RUNS
 """
 import os
 import shutil
@@ -11,22 +11,24 @@ import tempfile
 import time
 
 
-def make_site(root, pages):
-    """PAGES pages, each with a few links to others and one image."""
+def make_site(root, pages, prefix=""):
+    """PAGES pages under root/prefix, each with a few links to others and one image."""
+    root = os.path.join(root, prefix)
     os.makedirs(os.path.join(root, "img"), exist_ok=True)
     gif = bytes.fromhex("47494638396101000100800000000000ffffff21f90401000000002c00000000010001000002024401003b")
     for i in range(pages):
         folder = os.path.join(root, "p%d" % (i // 100))
         os.makedirs(folder, exist_ok=True)
-        links = "".join('<a href="/p%d/page%d.html">page %d</a>\n' % (j // 100, j, j)
+        links = "".join('<a href="%s/p%d/page%d.html">page %d</a>\n' % (prefix and "/" + prefix, j // 100, j, j)
                         for j in ((i + 1) % pages, (i * 7 + 3) % pages, (i * 13 + 5) % pages))
         with open(os.path.join(folder, "page%d.html" % i), "w") as f:
             f.write("<html><head><title>page %d</title></head><body>\n<h1>page %d</h1>\n%s"
-                    '<img src="/img/i%d.gif">\n<p>%s</p></body></html>\n' % (i, i, links, i, "text " * 40))
+                    '<img src="%s/img/i%d.gif">\n<p>%s</p></body></html>\n'
+                    % (i, i, links, prefix and "/" + prefix, i, "text " * 40))
         with open(os.path.join(root, "img", "i%d.gif" % i), "wb") as f:
             f.write(gif)
     with open(os.path.join(root, "index.html"), "w") as f:
-        f.write('<html><body><a href="/p0/page0.html">start</a></body></html>\n')
+        f.write('<html><body><a href="%s/p0/page0.html">start</a></body></html>\n' % (prefix and "/" + prefix))
 
 
 def count_files(folder):
@@ -69,28 +71,29 @@ def run_wget(url):
         shutil.rmtree(out, ignore_errors=True)
 
 
-def compare(url, harbek, runs, pages):
+def compare(url, small_url, harbek, runs):
     rows = {"harbek": [], "wget": []}
     for _ in range(runs):
         rows["harbek"].append(run_harbek(harbek, url, 0))
         rows["wget"].append(run_wget(url))
+    # A page here is any file fetched and saved: the pages and their images.
     print("%-8s %6s %8s %8s %9s %10s" % ("copier", "files", "wall s", "cpu s", "peak MB", "pages/s"))
     best = {}
     for name, results in rows.items():
         for (wall, cpu, rss, code), files in results:
-            print("%-8s %6d %8.3f %8.3f %9.1f %10.1f%s" % (name, files, wall, cpu, rss / 1024, pages / wall,
+            print("%-8s %6d %8.3f %8.3f %9.1f %10.1f%s" % (name, files, wall, cpu, rss / 1024, files / wall,
                                                            "" if code == 0 else "  (exit %d)" % code))
-        best[name] = (min(r[0][0] for r in results), min(r[0][1] for r in results), max(r[0][2] for r in results))
+        best[name] = (min(r[0][0] for r in results), min(r[0][1] for r in results), min(r[0][2] for r in results))
     h, w = best["harbek"], best["wget"]
     print("best of %d: harbek/wget  wall %.2f  cpu %.2f  peak memory %.2f  pages/s %.2f"
           % (runs, h[0] / w[0], h[1] / w[1], h[2] / w[2], w[0] / h[0]))
-    (wall, cpu, rss, code), files = run_harbek(harbek, url, 100)
+    (wall, cpu, rss, code), files = run_harbek(harbek, small_url, 100)
     print("default 100 ms interval: %d files in %.1f s, %.2f pages/s (the timer allows 10), cpu %.2f s, peak %.1f MB"
-          % (files, wall, pages / wall, cpu, rss / 1024))
+          % (files, wall, files / wall, cpu, rss / 1024))
 
 
 if __name__ == "__main__":
     if sys.argv[1] == "make-site":
-        make_site(sys.argv[2], int(sys.argv[3]))
+        make_site(sys.argv[2], int(sys.argv[3]), sys.argv[4] if len(sys.argv) > 4 else "")
     else:
-        compare(sys.argv[2], sys.argv[3], int(sys.argv[4]), int(sys.argv[5]))
+        compare(sys.argv[2], sys.argv[3], sys.argv[4], int(sys.argv[5]))
