@@ -110,6 +110,9 @@ int runHeadless(const Arguments& args) {
   sigaddset(&signals, SIGINT);
   sigaddset(&signals, SIGTERM);
   sigprocmask(SIG_BLOCK, &signals, nullptr);
+  // Output piped into a program that stops reading must not end the crawl
+  // before the queue is spilled.
+  signal(SIGPIPE, SIG_IGN);
   int signalFd = signalfd(-1, &signals, SFD_NONBLOCK | SFD_CLOEXEC);
 
   auto loop = event::makePollLoop();

@@ -125,6 +125,13 @@ std::u16string sysMain::siteListRequest() const {
   return settings_.SiteListUrl + u"?username=" + settings_.username;
 }
 
+bool sysMain::alreadyFetched(const std::u16string& u) {
+  // A page fetched whole in this run is not fetched again even when it could
+  // not be saved (a name the file system refuses, say): otherwise a site
+  // whose pages link to each other would be crawled for ever.
+  return site_.isExsitUrl(u, false) || fetchedThisRun_.contains(text::toLower(u));
+}
+
 bool sysMain::isDirectoryPage() { return contains(html1().host(), options_.directoryDomain); }
 
 void sysMain::CrawlStep() {
@@ -141,16 +148,26 @@ void sysMain::CrawlStep() {
     SaveConfig();
     if (List1_.empty() && !settings_.SiteListUrl.empty()) List1_.append(siteListRequest());
   }
+  // A head that is saved already costs no fetch: such heads are logged and
+  // dropped in one go, so a queue full of repeats does not take a timer tick
+  // for each of them.
+  while (!List1_.empty() && alreadyFetched(List1_.head())) {
+    AddLog(u"文件存在,不再请求");
+    List1_.removeAt(0);
+    showQueueLength();
+  }
   if (!List1_.empty()) {
     const std::u16string u = List1_.head();
     headIsSiteListRequest = !settings_.SiteListUrl.empty() && u == siteListRequest();
-    if (site_.isExsitUrl(u, false)) {
-      AddLog(u"文件存在,不再请求");
-    } else {
+    {
       html1().clearHTMLcode();
       savingTo_.clear();
       com::HResult h = html1().OpenUrl(u);
-      if (!html1().lastFetchComplete()) discardPartialFile();
+      if (html1().lastFetchComplete()) {
+        fetchedThisRun_.insert(text::toLower(u));
+      } else {
+        discardPartialFile();
+      }
       const bool cancelledByClose = closing_ && !html1().lastFetchComplete();
       static constexpr struct {
         const char16_t* tag;

@@ -27,6 +27,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_set>
 
 #include "crawler/crawl_queue.h"
 #include "crawler/crawl_view.h"
@@ -105,6 +106,7 @@ class sysMain : public fetcher::HtmlEvents {
   void GetTag(const std::u16string& TagName, const std::u16string& TagDis) override;
 
  private:
+  bool alreadyFetched(const std::u16string& u);
   bool isDirectoryPage();
   std::u16string siteListRequest() const;
   void setPanel(int n, std::u16string text);
@@ -146,6 +148,8 @@ class sysMain : public fetcher::HtmlEvents {
   std::u16string savingTo_;
   // The head that failed last, and how often in a row.
   std::u16string failingHead_;
+  // Lower-cased URLs fetched whole in this run.
+  std::unordered_set<std::u16string> fetchedThisRun_;
   int failures_ = 0;
 };
 
