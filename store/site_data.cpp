@@ -27,9 +27,11 @@ std::u16string replaceAll(std::u16string_view s, std::u16string_view needle, std
   return out;
 }
 
-// True when a path relative to the save folder cannot leave it: its first
-// segment (the host, or the name of a file directly in the save folder) is a
-// real name, no segment climbs with "..", and no NUL could cut it short.
+// The counter after n; the largest counter stays, as it would overflow.
+int32_t next(int32_t n) { return n == std::numeric_limits<int32_t>::max() ? n : n + 1; }
+
+}  // namespace
+
 bool staysInside(std::u16string_view rel) {
   if (rel.find(u'\0') != std::u16string_view::npos) return false;
   bool first = true;
@@ -43,11 +45,6 @@ bool staysInside(std::u16string_view rel) {
     start = slash + 1;
   }
 }
-
-// The counter after n; the largest counter stays, as it would overflow.
-int32_t next(int32_t n) { return n == std::numeric_limits<int32_t>::max() ? n : n + 1; }
-
-}  // namespace
 
 bool SiteData::applySaveFolderDefault() {
   if (SavePath_.empty()) SavePath_ = text::fromUtf8(fs::programFolder());

@@ -26,6 +26,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "libs/url/web_url_interface.h"
 #include "platform/component/unknown.h"
@@ -34,6 +35,11 @@
 namespace harbek::store {
 
 using Bytes = std::string;
+
+// True when a path relative to the save folder cannot leave it: its first
+// segment (the host, or the name of a file directly in the save folder) is a
+// real name, no segment climbs with "..", and no NUL could cut it short.
+bool staysInside(std::u16string_view rel);
 
 class SiteData {
  public:

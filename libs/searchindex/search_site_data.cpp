@@ -18,19 +18,6 @@ std::string fsPath(std::u16string_view path) { return text::toUtf8(path); }
 
 bool onlySpaces(std::u16string_view s) { return s.find_first_not_of(u' ') == std::u16string_view::npos; }
 
-// True when a path relative to the save folder cannot leave it: its first
-// segment is a real name, no segment climbs with "..", no NUL cuts it short.
-bool staysInside(std::u16string_view rel) {
-  if (rel.find(u'\0') != std::u16string_view::npos) return false;
-  for (size_t start = 0, index = 0;; ++index) {
-    size_t slash = rel.find(u'/', start);
-    std::u16string_view seg = rel.substr(start, slash == std::u16string_view::npos ? slash : slash - start);
-    if (seg == u".." || (index == 0 && (seg.empty() || seg == u"."))) return false;
-    if (slash == std::u16string_view::npos) return true;
-    start = slash + 1;
-  }
-}
-
 }  // namespace
 
 std::u16string moduleFolder() {
@@ -104,7 +91,7 @@ HResult SiteData::isExsitUrl(const std::u16string& Turl, bool ISmd5, bool* resul
   // Whatever lies outside the save folder is not looked at.
   const std::string file = fsPath(path);
   std::u16string_view rel = std::u16string_view(path).substr(std::min(path.size(), SavePath_.size() + 1));
-  *result = staysInside(rel) && fs::isFile(file) &&
+  *result = store::staysInside(rel) && fs::isFile(file) &&
             ::access(file.c_str(), R_OK | W_OK) == 0;
   return com::kOk;
 }
@@ -115,7 +102,7 @@ HResult SiteData::saveFileByUrl(const std::u16string& Turl, const Bytes& data, b
   bool saved = false;
   HResult h = isExsitUrl(target, ISenCode, &saved);
   if (com::failed(h) || saved) return h;
-  if (!staysInside(target)) return com::kInvalidArgument;
+  if (!store::staysInside(target)) return com::kInvalidArgument;
   // The folders of every segment but the last, one level at a time; the save
   // folder itself is never created.
   std::u16string folder = SavePath_;

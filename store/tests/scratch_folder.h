@@ -1,24 +1,27 @@
-// A fresh folder for one test, removed with its content afterwards.
+// A fresh folder for each test of a fixture, removed with its content afterwards.
 #pragma once
 
-#include <cstdlib>
 #include <filesystem>
-#include <string>
+#include <optional>
 
 #include <gtest/gtest.h>
+
+#include "tests/support/temp_dir.h"
 
 namespace harbek::store {
 
 class ScratchFolder : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "store_test_XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
+    dir_.emplace();
+    root_ = dir_->path();
   }
-  void TearDown() override { std::filesystem::remove_all(root_); }
+  void TearDown() override { dir_.reset(); }
 
   std::filesystem::path root_;
+
+ private:
+  std::optional<harbek::testing::TempDir> dir_;
 };
 
 }  // namespace harbek::store
