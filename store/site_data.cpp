@@ -34,14 +34,16 @@ int32_t next(int32_t n) { return n == std::numeric_limits<int32_t>::max() ? n : 
 
 bool staysInside(std::u16string_view rel) {
   if (rel.find(u'\0') != std::u16string_view::npos) return false;
-  bool first = true;
+  // Empty and "." segments name the folder they stand in, so a doubled
+  // separator or an empty host still lands inside; ".." is refused anywhere,
+  // since a folder on the way may be a link to somewhere else.
+  bool namesSomething = false;
   for (size_t start = 0;;) {
     size_t slash = rel.find(u'/', start);
     std::u16string_view seg = rel.substr(start, slash == std::u16string_view::npos ? slash : slash - start);
     if (seg == u"..") return false;
-    if (first && (seg.empty() || seg == u".")) return false;
-    first = false;
-    if (slash == std::u16string_view::npos) return true;
+    if (!seg.empty() && seg != u".") namesSomething = true;
+    if (slash == std::u16string_view::npos) return namesSomething;
     start = slash + 1;
   }
 }

@@ -36,9 +36,9 @@ namespace harbek::store {
 
 using Bytes = std::string;
 
-// True when a path relative to the save folder cannot leave it: its first
-// segment (the host, or the name of a file directly in the save folder) is a
-// real name, no segment climbs with "..", and no NUL could cut it short.
+// True when a path relative to the save folder names something below it: at
+// least one segment is a real name, no segment climbs with "..", and no NUL
+// could cut it short. Empty and "." segments are harmless ("/x" is S//x).
 bool staysInside(std::u16string_view rel);
 
 class SiteData {
