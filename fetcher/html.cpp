@@ -121,6 +121,7 @@ com::HResult html::target(Target& out) const {
 com::HResult html::OpenUrl(const std::u16string& Turl) {
   complete_ = false;
   cancelled_ = false;
+  headerPending_ = false;
   if (com::HResult h = iniUrl(Turl); com::failed(h)) return h;
   Target to;
   if (com::HResult h = target(to); com::failed(h)) return h;
@@ -220,40 +221,58 @@ void html::ReadData(int32_t /*bytesTotal*/) {
   // The bytes pending now are this arrival, whatever count was announced.
   lastArrival_ = Clock::now();
   const Bytes arrival = wsk_->takeAll();
-  if (!isFirstResponse_) {
+  if (isFirstResponse_) {
+    isFirstResponse_ = false;
+    headerPending_ = true;
+    reader_.start();
+  }
+  if (!headerPending_) {
     takePiece(reader_.readMore(arrival), false);
     return;
   }
-  ResponseReader::FirstArrival first = reader_.readFirst(arrival);
-  isFirstResponse_ = false;
+  Bytes body;
+  bool bodyFollowed = false;
+  switch (reader_.feedHeader(arrival, body, bodyFollowed)) {
+    case ResponseReader::HeaderState::kPending:
+      return;
+    case ResponseReader::HeaderState::kTooLong:
+      takeHead(false);
+      endFetch();
+      return;
+    case ResponseReader::HeaderState::kEnded:
+      takeHead(true);
+      if (bodyFollowed) takePiece(std::move(body), true);
+      return;
+  }
+}
+
+void html::takeHead(bool ended) {
+  headerPending_ = false;
   // A response whose header never ended is broken, whatever follows it.
-  headerEnded_ = first.headerEnded;
-  reHeader_ = std::move(first.head.reHeader);
+  headerEnded_ = ended;
+  ResponseHead head = reader_.head();
+  reHeader_ = std::move(head.reHeader);
   ShowMsg(u"接收到数据");
-  Status_ = std::move(first.head.Status);
-  contentType_ = std::move(first.head.contentType);
-  if (first.head.CharSet) CharSet_ = std::move(*first.head.CharSet);
-  Location_ = std::move(first.head.Location);
-  htmlLen_ = first.head.htmlLen;
+  Status_ = std::move(head.Status);
+  contentType_ = std::move(head.contentType);
+  if (head.CharSet) CharSet_ = std::move(*head.CharSet);
+  Location_ = std::move(head.Location);
+  htmlLen_ = head.htmlLen;
   if (htmlLen_ == 0) ShowMsg(u"没有数据长度");
   recvLen_ = 0;
   if (htmlLen_ != 0) owner_.Progress(0, htmlLen_);
-  if (first.hasBody) takePiece(first.body, true);
 }
 
 // One piece of body: text for the scanner when the page is HTML, bytes for the
 // owner, progress, and the end of the fetch once the body is whole.
-void html::takePiece(const Bytes& piece, bool first) {
+void html::takePiece(Bytes piece, bool first) {
+  // Bytes beyond Content-Length are not part of the body.
+  if (!reader_.chunked() && htmlLen_ != 0 && recvLen_ + static_cast<int64_t>(piece.size()) > htmlLen_) {
+    piece.resize(static_cast<size_t>(std::max<int64_t>(0, htmlLen_ - recvLen_)));
+  }
   if (!piece.empty()) {
     recvLen_ += static_cast<int64_t>(piece.size());
-    if (contentType_.find(u"htm") != npos) {
-      // Each arrival is decoded on its own.
-      if (first) {
-        HTMLcode_ = text::fromCodePage(piece);
-      } else {
-        HTMLcode_ += text::fromCodePage(piece);
-      }
-    }
+    if (contentType_.find(u"htm") != npos) keepText(piece, first);
     owner_.SaveFile(fileName_, piece, clamp32(static_cast<int64_t>(piece.size())));
     if (htmlLen_ != 0) owner_.Progress(clamp32(recvLen_), htmlLen_);
   }
@@ -266,7 +285,27 @@ void html::takePiece(const Bytes& piece, bool first) {
   endFetch();
 }
 
+// HTMLcode takes each piece decoded on its own, up to kScanLimit characters:
+// a larger page is saved whole but scanned only that far.
+void html::keepText(const Bytes& piece, bool first) {
+  if (first) {
+    HTMLcode_.clear();
+    // Every byte decodes to at most one character: room for the whole
+    // stated body spares the copies of a growing string.
+    if (htmlLen_ > 0) HTMLcode_.reserve(std::min<size_t>(static_cast<size_t>(htmlLen_), kScanLimit));
+  }
+  if (HTMLcode_.size() >= kScanLimit) return;
+  std::u16string text = text::fromCodePage(piece);
+  if (HTMLcode_.size() + text.size() > kScanLimit) {
+    text.resize(kScanLimit - HTMLcode_.size());
+    ShowMsg(u"页面超过" + text::widen(std::to_string(kScanLimit >> 20)) + u"M字符,只查找前面部分:" + urlText());
+  }
+  HTMLcode_ += text;
+}
+
 void html::onClosed() {
+  // A header cut short by the close still gives what fields it holds.
+  if (headerPending_ && !getHtmlCodeIsOver_) takeHead(false);
   // A body of unstated length ends with the server's close.
   if (!isFirstResponse_ && !getHtmlCodeIsOver_ && htmlLen_ == 0 && !reader_.chunked()) complete_ = headerEnded_;
   endFetch();
@@ -307,7 +346,7 @@ void html::SaveIP(const std::u16string& address, const std::u16string& h) {
 }
 
 std::u16string html::GetHeader(std::u16string_view Hname) const {
-  return strGet(reHeader_, std::u16string(Hname) + u":", u"\r\n");
+  return headerField(reHeader_, text::toLower(Hname));
 }
 
 ValueServices html::valueServices() {
@@ -323,8 +362,18 @@ ValueServices html::valueServices() {
 }
 
 com::HResult html::SearchTag(std::u16string_view TagName, std::u16string_view Pro, bool IsEndTag) {
-  // A handler that changes HTMLcode during the scan does not change the scan.
-  const std::u16string T = HTMLcode_;
+  // The scan works on the text taken out of HTMLcode, not on a copy (a page
+  // can be large); it goes back afterwards unless a handler set HTMLcode
+  // meanwhile, which does not change the scan. Handlers see HTMLcode empty.
+  std::u16string T;
+  T.swap(HTMLcode_);
+  struct PutBack {
+    std::u16string& from;
+    std::u16string& to;
+    ~PutBack() {
+      if (to.empty()) to.swap(from);
+    }
+  } putBack{T, HTMLcode_};
   if (T != u"0" && !T.empty() && !getHtmlCodeIsOver_) {
     ShowMsg(u"数据接收中.拒绝查找");
     return com::kOk;

@@ -66,6 +66,8 @@ class html : public HtmlProperties {
   static constexpr int kOverallLimitFactor = 8;
   // Windows Sockets error "no buffer space": the connect is tried again.
   static constexpr int32_t kNoBufferSpace = 10055;
+  // HTMLcode keeps at most this many characters of a page (32 MB of text).
+  static constexpr size_t kScanLimit = size_t{16} << 20;
 
   html(event::EventLoop& loop, HtmlEvents& owner);
   // With a TCP client of the caller's choosing (tests script one).
@@ -122,7 +124,9 @@ class html : public HtmlProperties {
   bool pauseBeforeRetry(Clock::time_point firstAttempt);
   std::u16string MakeHeader(const std::u16string& cookie) const;
   void ReadData(int32_t bytesTotal);
-  void takePiece(const Bytes& piece, bool first);
+  void takeHead(bool ended);
+  void takePiece(Bytes piece, bool first);
+  void keepText(const Bytes& piece, bool first);
   // What Cancel does, for the fetch's own ends (complete, closed, error).
   void endFetch();
   void onClosed();
@@ -147,6 +151,7 @@ class html : public HtmlProperties {
   int64_t recvLen_ = 0;
   bool complete_ = false;
   bool headerEnded_ = false;
+  bool headerPending_ = false;  // arrivals have come, their header has not ended
   bool cancelled_ = false;  // by the owner, during this OpenUrl
   Clock::time_point lastArrival_;
   // Where the socket was last sent to connect: a connection is only reused

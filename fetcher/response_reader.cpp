@@ -32,14 +32,16 @@ std::u16string strGet(std::u16string_view s, std::u16string_view str1, std::u16s
   return std::u16string(s.substr(from, p2 - from));
 }
 
-HeaderSplit splitHeader(std::string_view arrival) {
-  const std::string_view window = arrival.substr(0, kHeaderLimit);
-  // The blank line counts only from the sixth byte on, as the header's first
-  // byte can never be part of it.
-  if (size_t at = window.find("\r\n\r\n", 2); at != std::string_view::npos) {
-    return {at + 4, at + 4, true};
+std::u16string headerField(std::u16string_view reHeader, std::u16string_view name) {
+  for (size_t line = reHeader.find(u"\r\n"); line != npos; line = reHeader.find(u"\r\n", line + 2)) {
+    const std::u16string_view rest = reHeader.substr(line + 2);
+    if (rest.size() > name.size() && rest.starts_with(name) && rest[name.size()] == u':') {
+      const std::u16string_view value = rest.substr(name.size() + 1);
+      const size_t end = value.find(u"\r\n");
+      return end == npos ? std::u16string() : std::u16string(value.substr(0, end));
+    }
   }
-  return {window.size(), arrival.size(), false};
+  return {};
 }
 
 int32_t leadingLength(std::u16string_view value) {
@@ -59,7 +61,7 @@ ResponseHead parseHead(std::u16string_view reHeader) {
   // The status code of a status line such as "http/1.1 200 ok".
   head.Status = std::u16string(mid(reHeader, 9, 3));
 
-  const std::u16string ct = strGet(reHeader, u"content-type:", u"\r\n");
+  const std::u16string ct = headerField(reHeader, u"content-type");
   constexpr std::u16string_view kCharsetMark = u"; charset=";
   const size_t first = ct.find(kCharsetMark);
   head.contentType = ct.substr(0, first);
@@ -69,9 +71,9 @@ ResponseHead parseHead(std::u16string_view reHeader) {
     head.CharSet = ct.substr(from, second == npos ? npos : second - from);
   }
 
-  head.Location = strGet(reHeader, u"location:", u"\r\n");
-  head.htmlLen = leadingLength(strGet(reHeader, u"content-length:", u"\r\n"));
-  head.chunked = strGet(reHeader, u"transfer-encoding:", u"\r\n").find(u"chunked") != npos;
+  head.Location = headerField(reHeader, u"location");
+  head.htmlLen = leadingLength(headerField(reHeader, u"content-length"));
+  head.chunked = headerField(reHeader, u"transfer-encoding").find(u"chunked") != npos;
   return head;
 }
 
@@ -139,17 +141,33 @@ void ChunkDecoder::feed(std::string_view data, Bytes& out) {
   }
 }
 
-ResponseReader::FirstArrival ResponseReader::readFirst(std::string_view arrival) {
-  const HeaderSplit split = splitHeader(arrival);
-  FirstArrival first;
-  first.head = parseHead(text::toLower(text::fromCodePage(arrival.substr(0, split.headerLen))));
-  chunked_ = first.head.chunked;
+void ResponseReader::start() {
+  header_.clear();
+  chunked_ = false;
   chunks_ = ChunkDecoder();
-  first.headerEnded = split.ended;
-  first.hasBody = split.bodyStart < arrival.size();
-  if (first.hasBody) first.body = body(arrival.substr(split.bodyStart));
-  return first;
 }
+
+ResponseReader::HeaderState ResponseReader::feedHeader(std::string_view arrival, Bytes& body, bool& bodyFollowed) {
+  bodyFollowed = false;
+  const size_t before = header_.size();
+  header_.append(arrival.substr(0, kHeaderLimit - before));
+  // Only the new bytes (and the three before them) can complete the blank
+  // line. It counts from the sixth byte on, as the header's first byte can
+  // never be part of it.
+  const size_t at = header_.find("\r\n\r\n", std::max<size_t>(before, 5) - 3);
+  if (at == std::string::npos) {
+    return header_.size() < kHeaderLimit ? HeaderState::kPending : HeaderState::kTooLong;
+  }
+  const size_t bodyStart = at + 4 - before;  // in this arrival
+  header_.resize(at + 4);
+  chunked_ = head().chunked;
+  chunks_ = ChunkDecoder();
+  bodyFollowed = bodyStart < arrival.size();
+  if (bodyFollowed) body = this->body(arrival.substr(bodyStart));
+  return HeaderState::kEnded;
+}
+
+ResponseHead ResponseReader::head() const { return parseHead(text::toLower(text::fromCodePage(header_))); }
 
 Bytes ResponseReader::readMore(std::string_view arrival) { return body(arrival); }
 

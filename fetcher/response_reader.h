@@ -2,11 +2,11 @@
 //
 // The reader knows nothing of sockets: it is fed the bytes of each arrival as
 // the TCP client hands them over, so a test or a fuzzer can drive it with any
-// sequence of chunks. The first arrival of a response carries the header: it
-// ends at the first blank line, and the rest of that arrival is body. An
-// arrival without a blank line is all header. Later arrivals are all body; a
-// chunked body is stripped of its framing here, so the owner of the fetch only
-// ever sees the body's own bytes.
+// sequence of chunks. The header is collected across arrivals until its first
+// blank line (a status line may come alone, the rest of the header after a
+// pause); what follows the blank line is body, and so is every later arrival.
+// A chunked body is stripped of its framing here, so the owner of the fetch
+// only ever sees the body's own bytes.
 #pragma once
 
 #include <cstddef>
@@ -21,8 +21,8 @@ namespace harbek::fetcher {
 
 using text::Bytes;
 
-// A header that has not ended after this many bytes is cut here; the rest of
-// its arrival is dropped with it.
+// A header that has not ended after this many bytes is not HTTP: the fetch
+// fails.
 inline constexpr size_t kHeaderLimit = 64 * 1024;
 
 // The text between the key str1 (found anywhere, ignoring letter case) and
@@ -30,13 +30,10 @@ inline constexpr size_t kHeaderLimit = 64 * 1024;
 // either is missing or the end mark lies inside the key.
 std::u16string strGet(std::u16string_view s, std::u16string_view str1, std::u16string_view str2);
 
-// How a first arrival divides into header and body.
-struct HeaderSplit {
-  size_t headerLen;  // bytes of the header, blank line included
-  size_t bodyStart;  // where the body starts (the arrival's size when it has none)
-  bool ended;        // a blank line ended the header
-};
-HeaderSplit splitHeader(std::string_view arrival);
+// The value of the header line named name (lower case, without the colon)
+// in a lower-cased header: what follows its colon up to CR LF. The name must
+// start a line, so "content-length" is not found in "x-content-length".
+std::u16string headerField(std::u16string_view reHeader, std::u16string_view name);
 
 // The fields taken from a response header.
 struct ResponseHead {
@@ -78,15 +75,17 @@ class ChunkDecoder {
 // One response, arrival by arrival.
 class ResponseReader {
  public:
-  struct FirstArrival {
-    ResponseHead head;
-    bool headerEnded = false;  // the header ended with its blank line
-    bool hasBody = false;      // bytes followed the header in this arrival
-    Bytes body;            // their body content (chunk framing removed)
-  };
+  enum class HeaderState { kPending, kEnded, kTooLong };
 
-  // Starts a new response with its first arrival.
-  FirstArrival readFirst(std::string_view arrival);
+  // Starts a new response.
+  void start();
+  // Feeds an arrival while the header is pending. Once the blank line has
+  // come (kEnded), head() holds its fields, and the body bytes that followed
+  // it in this arrival are in body (bodyFollowed tells whether there were
+  // any, even when chunk framing decodes them to nothing).
+  HeaderState feedHeader(std::string_view arrival, Bytes& body, bool& bodyFollowed);
+  // The fields of the header collected so far (whole once kEnded).
+  ResponseHead head() const;
   // The body content of a later arrival.
   Bytes readMore(std::string_view arrival);
 
@@ -98,6 +97,7 @@ class ResponseReader {
  private:
   Bytes body(std::string_view bytes);
 
+  std::string header_;
   bool chunked_ = false;
   ChunkDecoder chunks_;
 };

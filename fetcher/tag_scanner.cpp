@@ -14,37 +14,50 @@ int32_t clamp32(size_t n) {
   return static_cast<int32_t>(std::min<size_t>(n, std::numeric_limits<int32_t>::max()));
 }
 
-// text::toLower, with the ASCII letters done in line: a page is mostly ASCII
-// and is lower-cased once per scan.
+char16_t lowerUnit(char16_t c) {
+  return c < 0x80 ? ((c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c) : text::toLower(c);
+}
+
+// text::toLower, with the ASCII letters done in line: a page is mostly ASCII.
 void lowerInto(std::u16string_view page, std::u16string& out) {
   out.resize(page.size());
-  for (size_t i = 0; i < page.size(); ++i) {
-    const char16_t c = page[i];
-    out[i] = c < 0x80 ? ((c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c) : text::toLower(c);
+  for (size_t i = 0; i < page.size(); ++i) out[i] = lowerUnit(page[i]);
+}
+
+// Where pattern stands in the lower-cased page, searched from `from`, without
+// making a lower-cased copy of the page. Every pattern of the scan starts
+// with "<" or ">", which nothing else lower-cases to.
+size_t findLowered(std::u16string_view page, std::u16string_view pattern, size_t from) {
+  for (size_t at = page.find(pattern.front(), from); at != npos; at = page.find(pattern.front(), at + 1)) {
+    if (page.size() - at < pattern.size()) return npos;
+    size_t k = 1;
+    while (k < pattern.size() && lowerUnit(page[at + k]) == pattern[k]) ++k;
+    if (k == pattern.size()) return at;
   }
+  return npos;
 }
 
 }  // namespace
 
 void scanTags(std::u16string_view page, std::u16string_view tagName, bool isEndTag, const TagScanHooks& hooks) {
-  std::u16string low;
-  lowerInto(page, low);
-  const std::u16string_view lowPage = low;
   const std::u16string opening = u"<" + text::toLower(tagName);
   // The end mark keeps the caller's letter case, though it is searched for
   // in the lower-cased page.
   const std::u16string endMark = isEndTag ? u"</" + std::u16string(tagName) + u">" : std::u16string(u">");
   const int32_t length = clamp32(page.size());
 
+  std::u16string lowElement;
   size_t pos = 0;
   while (true) {
-    const size_t start = lowPage.find(opening, pos);
+    const size_t start = findLowered(page, opening, pos);
     if (start == npos) return;
     hooks.progress(clamp32(start + 1), length);
-    const size_t end = lowPage.find(endMark, start);
+    const size_t end = findLowered(page, endMark, start);
     if (end == npos) return;
     pos = end + endMark.size();
-    hooks.element(page.substr(start, pos - start), lowPage.substr(start, pos - start));
+    const std::u16string_view element = page.substr(start, pos - start);
+    lowerInto(element, lowElement);
+    hooks.element(element, lowElement);
     hooks.progress(clamp32(pos + 1), length);
   }
 }

@@ -2,10 +2,11 @@
 //
 // An element is "<" + the tag name (matched as a prefix, ignoring letter
 // case) up to its end mark: its end tag, or the first ">". Attributes are read
-// by a "name=" search inside the element. All searching is done on one
-// lower-cased copy of the page, made once per scan; elements and values are
-// cut from the page itself, so they keep its letter case. Lower-casing works
-// code unit by code unit, so positions in the copy are positions in the page.
+// by a "name=" search inside the element. Searching compares the page's
+// characters lower-cased one code unit at a time, without a lower-cased copy
+// of the page (a page can be large); each element is lower-cased on its own
+// for the attribute search. Elements and values are cut from the page itself,
+// so they keep its letter case.
 #pragma once
 
 #include <cstdint>

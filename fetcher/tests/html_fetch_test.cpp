@@ -119,6 +119,27 @@ TEST(HtmlFetch, EventsForEachArrivalPattern) {
        "<p>", false},
       {"garbage", patterns::garbage("no http here"),
        {"ShowState 进入缓存", p, "ShowState 没有数据长度"}, "", false},
+      // A header in several arrivals is collected whole; what follows its blank line is body.
+      {"status line, pause, rest",
+       Script().awaitRequest().write("HTTP/1.1 200 OK\r\n").sleep(300ms).write(
+           "Content-Type: text/html\r\nContent-Length: 12\r\n\r\n" + body),
+       {"ShowState 进入缓存", p, "Progress 0/12", "SaveFile /a.htm 12", "Progress 12/12", "ShowState 数据取回完成"},
+       body, true},
+      {"3 kB header in two segments",
+       Script().awaitRequest().write("HTTP/1.1 200 OK\r\nX-Pad: " + std::string(1500, 'p')).sleep(50ms).write(
+           std::string(1500, 'q') + "\r\nContent-Type: text/html\r\nContent-Length: 12\r\n\r\n" + body),
+       {"ShowState 进入缓存", p, "Progress 0/12", "SaveFile /a.htm 12", "Progress 12/12", "ShowState 数据取回完成"},
+       body, true},
+      // A body longer than Content-Length is cut there, and the fetch is whole.
+      {"more than Content-Length",
+       Script().awaitRequest().write(harbek::testing::httpHeader(200, 5, {"Content-Type: text/html"}) + body).silence(),
+       {"ShowState 进入缓存", p, "Progress 0/5", "SaveFile /a.htm 5", "Progress 5/5", "ShowState 数据取回完成"},
+       "<p>he", true},
+      {"X-Content-Length first",
+       Script().awaitRequest().write("HTTP/1.1 200 OK\r\nX-Content-Length: 99\r\nContent-Type: text/html\r\n"
+                                     "Content-Length: 12\r\n\r\n" + body).silence(),
+       {"ShowState 进入缓存", p, "Progress 0/12", "SaveFile /a.htm 12", "Progress 12/12", "ShowState 数据取回完成"},
+       body, true},
       {"a 404 is a body like any other",
        Script().awaitRequest().write(harbek::testing::httpResponse(404, "gone", {"Content-Type: text/html"})),
        {"ShowState 进入缓存", p, "Progress 0/4", "SaveFile /a.htm 4", "Progress 4/4", "ShowState 数据取回完成"},

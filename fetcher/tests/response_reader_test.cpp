@@ -21,33 +21,42 @@ TEST(StrGet, KeyAnywhereIgnoringCaseEndMarkFromKey) {
   for (const Case& c : cases) EXPECT_EQ(strGet(c.s, c.key, c.end), c.want) << text::toUtf8(c.s);
 }
 
-TEST(SplitHeader, BlankLineFromTheSixthByte) {
+// The header is collected across arrivals up to its blank line, which counts
+// from the sixth byte on; what follows it is body.
+TEST(ResponseReader, HeaderAcrossArrivals) {
+  using State = ResponseReader::HeaderState;
   struct Case {
-    std::string arrival;
-    size_t headerLen, bodyStart;
-    bool ended;
+    std::vector<std::string> arrivals;
+    State state;  // after the last arrival
+    std::u16string Status;
+    std::string body;
   } cases[] = {
-      {"HTTP/1.1 200 OK\r\n\r\nbody", 19, 19, true},
-      {"HTTP/1.1 200 OK\r\n\r\n", 19, 19, true},
-      {"\r\n\r\nab", 6, 6, false},  // the blank line at 0 does not count: all header
-      {"\r\n\r\n\r\nxy", 6, 6, true},
-      {"no blank line", 13, 13, false},
-      {"", 0, 0, false},
+      {{"HTTP/1.1 200 OK\r\n\r\nbody"}, State::kEnded, u"200", "body"},
+      {{"HTTP/1.1 200 OK\r\n\r\n"}, State::kEnded, u"200", ""},
+      {{"HTTP/1.1 200 OK\r\n", "Content-Length: 2\r\n\r\nab"}, State::kEnded, u"200", "ab"},
+      {{"HTTP/1.1 404 Not", " Found\r\n\r", "\n", "xy"}, State::kEnded, u"404", ""},
+      {{"HTTP/1.1 200 OK\r\n\r", "\nbody"}, State::kEnded, u"200", "body"},
+      {{"\r\n\r\nab"}, State::kPending, u"", ""},  // the blank line at 0 does not count
+      {{"\r\n\r\n\r\nxy"}, State::kEnded, u"", "xy"},
+      {{"no blank line"}, State::kPending, u"lin", ""},
+      {{std::string(kHeaderLimit - 1, 'h'), "h\r\n\r\n"}, State::kTooLong, u"hhh", ""},
   };
   for (const Case& c : cases) {
-    HeaderSplit s = splitHeader(c.arrival);
-    EXPECT_EQ(s.headerLen, c.headerLen) << c.arrival;
-    EXPECT_EQ(s.bodyStart, c.bodyStart) << c.arrival;
-    EXPECT_EQ(s.ended, c.ended) << c.arrival;
+    SCOPED_TRACE(c.arrivals.front().substr(0, 30));
+    ResponseReader r;
+    r.start();
+    State state = State::kPending;
+    std::string body;
+    for (const std::string& a : c.arrivals) {
+      Bytes piece;
+      bool followed = false;
+      state = state == State::kEnded ? State::kEnded : r.feedHeader(a, piece, followed);
+      body += piece;
+    }
+    EXPECT_EQ(state, c.state);
+    EXPECT_EQ(r.head().Status, c.Status);
+    EXPECT_EQ(body, c.body);
   }
-  // A header that never ends is cut at the limit; the rest of its arrival goes with it.
-  std::string endless(kHeaderLimit * 3, 'h');
-  HeaderSplit s = splitHeader(endless);
-  EXPECT_EQ(s.headerLen, kHeaderLimit);
-  EXPECT_EQ(s.bodyStart, endless.size());
-  // A blank line beyond the limit is not seen.
-  std::string late = std::string(kHeaderLimit, 'h') + "\r\n\r\nbody";
-  EXPECT_EQ(splitHeader(late).headerLen, kHeaderLimit);
 }
 
 TEST(ParseHead, FieldsOfTheLowerCasedHeader) {
@@ -69,6 +78,10 @@ TEST(ParseHead, FieldsOfTheLowerCasedHeader) {
        false},
       {u"http/1.1 2", u"2", u"", std::nullopt, u"", 0, false},
       {u"short", u"", u"", std::nullopt, u"", 0, false},
+      // Names match whole at the start of a line only.
+      {u"http/1.1 200 ok\r\nx-content-length: 9\r\ncontent-length: 5\r\nx-location: /no\r\n\r\n", u"200", u"",
+       std::nullopt, u"", 5, false},
+      {u"http/1.1 200 ok\r\ncontent-typex: text/html\r\n\r\n", u"200", u"", std::nullopt, u"", 0, false},
   };
   for (const Case& c : cases) {
     ResponseHead h = parseHead(c.header);
@@ -124,9 +137,12 @@ TEST(ResponseReader, SurvivesRandomArrivals) {
       if (round % 3 == 0) bytes = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" + bytes;
       fed += bytes.size();
       if (arrival == 0 || rng() % 7 == 0) {
-        auto first = r.readFirst(bytes);
-        EXPECT_LE(first.head.reHeader.size(), kHeaderLimit);
-        delivered += first.body.size();
+        r.start();
+        Bytes body;
+        bool followed = false;
+        r.feedHeader(bytes, body, followed);
+        EXPECT_LE(r.head().reHeader.size(), kHeaderLimit);
+        delivered += body.size();
       } else {
         delivered += r.readMore(bytes).size();
       }
