@@ -23,6 +23,9 @@ class CrawlView {
   // One line was logged; log is the monitor log's whole text after it.
   virtual void logged(const std::u16string& line, const std::u16string& log) = 0;
   virtual void timerEnabledChanged(bool enabled) = 0;
+  // Something the user must know went wrong (it is logged as well): a file
+  // that cannot be written, settings that cannot be saved.
+  virtual void warned(const std::u16string& /*message*/) {}
 };
 
 }  // namespace harbek::crawler

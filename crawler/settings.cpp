@@ -1,5 +1,6 @@
 #include "crawler/settings.h"
 
+#include "platform/fs/fs.h"
 #include "platform/text/text.h"
 
 namespace harbek::crawler {
@@ -22,37 +23,39 @@ int64_t settingNumber(const std::u16string& text, int64_t lo, int64_t hi) {
   return value < lo || value > hi ? 0 : value;
 }
 
-com::HResult loadSettings(ini::IIni& ini, const std::u16string& path, Settings& out) {
-  auto read = [&](const char16_t* key, std::u16string& value) {
-    return ini.getIni(path, u"sys", key, &value);
+profile::ProfileError loadSettings(const std::u16string& path, Settings& out) {
+  // The file is read whole, so no value is cut to a buffer's size; a missing
+  // file is an empty one.
+  std::string content;
+  const fs::Error e = fs::readFile(text::toUtf8(path), content);
+  if (e != fs::Error::kOk && e != fs::Error::kNotFound) return profile::ProfileError::CannotRead;
+  auto read = [&](std::string_view key) {
+    const auto value = profile::findValue(content, "sys", key);
+    return value ? text::fromCodePage(*value) : std::u16string();
   };
-  std::u16string rnum, wnum, wait;
-  com::HResult h = com::kOk;
-  for (auto [key, value] : {std::pair{u"dbpath", &out.dbpath}, {u"Rnum", &rnum}, {u"Wnum", &wnum},
-                            {u"SiteListUrl", &out.SiteListUrl}, {u"waitTime", &wait},
-                            {u"username", &out.username}}) {
-    if (com::failed(h = read(key, *value))) return h;
-  }
-  out.Rnum = static_cast<int32_t>(settingNumber(rnum, INT32_MIN, INT32_MAX));
-  out.Wnum = static_cast<int32_t>(settingNumber(wnum, INT32_MIN, INT32_MAX));
-  out.waitTime = static_cast<int16_t>(settingNumber(wait, INT16_MIN, INT16_MAX));
-  return com::kOk;
+  out.dbpath = read("dbpath");
+  out.Rnum = static_cast<int32_t>(settingNumber(read("Rnum"), INT32_MIN, INT32_MAX));
+  out.Wnum = static_cast<int32_t>(settingNumber(read("Wnum"), INT32_MIN, INT32_MAX));
+  out.SiteListUrl = read("SiteListUrl");
+  out.waitTime = static_cast<int16_t>(settingNumber(read("waitTime"), INT16_MIN, INT16_MAX));
+  out.username = read("username");
+  return profile::ProfileError::None;
 }
 
-com::HResult saveSettings(ini::IIni& ini, const std::u16string& path, const Settings& in) {
-  auto number = [](int64_t n) { return text::widen(std::to_string(n)); };
-  const std::pair<const char16_t*, std::u16string> values[] = {
-      {u"dbpath", in.dbpath},           {u"wnum", number(in.Wnum)},        {u"Rnum", number(in.Rnum)},
-      {u"SiteListUrl", in.SiteListUrl}, {u"waitTime", number(in.waitTime)},
+bool fitsSettingsFile(std::u16string_view value) { return text::fromCodePage(text::toCodePage(value)) == value; }
+
+profile::ProfileError saveSettings(const std::u16string& path, const Settings& in) {
+  auto number = [](int64_t n) { return std::to_string(n); };
+  if (!fitsSettingsFile(in.dbpath) || !fitsSettingsFile(in.SiteListUrl)) return profile::ProfileError::BadName;
+  const std::pair<const char*, std::string> values[] = {
+      {"dbpath", text::toCodePage(in.dbpath)},           {"wnum", number(in.Wnum)}, {"Rnum", number(in.Rnum)},
+      {"SiteListUrl", text::toCodePage(in.SiteListUrl)}, {"waitTime", number(in.waitTime)},
   };
-  com::HResult result = com::kOk;
   for (const auto& [key, value] : values) {
-    com::Flag stored = com::Flag::False;
-    com::HResult h = ini.WriteIni(u"sys", key, value, path, &stored);
-    if (com::failed(h)) return h;
-    if (!com::isTrue(stored)) result = com::kPermissionDenied;
+    const profile::ProfileError e = profile::writeProfileString(text::toUtf8(path), "sys", key, value);
+    if (e != profile::ProfileError::None) return e;
   }
-  return result;
+  return profile::ProfileError::None;
 }
 
 }  // namespace harbek::crawler

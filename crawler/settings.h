@@ -4,13 +4,14 @@
 // "username"; written in the order "dbpath", "wnum", "Rnum", "SiteListUrl",
 // "waitTime". "username" is only ever read, so a name put in the file by hand
 // survives every save. A number that is missing, empty, not decimal or too
-// wide for its field reads as 0: start-up never fails on the file.
+// wide for its field reads as 0: start-up never fails on the file. Values are
+// read and written whole, whatever their length.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-#include "libs/ini/ini_interface.h"
+#include "platform/profile/profile.h"
 
 namespace harbek::crawler {
 
@@ -27,7 +28,12 @@ struct Settings {
 // not fit in [lo, hi].
 int64_t settingNumber(const std::u16string& text, int64_t lo, int64_t hi);
 
-com::HResult loadSettings(ini::IIni& ini, const std::u16string& path, Settings& out);
-com::HResult saveSettings(ini::IIni& ini, const std::u16string& path, const Settings& in);
+// A file that cannot be read gives CannotRead and leaves out as it was.
+profile::ProfileError loadSettings(const std::u16string& path, Settings& out);
+// BadName when a text cannot be stored exactly (a character the code page
+// cannot hold): nothing is written then rather than a changed path.
+profile::ProfileError saveSettings(const std::u16string& path, const Settings& in);
+// True when the settings file holds the text exactly as it is.
+bool fitsSettingsFile(std::u16string_view value);
 
 }  // namespace harbek::crawler

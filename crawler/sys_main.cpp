@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "platform/component/runtime.h"
+#include "platform/fs/fs.h"
 #include "platform/text/text.h"
 
 namespace harbek::crawler {
@@ -29,6 +30,9 @@ std::vector<std::u16string> splitFields(const std::u16string& s) {
 
 bool contains(const std::u16string& s, std::u16string_view part) { return s.find(part) != std::u16string::npos; }
 
+std::u16string reason(fs::Error e) { return text::fromUtf8(std::string(fs::errorName(e))); }
+std::u16string reason(profile::ProfileError e) { return text::fromUtf8(profile::errorName(e)); }
+
 }  // namespace
 
 sysMain::sysMain(event::EventLoop& loop, CrawlView& view, Options options)
@@ -36,6 +40,7 @@ sysMain::sysMain(event::EventLoop& loop, CrawlView& view, Options options)
   // Spills and refills take a while for a long queue; the program's other
   // events go on being handled between records.
   site_.setPump([this] { loop_.pumpOnce(0ms); });
+  List1_.setObserver(this);
 }
 
 sysMain::~sysMain() {
@@ -59,15 +64,6 @@ com::HResult sysMain::webUrl(url::IWebUrl** out) {
   return com::kOk;
 }
 
-com::HResult sysMain::iniFile(ini::IIni** out) {
-  if (!ini_) {
-    com::HResult h = com::create(ini::kIniClsid, ini_);
-    if (com::failed(h)) return h;
-  }
-  *out = ini_.get();
-  return com::kOk;
-}
-
 void sysMain::startUp() {
   setTray(TrayIcon::kWindow, u"蜘蛛没有启动..");
   LoadConfig();
@@ -79,14 +75,26 @@ void sysMain::AddLog(const std::u16string& msg) {
 }
 
 void sysMain::LoadConfig() {
-  ini::IIni* ini = nullptr;
-  if (com::failed(iniFile(&ini)) || com::failed(loadSettings(*ini, options_.iniPath, settings_))) return;
+  if (profile::ProfileError e = loadSettings(options_.iniPath, settings_); e != profile::ProfileError::None) {
+    warn(u"无法读取系统配置文件:" + options_.iniPath + u" (" + reason(e) + u")");
+    return;
+  }
   AddLog(u"读取系统配置文件成功!");
 }
 
 void sysMain::SaveConfig() {
-  ini::IIni* ini = nullptr;
-  if (com::succeeded(iniFile(&ini))) saveSettings(*ini, options_.iniPath, settings_);
+  settingsSaved_ = saveSettings(options_.iniPath, settings_);
+  // Reported once per run: the crawl goes on, and the journal and the spill
+  // files keep what the settings could not.
+  if (settingsSaved_ != profile::ProfileError::None && !settingsWarned_) {
+    settingsWarned_ = true;
+    warn(u"无法写入系统配置文件:" + options_.iniPath + u" (" + reason(settingsSaved_) + u")");
+  }
+}
+
+void sysMain::warn(const std::u16string& msg) {
+  AddLog(msg);
+  view_.warned(msg);
 }
 
 bool sysMain::run() {
@@ -99,9 +107,76 @@ bool sysMain::run() {
       return false;
     }
   }
+  site_.setSavePath(settings_.dbpath);
+  recoverQueue();
   setTray(TrayIcon::kRunning, u"蜘蛛已经启动..");
   setTimerEnabled(true);
   return true;
+}
+
+// The first start in a save folder: a journal left there means the last run
+// was cut short; its queue goes before what was queued since, its counters
+// hold, and the step it was in is done again. Spill files that no counter
+// covers are read as well.
+void sysMain::recoverQueue() {
+  if (journalFolder_ == site_.SavePath() && !journalFolder_.empty()) return;
+  site_.ClearTmp();
+  journalFolder_ = site_.SavePath();
+  const std::string tmp = site_.spillFolder();
+  if (!fs::isFolder(tmp)) fs::createFolder(tmp);
+  journal_.open(tmp);
+  if (std::optional<store::QueueJournal::State> last = journal_.replay()) {
+    if (!last->inFlightFile.empty()) site_.discardPartial(last->inFlightFile);
+    std::vector<std::u16string> queue = std::move(last->queue);
+    if (!last->inFlightUrl.empty()) {
+      // Its page may be saved while its links never reached the journal.
+      if (!last->inFlightFile.empty()) site_.removeFileByUrl(last->inFlightFile);
+      queue.insert(queue.begin(), last->inFlightUrl);
+    }
+    List1_.prepend(std::move(queue));
+    settings_.Rnum = last->Rnum;
+    settings_.Wnum = last->Wnum;
+    AddLog(u"上次运行被中断,恢复队列:" + text::widen(std::to_string(List1_.count())));
+  }
+  settings_.Wnum = std::max(settings_.Wnum, site_.nextSpillNumber());
+  if (settings_.Rnum > settings_.Wnum) settings_.Rnum = settings_.Wnum;
+  snapshotQueue();
+  showQueueLength();
+}
+
+void sysMain::snapshotQueue() {
+  if (journalFolder_.empty()) return;
+  if (fs::Error e = journal_.snapshot(List1_, settings_.Rnum, settings_.Wnum); e != fs::Error::kOk) {
+    journalFailed(e);
+  }
+}
+
+void sysMain::journalFailed(fs::Error e) {
+  if (journalWarned_) return;
+  journalWarned_ = true;
+  warn(u"无法写入队列日志:" + text::fromUtf8(journal_.path()) + u" (" + reason(e) + u")");
+}
+
+void sysMain::writeJournal(bool sync) {
+  if (journalFolder_.empty()) return;
+  if (journal_.snapshotDue()) {
+    snapshotQueue();
+  } else if (fs::Error e = journal_.write(sync); e != fs::Error::kOk) {
+    journalFailed(e);
+  }
+}
+
+void sysMain::appended(const std::u16string& item) {
+  if (!journalFolder_.empty()) journal_.appended(item);
+}
+
+void sysMain::removed(size_t index) {
+  if (journalFolder_.empty()) return;
+  if (index == 0) {
+    journal_.headRemoved();
+  } else {
+    queueSpilled_ = true;  // only spills take items off the end: a snapshot follows
+  }
 }
 
 void sysMain::pause() {
@@ -128,8 +203,14 @@ std::u16string sysMain::siteListRequest() const {
 bool sysMain::alreadyFetched(const std::u16string& u) {
   // A page fetched whole in this run is not fetched again even when it could
   // not be saved (a name the file system refuses, say): otherwise a site
-  // whose pages link to each other would be crawled for ever.
-  return site_.isExsitUrl(u, false) || fetchedThisRun_.contains(text::toLower(u));
+  // whose pages link to each other would be crawled for ever. The site-list
+  // request is the exception: it is asked again whenever the queue runs dry.
+  if (site_.isExsitUrl(u, false)) return true;
+  return fetchedThisRun_.contains(text::toLower(u)) && !isSiteListRequest(u);
+}
+
+bool sysMain::isSiteListRequest(const std::u16string& u) const {
+  return !settings_.SiteListUrl.empty() && u == siteListRequest();
 }
 
 bool sysMain::isDirectoryPage() { return contains(html1().host(), options_.directoryDomain); }
@@ -146,6 +227,7 @@ void sysMain::CrawlStep() {
     site_.LoadList(List1_, settings_.Rnum);
     if (settings_.Rnum == reading) skipMissingSpillFile();
     SaveConfig();
+    snapshotQueue();
     if (List1_.empty() && !settings_.SiteListUrl.empty()) List1_.append(siteListRequest());
   }
   // A head that is saved already costs no fetch: such heads are logged and
@@ -158,16 +240,21 @@ void sysMain::CrawlStep() {
   }
   if (!List1_.empty()) {
     const std::u16string u = List1_.head();
-    headIsSiteListRequest = !settings_.SiteListUrl.empty() && u == siteListRequest();
+    headIsSiteListRequest = isSiteListRequest(u);
     {
       html1().clearHTMLcode();
       savingTo_.clear();
-      com::HResult h = html1().OpenUrl(u);
-      if (html1().lastFetchComplete()) {
-        fetchedThisRun_.insert(text::toLower(u));
-      } else {
-        discardPartialFile();
+      saveFailed_ = false;
+      if (!journalFolder_.empty()) {
+        if (fs::Error e = journal_.fetching(u); e != fs::Error::kOk) journalFailed(e);
       }
+      com::HResult h = html1().OpenUrl(u);
+      const bool whole = html1().lastFetchComplete() && !saveFailed_;
+      if (whole) keepSavedFile();
+      // A page whose file the system refuses (a name too long, say) is not
+      // fetched again in this run either.
+      if (whole || (saveFailed_ && !diskFailed_)) fetchedThisRun_.insert(text::toLower(u));
+      if (!whole || saveFailed_) discardPartialFile();
       const bool cancelledByClose = closing_ && !html1().lastFetchComplete();
       static constexpr struct {
         const char16_t* tag;
@@ -182,8 +269,8 @@ void sysMain::CrawlStep() {
         if (com::failed(h) || cancelledByClose) break;
         h = html1().SearchTag(scan.tag, scan.pro, scan.isEnd);
       }
-      if (cancelledByClose) {
-        keepHead = true;  // spilled with the queue, fetched again next time
+      if (cancelledByClose || diskFailed_) {
+        keepHead = true;  // spilled with the queue (or journalled), fetched again next time
       } else if (com::failed(h)) {
         // The head stays for the next expiry, but a URL that can never be
         // fetched (a port out of range, say) must not hold the crawl for ever.
@@ -202,11 +289,25 @@ void sysMain::CrawlStep() {
     List1_.removeAt(0);
     showQueueLength();
   }
+  // The step's links and the head's removal reach the journal before the
+  // step counts as ended there.
+  if (queueSpilled_) {
+    queueSpilled_ = false;
+    snapshotQueue();
+  }
+  if (!journalFolder_.empty()) journal_.settled();
+  writeJournal(false);
   const bool done = List1_.empty() && settings_.Rnum == settings_.Wnum &&
                     (settings_.SiteListUrl.empty() || headIsSiteListRequest);
   inStep_ = false;
   if (closing_) {
     closeNow();
+  } else if (diskFailed_) {
+    // Every further file would fail the same way: the crawl stops, and the
+    // queue waits for a later run.
+    setTimerEnabled(false);
+    AddLog(u"磁盘无法写入,蜘蛛已停止");
+    if (onFinished_) loop_.post(onFinished_);
   } else if (done) {
     finish();
   }
@@ -223,21 +324,39 @@ void sysMain::CrawlStep() {
 void sysMain::skipMissingSpillFile() {
   if (settings_.Rnum == settings_.Wnum) return;
   std::error_code ec;
-  const std::filesystem::path file(text::toUtf8(site_.SavePath()) + "/tmp/" + std::to_string(settings_.Rnum) + ".dat");
+  const std::filesystem::path file(site_.spillFolder() + "/" + std::to_string(settings_.Rnum) + ".dat");
   if (std::filesystem::exists(file, ec) || ec) return;
   settings_.Rnum = settings_.Rnum < settings_.Wnum ? settings_.Rnum + 1 : settings_.Wnum;
 }
 
 void sysMain::finish() {
   setTimerEnabled(false);
+  // Nothing is left to resume: the journal has served.
+  if (!journalFolder_.empty()) journal_.remove();
   AddLog(u"一个网站已经下载完成");
   if (onFinished_) loop_.post(onFinished_);
 }
 
 void sysMain::discardPartialFile() {
   if (savingTo_.empty()) return;
-  site_.removeFileByUrl(savingTo_);
+  site_.discardPartial(savingTo_);
   savingTo_.clear();
+}
+
+// The whole body takes its file's name; until then no one sees it as saved.
+void sysMain::keepSavedFile() {
+  if (savingTo_.empty()) return;
+  if (fs::Error e = site_.commitPartial(savingTo_); e != fs::Error::kOk) {
+    saveFailed(e);
+    site_.discardPartial(savingTo_);
+  }
+}
+
+void sysMain::saveFailed(fs::Error e) {
+  saveFailed_ = true;
+  ++saveFailures_;
+  diskFailed_ = diskFailed_ || e == fs::Error::kNoSpace || e == fs::Error::kDenied || e == fs::Error::kIo;
+  AddLog(u"保存文件失败:" + html1().url() + u" (" + reason(e) + u")");
 }
 
 void sysMain::requestClose(std::function<void()> onClosed) {
@@ -258,21 +377,57 @@ void sysMain::closeNow() {
   if (!List1_.empty()) {
     setPanel(4, u"保存记录,请不要再次关闭");
     site_.setSavePath(settings_.dbpath);
-    site_.SaveAllList(List1_, settings_.Wnum);
+    if (!site_.SaveAllList(List1_, settings_.Wnum)) {
+      // The journal keeps the queue for the next start.
+      spillFailed_ = true;
+      warn(u"无法保存队列到:" + text::fromUtf8(site_.spillFolder()) + u",下次启动时从队列日志恢复");
+    }
     SaveConfig();
+  }
+  if (!journalFolder_.empty()) {
+    // A clean close leaves no journal unless something is kept only there:
+    // the queue that could not be spilled, or the counters that the settings
+    // file could not take.
+    if (spillFailed_) {
+      writeJournal(true);
+    } else if (settingsSaved_ != profile::ProfileError::None) {
+      snapshotQueue();
+    } else {
+      journal_.remove();
+    }
   }
   setTray(TrayIcon::kRemoved, u"");
   if (onClosed_) loop_.post(onClosed_);
 }
 
 void sysMain::SaveFile(const std::u16string& fileName, const fetcher::Bytes& Data, int32_t /*CurrLen*/) {
-  if (isDirectoryPage()) return;
+  if (isDirectoryPage() || saveFailed_) return;
   site_.setSavePath(settings_.dbpath);
   std::u16string name = fileName;
   if (name.empty() || name.ends_with(u'/')) name = trimSpaces(name + u"/index.html");
   if (contains(name, u"?")) return;  // pages with a query are never saved
-  savingTo_ = text::toLower(html1().host() + name);
-  site_.saveFileByUrl(savingTo_, Data, 0);
+  const bool first = savingTo_.empty();
+  if (first) {
+    savingTo_ = text::toLower(html1().host() + name);
+    if (!site_.savable(savingTo_)) {
+      // The spill folder is the program's: a host named tmp is not saved.
+      AddLog(u"不保存到程序的临时目录:" + html1().url());
+      fetchedThisRun_.insert(text::toLower(html1().url()));
+      saveFailed_ = true;
+      savingTo_.clear();
+      html1().Cancel();
+      return;
+    }
+    if (!journalFolder_.empty()) {
+      if (fs::Error e = journal_.savingTo(savingTo_); e != fs::Error::kOk) journalFailed(e);
+    }
+  }
+  if (fs::Error e = site_.savePartial(savingTo_, Data, first); e != fs::Error::kOk) {
+    // The piece is not on the disk: the fetch ends and the URL stays for later.
+    saveFailed(e);
+    html1().Cancel();
+    return;
+  }
   AddLog(u"保存文件" + html1().url());
 }
 
@@ -318,6 +473,8 @@ void sysMain::GetTag(const std::u16string& /*TagName*/, const std::u16string& Ta
   if (List1_.count() > kQueueLimit) {
     site_.SaveList(List1_, settings_.Wnum);
     SaveConfig();
+    queueSpilled_ = false;
+    snapshotQueue();
   }
 }
 

@@ -34,9 +34,9 @@
 #include "crawler/monitor_log.h"
 #include "crawler/page_fetcher.h"
 #include "crawler/settings.h"
-#include "libs/ini/ini_interface.h"
 #include "libs/url/web_url_interface.h"
 #include "platform/event/event_loop.h"
+#include "store/queue_journal.h"
 #include "store/site_data.h"
 
 namespace harbek::crawler {
@@ -47,7 +47,7 @@ inline constexpr char16_t kDirectoryDomain[] = u"sitelist.harbek.invalid";
 // The help page that the "帮助" command opens.
 inline constexpr char16_t kHelpPageUrl[] = u"http://help.harbek.invalid/forum/";
 
-class sysMain : public fetcher::HtmlEvents {
+class sysMain : public fetcher::HtmlEvents, private CrawlQueue::Observer {
  public:
   // A queue above this many entries spills to disk.
   static constexpr size_t kQueueLimit = 10000;
@@ -118,7 +118,17 @@ class sysMain : public fetcher::HtmlEvents {
   void closeNow();
   void discardPartialFile();
   com::HResult webUrl(url::IWebUrl** out);
-  com::HResult iniFile(ini::IIni** out);
+  bool isSiteListRequest(const std::u16string& u) const;
+  void warn(const std::u16string& msg);
+  void recoverQueue();
+  void snapshotQueue();
+  void writeJournal(bool sync);
+  void journalFailed(fs::Error e);
+  void keepSavedFile();
+  void saveFailed(fs::Error e);
+  // The queue's changes, for the journal.
+  void appended(const std::u16string& item) override;
+  void removed(size_t index) override;
   PageFetcher& html1();
 
   event::EventLoop& loop_;
@@ -127,7 +137,6 @@ class sysMain : public fetcher::HtmlEvents {
   std::unique_ptr<PageFetcher> html1_;
   store::SiteData site_;
   com::ComPtr<url::IWebUrl> webUrl_;
-  com::ComPtr<ini::IIni> ini_;
 
   CrawlQueue List1_;
   Settings settings_;
@@ -151,6 +160,21 @@ class sysMain : public fetcher::HtmlEvents {
   // Lower-cased URLs fetched whole in this run.
   std::unordered_set<std::u16string> fetchedThisRun_;
   int failures_ = 0;
+
+  // The journal of the queue, kept in the spill folder of journalFolder_
+  // (empty until the crawl first starts).
+  store::QueueJournal journal_;
+  std::u16string journalFolder_;
+  bool journalWarned_ = false;
+  bool queueSpilled_ = false;  // items left the queue's end: a snapshot is due
+  bool spillFailed_ = false;
+  profile::ProfileError settingsSaved_ = profile::ProfileError::None;
+  bool settingsWarned_ = false;
+  // The running fetch's body could not be written.
+  bool saveFailed_ = false;
+  // A failure of the disk itself (full, read-only): the crawl stops.
+  bool diskFailed_ = false;
+  int saveFailures_ = 0;
 };
 
 }  // namespace harbek::crawler

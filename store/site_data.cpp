@@ -1,6 +1,8 @@
 #include "store/site_data.h"
 
+#include <algorithm>
 #include <limits>
+#include <vector>
 #include <string_view>
 
 #include "platform/component/runtime.h"
@@ -115,22 +117,65 @@ bool SiteData::isExsitUrl(const std::u16string& Turl, bool ISmd5) {
   return fs::isFile(fsPath(SavePath_ + u"/" + rel));
 }
 
-void SiteData::saveFileByUrl(const std::u16string& Turl, const Bytes& Data, int32_t /*ISenCode*/) {
-  if (!applySaveFolderDefault() || !staysInside(Turl)) return;
-  // The folders of every segment but the last, one level at a time; the save
-  // folder itself is never created.
+// The spill folder "tmp" is the program's alone: nothing fetched is saved
+// there, whatever the host is called.
+bool SiteData::savable(const std::u16string& Turl) const {
+  if (!staysInside(Turl)) return false;
+  for (size_t start = 0;;) {
+    const size_t slash = Turl.find(u'/', start);
+    const std::u16string_view seg =
+        std::u16string_view(Turl).substr(start, slash == std::u16string::npos ? slash : slash - start);
+    if (!seg.empty() && seg != u".") return seg != u"tmp";
+    start = slash + 1;  // staysInside saw a real name, so one comes
+  }
+}
+
+// The folders of every segment but the last, one level at a time; the save
+// folder itself is never created.
+fs::Error SiteData::createFolders(const std::u16string& Turl) {
   std::u16string folder = SavePath_;
   for (size_t start = 0, slash; (slash = Turl.find(u'/', start)) != std::u16string::npos; start = slash + 1) {
     folder.append(u"/").append(Turl, start, slash - start);
     const std::string path = fsPath(folder);
-    if (!fs::exists(path) && fs::createFolder(path) != fs::Error::kOk) return;
+    if (fs::exists(path)) continue;
+    if (fs::Error e = fs::createFolder(path); e != fs::Error::kOk) return e;
   }
+  return fs::Error::kOk;
+}
+
+void SiteData::saveFileByUrl(const std::u16string& Turl, const Bytes& Data, int32_t /*ISenCode*/) {
+  if (!applySaveFolderDefault() || !savable(Turl) || createFolders(Turl) != fs::Error::kOk) return;
   fs::appendFile(fsPath(savedFile(Turl)), Data);
 }
 
+namespace {
+constexpr std::u16string_view kPartialSuffix = u".harbek-part";
+}  // namespace
+
+fs::Error SiteData::savePartial(const std::u16string& Turl, const Bytes& Data, bool first) {
+  if (!applySaveFolderDefault() || !savable(Turl)) return fs::Error::kInvalidPath;
+  const std::string partial = fsPath(savedFile(Turl) + std::u16string(kPartialSuffix));
+  if (first) {
+    if (fs::Error e = createFolders(Turl); e != fs::Error::kOk) return e;
+    fs::removeFile(partial);
+  }
+  return fs::appendFile(partial, Data);
+}
+
+fs::Error SiteData::commitPartial(const std::u16string& Turl) {
+  if (!applySaveFolderDefault() || !savable(Turl)) return fs::Error::kInvalidPath;
+  const std::u16string file = savedFile(Turl);
+  return fs::renameFile(fsPath(file + std::u16string(kPartialSuffix)), fsPath(file));
+}
+
 void SiteData::removeFileByUrl(const std::u16string& Turl) {
-  if (!applySaveFolderDefault() || !staysInside(Turl)) return;
+  if (!applySaveFolderDefault() || !savable(Turl)) return;
   fs::removeFile(fsPath(savedFile(Turl)));
+}
+
+void SiteData::discardPartial(const std::u16string& Turl) {
+  if (!applySaveFolderDefault() || !savable(Turl)) return;
+  fs::removeFile(fsPath(savedFile(Turl) + std::u16string(kPartialSuffix)));
 }
 
 std::u16string SiteData::savedFile(const std::u16string& Turl) const {
@@ -145,43 +190,78 @@ std::u16string SiteData::GetExtName(const std::u16string& strFileName) {
 
 void SiteData::ClearTmp() { applySaveFolderDefault(); }
 
+std::string SiteData::spillFolder() const { return fsPath(SavePath_) + "/tmp"; }
+
 std::string SiteData::spillFileName(int32_t number) const {
-  return fsPath(SavePath_) + "/tmp/" + std::to_string(number) + ".dat";
+  return spillFolder() + "/" + std::to_string(number) + ".dat";
 }
 
-void SiteData::spill(UrlList& list, int32_t& wfnum, size_t floor) {
-  if (!applySaveFolderDefault()) return;
+bool SiteData::spill(UrlList& list, int32_t& wfnum, size_t floor) {
+  if (!applySaveFolderDefault()) return false;
   // A missing tmp folder must not cost the queue: it is created here, but
   // only inside an existing save folder.
-  const std::string tmp = fsPath(SavePath_) + "/tmp";
-  if (!fs::isFolder(tmp) && fs::createFolder(tmp) != fs::Error::kOk) return;
+  const std::string tmp = spillFolder();
+  if (!fs::isFolder(tmp) && fs::createFolder(tmp) != fs::Error::kOk) return false;
   const int32_t number = wfnum;
-  fs::AppendFile file;
-  if (file.open(spillFileName(number)) != fs::Error::kOk) return;
+  const std::string name = spillFileName(number);
+  Bytes records;
+  std::vector<std::u16string> moved;
+  bool encoded = true;
   for (;;) {
     // Handlers run here may append to the queue: the count and the last item
     // are read afresh after every pump.
     if (pump_) pump_();
     const size_t count = list.count();
     if (count < floor) break;
-    // An item is removed only once its whole record is in the file; on a
-    // failure the items not yet written stay queued and the counter stays,
-    // so the next spill appends to the same file.
-    std::optional<Bytes> record = spill::encodeRecord(list.itemAt(count - 1));
-    if (!record || file.append(*record) != fs::Error::kOk) return;
+    std::u16string item = list.itemAt(count - 1);
+    std::optional<Bytes> record = spill::encodeRecord(item);
+    if (!record) {
+      encoded = false;
+      break;
+    }
+    records += *record;
     list.removeAt(count - 1);
+    moved.push_back(std::move(item));
   }
-  // The counter moves on only once the file is safely on the disk.
-  if (file.sync() != fs::Error::kOk || file.close() != fs::Error::kOk) return;
+  // The file appears whole under its name, flushed to the disk, before the
+  // counter moves on; when it cannot be written the items go back to the
+  // end of the queue in their order and the counter stays.
+  // Records already in the file (an earlier run's, or a spill's run by a
+  // handler inside the pump) stay in front of the new ones.
+  Bytes file;
+  const bool ok = encoded && (!fs::isFile(name) || fs::readFile(name, file) == fs::Error::kOk) &&
+                  fs::replaceFile(name, file + records) == fs::Error::kOk;
+  if (!ok) {
+    for (auto it = moved.rbegin(); it != moved.rend(); ++it) list.append(std::move(*it));
+    return false;
+  }
   // A spill run by a handler inside the pump may already have moved the
   // counter past this file; moving it again would leave a gap that the
   // reader would stop at for good.
   if (wfnum == number) wfnum = next(number);
+  return true;
 }
 
-void SiteData::SaveList(UrlList& list, int32_t& wfnum) { spill(list, wfnum, kSpillFloor); }
+bool SiteData::SaveList(UrlList& list, int32_t& wfnum) { return spill(list, wfnum, kSpillFloor); }
 
-void SiteData::SaveAllList(UrlList& list, int32_t& wfnum) { spill(list, wfnum, 1); }
+bool SiteData::SaveAllList(UrlList& list, int32_t& wfnum) { return spill(list, wfnum, 1); }
+
+int32_t SiteData::nextSpillNumber() {
+  if (!applySaveFolderDefault()) return 0;
+  std::vector<fs::Entry> entries;
+  int64_t highest = -1;
+  if (fs::listFolder(spillFolder(), entries) != fs::Error::kOk) return 0;
+  for (const fs::Entry& e : entries) {
+    const std::string_view name = e.name;
+    if (e.isFolder || !name.ends_with(".dat") || name.size() < 5 || name.size() > 14) continue;
+    const std::string_view digits = name.substr(0, name.size() - 4);
+    if (digits.find_first_not_of("0123456789") != std::string_view::npos) continue;
+    if (digits.size() > 1 && digits.front() == '0') continue;  // not a name the store writes
+    const int64_t n = std::stoll(std::string(digits));
+    if (n < std::numeric_limits<int32_t>::max()) highest = std::max(highest, n);
+  }
+  return static_cast<int32_t>(highest + 1);
+}
 
 void SiteData::LoadList(UrlList& list, int32_t& rfnum) {
   if (!applySaveFolderDefault()) return;

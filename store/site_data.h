@@ -29,6 +29,7 @@
 #include <string_view>
 
 #include "libs/url/web_url_interface.h"
+#include "platform/fs/fs.h"
 #include "platform/component/unknown.h"
 #include "store/url_list.h"
 
@@ -71,22 +72,39 @@ class SiteData {
   // Appends Data to the file that Turl (host and path, no scheme) maps to,
   // creating the folders on the way. Failures end the call silently.
   void saveFileByUrl(const std::u16string& Turl, const Bytes& Data, int32_t ISenCode);
-  // Removes the file that saveFileByUrl(Turl, ...) appends to, when there is
-  // one: the crawler drops what a cut-off fetch left.
+  // A body being fetched goes to a temporary file beside the one that
+  // saveFileByUrl(Turl, ...) writes (first: a new body, anything left there
+  // before is dropped), and becomes that file only once the fetch is whole,
+  // so the saved file is always whole, whatever stops the program.
+  fs::Error savePartial(const std::u16string& Turl, const Bytes& Data, bool first);
+  fs::Error commitPartial(const std::u16string& Turl);
+  void discardPartial(const std::u16string& Turl);
+  // Removes the saved file of Turl: a page whose step was cut short is
+  // fetched and scanned again.
   void removeFileByUrl(const std::u16string& Turl);
+  // False for a Turl that would leave the save folder or land in the spill
+  // folder.
+  bool savable(const std::u16string& Turl) const;
   // The text after the last ".", or the whole name when it has none.
   static std::u16string GetExtName(const std::u16string& strFileName);
   // Applies the save-folder default and nothing else.
   void ClearTmp();
 
   // Moves items from the end of the queue into spill file wfnum until fewer
-  // than kSpillFloor remain, then advances wfnum.
-  void SaveList(UrlList& list, int32_t& wfnum);
+  // than kSpillFloor remain, then advances wfnum. The file appears whole or
+  // not at all; when it cannot be written the items stay queued and false
+  // comes back.
+  bool SaveList(UrlList& list, int32_t& wfnum);
   // Moves every item of the queue into spill file wfnum, then advances wfnum.
-  void SaveAllList(UrlList& list, int32_t& wfnum);
+  bool SaveAllList(UrlList& list, int32_t& wfnum);
   // Appends the items of spill file rfnum to the queue and advances rfnum;
   // does nothing when the file is missing.
   void LoadList(UrlList& list, int32_t& rfnum);
+  // One past the highest spill file number in the spill folder (0 when it
+  // has none), so files that the counters do not cover are still read.
+  int32_t nextSpillNumber();
+  // The spill folder, which holds the program's own files only.
+  std::string spillFolder() const;
 
  private:
   bool applySaveFolderDefault();
@@ -96,7 +114,8 @@ class SiteData {
   com::HResult relativeMd5Path(const std::u16string& Turl, std::u16string* result);
   std::string spillFileName(int32_t number) const;
   std::u16string savedFile(const std::u16string& Turl) const;
-  void spill(UrlList& list, int32_t& wfnum, size_t floor);
+  fs::Error createFolders(const std::u16string& Turl);
+  bool spill(UrlList& list, int32_t& wfnum, size_t floor);
 
   std::u16string SavePath_;
   int32_t MaxSize_ = 0;
