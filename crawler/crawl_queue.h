@@ -36,9 +36,7 @@ class CrawlQueue : public store::UrlList {
   }
   // Puts items in front of the queue, in their order (a queue replayed after
   // a kill goes before what was queued since the start).
-  void prepend(std::vector<std::u16string> items) {
-    items_.insert(items_.begin(), std::make_move_iterator(items.begin()), std::make_move_iterator(items.end()));
-  }
+  void prepend(const std::vector<std::u16string>& items) { items_.insert(items_.begin(), items.begin(), items.end()); }
 
   bool empty() const { return items_.empty(); }
   const std::u16string& head() const { return items_.front(); }

@@ -133,10 +133,10 @@ void sysMain::recoverQueue() {
       if (!last->inFlightFile.empty()) site_.removeFileByUrl(last->inFlightFile);
       queue.insert(queue.begin(), last->inFlightUrl);
     }
-    List1_.prepend(std::move(queue));
+    List1_.prepend(queue);
     settings_.Rnum = last->Rnum;
     settings_.Wnum = last->Wnum;
-    AddLog(u"上次运行被中断,恢复队列:" + text::widen(std::to_string(List1_.count())));
+    if (!queue.empty()) AddLog(u"上次运行被中断,恢复队列:" + text::widen(std::to_string(queue.size())));
   }
   settings_.Wnum = std::max(settings_.Wnum, site_.nextSpillNumber());
   if (settings_.Rnum > settings_.Wnum) settings_.Rnum = settings_.Wnum;

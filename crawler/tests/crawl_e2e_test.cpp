@@ -365,6 +365,102 @@ TEST_F(CrawlEndToEnd, AQueueBeyondTenThousandSpillsAndComesBack) {
   EXPECT_EQ(requests(server_->accessLogPath()).size(), site.expected().size());
 }
 
+// SIGKILL, as a power cut would stop it, at random moments of a crawl (in
+// the middle of slow large bodies and of the spill of a page with 20,000
+// links among them), a restart with the same arguments after each, then a run
+// to the end: the copy is the site, byte for byte, nothing missing, nothing
+// cut short, no temporary file left.
+TEST_F(CrawlEndToEnd, KillsAtAnyMomentLoseNothing) {
+  SiteWriter site(siteRoot(), host_);
+  writeSite(site, server_->port(), 1200);
+  std::mt19937 rng(77);
+  std::string many = "<html><body>\n";
+  for (int i = 0; i < 20000; ++i) many += "<a href=\"/Many/m" + std::to_string(i % 400) + ".txt\">" + std::to_string(i) + "</a>\n";
+  site.put("Many/index.html", many + "</body></html>\n");
+  for (int i = 0; i < 400; ++i) site.put("Many/m" + std::to_string(i) + ".txt", "m" + std::to_string(i));
+  std::string slow = "<html><body>\n<a href=\"../Many/\">many</a>\n";
+  for (int i = 0; i < 4; ++i) {
+    site.put("slow/Big" + std::to_string(i) + ".bin", randomBytes(rng, 1 << 20));
+    slow += "<a href=\"Big" + std::to_string(i) + ".bin\">big</a>\n";
+  }
+  site.put("slow/index.html", slow + "</body></html>\n");
+  site.put("Sub/Deeper/Leaf.HTM", "<p><a href=\"/slow/\">slow</a></p>");
+  const Tree& expected = site.expected();
+
+  const struct {
+    const char* waitFor;  // the output that must have appeared this often before the kill
+    size_t times;
+  } kills[] = {{"保存文件", 30}, {"保存文件", 400}, {"Big1.bin", 1}, {"/Many/", 3}, {"/Many/m", 1}, {"保存文件", 900}, {"Big3.bin", 2}};
+  for (size_t k = 0; k < std::size(kills); ++k) {
+    SCOPED_TRACE(k);
+    const fsys::path out = logs_.file("kill" + std::to_string(k)), err = logs_.file("killerr" + std::to_string(k));
+    {
+      ChildProcess crawl(harbekPath(), args("0", true), out, err);
+      ASSERT_TRUE(crawl.running());
+      if (!crawl.waitForOutput(kills[k].waitFor, kills[k].times, 60s)) continue;  // ended first: no kill this time
+      crawl.signal(SIGKILL);
+      EXPECT_EQ(crawl.wait(30s), 128 + SIGKILL);
+    }
+    // Whatever is saved under its own name is whole.
+    for (const auto& [name, bytes] : savedTree(save(), nullptr)) {
+      if (name.ends_with(".harbek-part") || name.starts_with("tmp/")) continue;
+      auto it = expected.find(name);
+      ASSERT_NE(it, expected.end()) << name;
+      ASSERT_EQ(it->second.size(), bytes.size()) << name << " cut short";
+    }
+  }
+  auto r = runHarbek(logs_.path(), args("0", true), 100s);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("一个网站已经下载完成"), std::string::npos);
+  std::vector<std::string> strays;
+  expectSameTree(expected, savedTree(save(), &strays));
+  EXPECT_TRUE(strays.empty()) << strays.front();
+}
+
+// The settings file cannot be written (a folder stands in its place): the
+// crawl says so, and a stop and a restart still copy the whole site, as the
+// spill folder's journal and files carry what the counters could not.
+TEST_F(CrawlEndToEnd, UnwritableSettingsLoseNothing) {
+  SiteWriter site(siteRoot(), host_);
+  const Tree expected = writeSite(site, server_->port(), 100);
+  const fsys::path folderIni = dir_.file("ini-is-a-folder");
+  fsys::create_directories(folderIni);
+  std::vector<std::string> a = {"--headless", "--ini", folderIni.string(), "--save-dir", save().string(),
+                                "--interval", "5", server_->url("/")};
+  {
+    ChildProcess crawl(harbekPath(), a, dir_.file("out"), dir_.file("err"));
+    ASSERT_TRUE(crawl.waitForOutput("保存文件", 20, 60s));
+    crawl.signal(SIGTERM);
+    EXPECT_EQ(crawl.wait(30s), 0);
+  }
+  EXPECT_NE(readFile(dir_.file("out")).find("无法写入系统配置文件"), std::string::npos);
+  a.pop_back();  // the restart names no address: the queue must come from disk
+  a[6] = "0";
+  auto r = runHarbek(logs_.path(), a);
+  EXPECT_NE(r.out.find("一个网站已经下载完成"), std::string::npos);
+  expectSameTree(expected, savedTree(save(), nullptr));
+}
+
+// A save folder whose path is longer than any fixed buffer is kept whole in
+// the settings file, and the next run resumes in it.
+TEST_F(CrawlEndToEnd, LongSaveFolderPathsAreKeptWhole) {
+  SiteWriter site(siteRoot(), host_);
+  const Tree expected = writeSite(site, server_->port(), 60);
+  const fsys::path deep = dir_.file(std::string(100, 'd') + "/" + std::string(100, 'e') + "/save");
+  {
+    ChildProcess crawl(harbekPath(), {"--headless", "--ini", ini().string(), "--save-dir", deep.string(), "--interval",
+                                      "5", server_->url("/")},
+                       dir_.file("out"), dir_.file("err"));
+    ASSERT_TRUE(crawl.waitForOutput("保存文件", 10, 60s));
+    crawl.signal(SIGTERM);
+    EXPECT_EQ(crawl.wait(30s), 0);
+  }
+  EXPECT_NE(readFile(ini()).find("dbpath=" + deep.string() + "\r\n"), std::string::npos) << readFile(ini());
+  auto r = runHarbek(logs_.path(), {"--headless", "--ini", ini().string(), "--interval", "0"});
+  EXPECT_NE(r.out.find("一个网站已经下载完成"), std::string::npos);
+  expectSameTree(expected, savedTree(deep, nullptr));
+}
+
 TEST(HarbekArguments, ASaveFolderThatCannotBeMadeStopsTheStart) {
   TempDir dir;
   dir.write("plain", "a file, not a folder");

@@ -484,6 +484,50 @@ TEST_F(SysMainTest, StopRule) {
   }
 }
 
+// The spill folder is the program's: a host named "tmp" would save its pages
+// there, and a page named like a spill file would be read back as queue.
+TEST_F(SysMainTest, APageOfHostTmpIsNotSaved) {
+  writeIni();
+  FakePage page;
+  page.pieces = {{u"/0.dat", "12345678http://elsewhere/"}};
+  script_.pages[u"http://tmp/0.dat"] = page;
+  auto sys = start();
+  sys->List1().append(u"http://tmp/0.dat");
+  ASSERT_TRUE(sys->run());
+  sys->CrawlStep();
+  EXPECT_FALSE(fsys::exists(save() / "tmp" / "0.dat"));
+  EXPECT_EQ(view_.count(u"不保存到程序的临时目录:http://tmp/0.dat"), 1u);
+  EXPECT_EQ(view_.count(u"保存文件http://tmp/0.dat"), 0u);
+  sys->pause();
+}
+
+// The site-list request is asked again each time the queue runs dry, though
+// it was fetched in this run; the crawl ends when it brings nothing new.
+TEST_F(SysMainTest, TheSiteListIsAskedAgainWhenTheQueueRunsDry) {
+  writeIni("SiteListUrl=http://sitelist.test/l.asp\n");
+  const std::u16string request = u"http://sitelist.test/l.asp?username=";
+  FakePage list, x;
+  list.tags[u"a"] = {u"http://h/x.htm,x"};
+  int asked = 0;
+  list.during = [&] {
+    if (++asked == 2) script_.pages[request].tags.clear();  // the second answer brings nothing new
+  };
+  list.pieces = {{u"/l.asp?username=", "list"}};
+  x.pieces = {{u"/x.htm", "x"}};
+  script_.pages[request] = list;
+  script_.pages[u"http://h/x.htm"] = x;
+  auto sys = start();
+  bool finished = false;
+  sys->setFinishedHandler([&] { finished = true; });
+  ASSERT_TRUE(sys->run());
+  for (int step = 0; step < 5 && !finished; ++step) {
+    sys->CrawlStep();
+    pump(1);
+  }
+  EXPECT_TRUE(finished);
+  EXPECT_EQ(script_.opened, (std::vector<std::u16string>{request, u"http://h/x.htm", request}));
+}
+
 TEST_F(SysMainTest, RunCreatesAMissingSaveFolderOrRefusesToStart) {
   writeIni();
   auto sys = start();

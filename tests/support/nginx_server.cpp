@@ -73,6 +73,7 @@ std::string config(const std::filesystem::path& dir, const std::filesystem::path
          "  server {\n"
          "    listen 127.0.0.1:" + std::to_string(port) + ";\n"
          "    root " + root.string() + ";\n"
+         "    location /slow/ { limit_rate 2m; }\n"
          "  }\n"
          "}\n";
 }

@@ -4,7 +4,8 @@
 // as one process, with every file it writes (pid, logs, temporary folders)
 // inside a temporary folder, listening on 127.0.0.1 on a free port and
 // serving a given folder. The constructor returns once the server accepts
-// connections; the destructor stops it and waits for it.
+// connections; the destructor stops it and waits for it. Files under /slow/
+// are sent at 2 MB/s, for tests that need a body still arriving.
 #pragma once
 
 #include <cstddef>
