@@ -32,15 +32,6 @@ namespace {
 using harbek::testing::readFile;
 using harbek::testing::TempDir;
 
-QApplication& application() {
-  static int argc = 1;
-  static char name[] = "tools_windows_tests";
-  static char* argv[] = {name, nullptr};
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  static QApplication app(argc, argv);
-  return app;
-}
-
 template <typename T>
 T* child(QWidget* window, const char* name) {
   T* found = window->findChild<T*>(name);
@@ -71,7 +62,6 @@ void screenshot(QWidget* window, const char* file) {
 QString native(const std::filesystem::path& p) { return QString::fromStdString(p.string()); }
 
 TEST(ReplaceWindows, RulesAddedPickedFolderListedAndRunOverItsFiles) {
-  application();
   TempDir dir;
   const std::string utf8Ad = text::toUtf8(u"<p>广告 a</p>");
   const std::string gbkAd = text::toCodePage(u"<p>广告 a</p>");
@@ -156,3 +146,12 @@ TEST(ReplaceWindows, RulesAddedPickedFolderListedAndRunOverItsFiles) {
 
 }  // namespace
 }  // namespace harbek::tools
+
+// The application must outlive every window and be gone before the program
+// ends, so it lives on main's stack rather than in a static.
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
