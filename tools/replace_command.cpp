@@ -61,7 +61,7 @@ bool parseRules(std::string_view utf8, std::vector<Rule>& rules, std::string& er
     error = "the rules file is not valid UTF-8";
     return false;
   }
-  // A CR would become part of every text and no rule would ever match.
+  // A CR would stay at the end of every text, and no rule would ever match.
   if (utf8.find('\r') != std::string_view::npos) {
     error = "the rules file holds CR characters; lines must end with LF alone";
     return false;
@@ -69,11 +69,12 @@ bool parseRules(std::string_view utf8, std::vector<Rule>& rules, std::string& er
   // The LF that ends the last line does not start another one.
   if (utf8.ends_with('\n')) utf8.remove_suffix(1);
   std::vector<std::u16string> lines;
-  for (size_t from = 0; !utf8.empty();) {
-    const size_t lf = utf8.find('\n', from);
-    lines.push_back(text::fromUtf8(utf8.substr(from, lf == std::string_view::npos ? lf : lf - from)));
-    if (lf == std::string_view::npos) break;
-    from = lf + 1;
+  if (!utf8.empty()) {
+    size_t from = 0;
+    for (size_t lf; (lf = utf8.find('\n', from)) != std::string_view::npos; from = lf + 1) {
+      lines.push_back(text::fromUtf8(utf8.substr(from, lf - from)));
+    }
+    lines.push_back(text::fromUtf8(utf8.substr(from)));
   }
   if (lines.empty()) {
     error = "the rules file holds no rule";
