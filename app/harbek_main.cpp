@@ -1,6 +1,7 @@
 // harbek: the web-site copier.
 //
 //   harbek --headless [--ini FILE] [--save-dir DIR] [--interval MS] [URL ...]
+//   harbek --replace RULES DIR
 //
 // Terminal mode starts as the main window would (settings loaded, spider not
 // started) and at once as if "运行" were pressed. Every log line goes to
@@ -15,6 +16,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -22,6 +24,7 @@
 #include "platform/event/event_loop.h"
 #include "platform/fs/fs.h"
 #include "platform/text/text.h"
+#include "tools/replace_command.h"
 
 namespace {
 
@@ -159,6 +162,15 @@ int runHeadless(const Arguments& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc >= 2 && std::strcmp(argv[1], "--replace") == 0) {
+    if (argc != 4) {
+      std::fputs("usage: harbek --replace RULES DIR\n", stderr);
+      return 2;
+    }
+    // A reader that goes away must not end the run between two files.
+    signal(SIGPIPE, SIG_IGN);
+    return harbek::tools::runReplaceCommand(argv[2], argv[3], std::cout, std::cerr);
+  }
   Arguments args;
   if (!parseArguments(argc, argv, args)) {
     std::fputs(kUsage, stderr);

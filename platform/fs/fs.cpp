@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <utility>
@@ -145,6 +146,16 @@ bool exists(const std::string& path) {
   return validPath(path) && ::lstat(path.c_str(), &st) == 0;
 }
 
+bool isLink(const std::string& path) {
+  struct stat st;
+  return validPath(path) && ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+bool isReadOnly(const std::string& path) {
+  struct stat st;
+  return statOf(path, st) && ((st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0);
+}
+
 Error createFolder(const std::string& path) {
   if (!validPath(path)) return Error::kInvalidPath;
   if (::mkdir(path.c_str(), 0777) != 0) return fromErrno(errno);
@@ -248,6 +259,50 @@ Error syncFile(const std::string& path) {
   e = syncFd(fd);
   Error closed = closeFd(fd);
   return e != Error::kOk ? e : closed;
+}
+
+namespace {
+
+// A fresh file beside target, opened for writing; -1 (with errno) when none
+// can be made. The leading "." keeps it out of the way while it exists.
+int createBeside(const std::string& target, mode_t mode, std::string& made) {
+  static std::atomic<unsigned> counter{0};
+  const size_t slash = target.rfind('/');
+  const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    made = folder + "." + name + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
+    int fd = ::open(made.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
+}  // namespace
+
+Error replaceFile(const std::string& path, std::string_view bytes) {
+  if (!validPath(path) || path.back() == '/') return Error::kInvalidPath;
+  struct stat old {};
+  const bool existed = ::stat(path.c_str(), &old) == 0;
+  if (existed && S_ISDIR(old.st_mode)) return Error::kIsFolder;
+  if (existed && !S_ISREG(old.st_mode)) return Error::kNotFile;
+
+  std::string temp;
+  int fd = createBeside(path, existed ? (old.st_mode & 07777) : 0666, temp);
+  if (fd < 0) return errno == EEXIST ? Error::kIo : fromErrno(errno);
+  Error e = writeAll(fd, bytes);
+  if (e == Error::kOk && existed) {
+    if (::fchmod(fd, old.st_mode & 07777) != 0) e = fromErrno(errno);
+    // Only a privileged process may give a file away; when that fails the
+    // new file simply stays ours.
+    [[maybe_unused]] int owned = ::fchown(fd, old.st_uid, old.st_gid);
+  }
+  if (e == Error::kOk) e = syncFd(fd);
+  Error closed = closeFd(fd);
+  if (e == Error::kOk) e = closed;
+  if (e == Error::kOk && ::rename(temp.c_str(), path.c_str()) != 0) e = fromErrno(errno);
+  if (e != Error::kOk) ::unlink(temp.c_str());
+  return e;
 }
 
 AppendFile::~AppendFile() { close(); }

@@ -45,6 +45,12 @@ bool isFile(const std::string& path);
 bool isFolder(const std::string& path);
 // True when anything at all has that name.
 bool exists(const std::string& path);
+// True when path is itself a symbolic link (whatever it points to).
+bool isLink(const std::string& path);
+// True when an existing file must not be rewritten: it carries no write bit
+// at all, or this process may not write it. The write bits count even for a
+// privileged process, which could write anything.
+bool isReadOnly(const std::string& path);
 
 // Creates one folder; its parent must exist.
 Error createFolder(const std::string& path);
@@ -82,6 +88,14 @@ std::string programFolder();
 
 // Flushes a written file to the disk.
 Error syncFile(const std::string& path);
+
+// Gives a plain file new content, or creates it, so that the path never holds
+// neither the old nor the whole new content: the bytes go to a temporary file
+// beside it, flushed to the disk, which is then renamed over it. The new file
+// keeps the old one's permissions and, where the system allows, its owner. A
+// failure leaves the old file as it was and no temporary file behind. path
+// names the file itself: a symbolic link there would be replaced, not followed.
+Error replaceFile(const std::string& path, std::string_view bytes);
 
 // A plain file opened for appending, for a writer of many records. Each
 // append is all or nothing: when the system writes only part of the bytes the

@@ -1,0 +1,277 @@
+#include "tools/windows/web_change.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFile>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+#include "tools/windows/ch_forlder.h"
+
+namespace harbek::tools {
+namespace {
+
+// The gap between two rules: 200 layout units of the old screen (1/1440
+// inch) at 96 dots per inch.
+constexpr int kRuleGap = 13;
+// Rules are often pieces of markup over a few lines.
+constexpr int kRuleLines = 3;
+
+QString fromPath(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
+
+}  // namespace
+
+QWidget* openWebChange(QWidget* mainWindow, const QIcon& icon) {
+  auto* web = new WEBchange(icon);
+  web->setAttribute(Qt::WA_DeleteOnClose);
+  if (mainWindow) {
+    // The main window is the connection's context: once it is gone, so is
+    // the connection.
+    QObject::connect(web, &QObject::destroyed, mainWindow, [mainWindow] { mainWindow->show(); });
+    mainWindow->hide();
+  }
+  web->show();
+  return web;
+}
+
+WEBchange::WEBchange(const QIcon& icon, QWidget* parent) : QWidget(parent) {
+  setObjectName("WEBchange");
+  setWindowTitle("网页内容替换");
+  setWindowIcon(icon);
+  createControls();
+  createLayout();
+  addRule();
+  resize(720, 640);
+}
+
+void WEBchange::createControls() {
+  Label1 = new QLabel("当前目录", this);
+  Label1->setObjectName("Label1");
+  Label6 = new QLabel(this);
+  Label6->setObjectName("Label6");
+  // A long path must not widen the window; it is cut at the edge instead.
+  Label6->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  Label6->setFrameShape(QFrame::StyledPanel);
+  Label6->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  Label5 = new QLabel(this);
+  Label5->setObjectName("Label5");
+  Label5->setMinimumWidth(fontMetrics().horizontalAdvance("0000000"));
+  Label5->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  Label5->setFrameShape(QFrame::StyledPanel);
+
+  List1 = new QListWidget(this);
+  List1->setObjectName("List1");
+  List1->setUniformItemSizes(true);  // long lists of files stay quick
+
+  Command1 = new QPushButton("加载文件", this);
+  Command1->setObjectName("Command1");
+  connect(Command1, &QPushButton::clicked, this, &WEBchange::openPicker);
+
+  Label3 = new QLabel("替换规则", this);
+  Label3->setObjectName("Label3");
+  QFont bold = Label3->font();
+  bold.setBold(true);
+  Label3->setFont(bold);
+  Label1->setFont(bold);
+
+  ruleGrid_ = new QGridLayout;
+  ruleGrid_->setVerticalSpacing(kRuleGap);
+  ruleGrid_->setHorizontalSpacing(8);
+  ruleGrid_->addWidget(new QLabel("查找内容", this), 0, 0);
+  ruleGrid_->addWidget(new QLabel("替换为", this), 0, 2);
+  auto* rulePage = new QWidget(this);
+  auto* pageLayout = new QVBoxLayout(rulePage);
+  pageLayout->addLayout(ruleGrid_);
+  pageLayout->addStretch(1);
+  ruleArea_ = new QScrollArea(this);
+  ruleArea_->setWidgetResizable(true);
+  ruleArea_->setWidget(rulePage);
+  connect(ruleArea_->verticalScrollBar(), &QScrollBar::rangeChanged, this, [this](int, int max) {
+    if (!scrollToNewRule_) return;
+    scrollToNewRule_ = false;
+    ruleArea_->verticalScrollBar()->setValue(max);
+  });
+
+  Command2 = new QPushButton("增加一个替换规则", this);
+  Command2->setObjectName("Command2");
+  connect(Command2, &QPushButton::clicked, this, &WEBchange::addRule);
+  Command3 = new QPushButton("执行替换", this);
+  Command3->setObjectName("Command3");
+  Command3->setDefault(true);
+  connect(Command3, &QPushButton::clicked, this, &WEBchange::runReplace);
+
+  status_ = new QLabel(this);
+  status_->setObjectName("status");
+  status_->setWordWrap(true);
+  status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+}
+
+void WEBchange::createLayout() {
+  auto* folderRow = new QHBoxLayout;
+  folderRow->addWidget(Label1);
+  folderRow->addWidget(Label6, 1);
+  folderRow->addSpacing(12);
+  folderRow->addWidget(new QLabel("文件数", this));
+  folderRow->addWidget(Label5);
+
+  auto* loadRow = new QHBoxLayout;
+  loadRow->addWidget(Command1);
+  loadRow->addStretch(1);
+
+  auto* commandRow = new QHBoxLayout;
+  commandRow->addWidget(Command2);
+  commandRow->addStretch(1);
+  commandRow->addWidget(Command3);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(14, 14, 14, 12);
+  layout->setSpacing(8);
+  layout->addLayout(folderRow);
+  layout->addWidget(List1, 1);
+  layout->addLayout(loadRow);
+  layout->addSpacing(6);
+  layout->addWidget(Label3);
+  layout->addWidget(ruleArea_, 1);
+  layout->addLayout(commandRow);
+  layout->addWidget(status_);
+}
+
+void WEBchange::addRule() {
+  // A new pair goes below the last one, with the same size.
+  const int row = static_cast<int>(rule.size()) + 1;
+  for (auto* boxes : {&rule, &oRule}) {
+    auto* box = new QPlainTextEdit(this);
+    box->setObjectName(boxes == &rule ? "rule" : "oRule");
+    box->setProperty("Index", static_cast<int>(boxes->size()));
+    box->setTabChangesFocus(true);
+    box->setFixedHeight(box->fontMetrics().lineSpacing() * kRuleLines + 2 * box->frameWidth() + 8);
+    boxes->append(box);
+  }
+  auto* arrow = new QLabel("→", this);
+  arrow->setAlignment(Qt::AlignCenter);
+  ruleGrid_->addWidget(rule.back(), row, 0);
+  ruleGrid_->addWidget(arrow, row, 1);
+  ruleGrid_->addWidget(oRule.back(), row, 2);
+  if (row > 1) {
+    rule.back()->setFocus();
+    // The rule area scrolls to the new pair once its layout has grown.
+    scrollToNewRule_ = true;
+  }
+}
+
+void WEBchange::openPicker() {
+  if (picker_) {
+    picker_->raise();
+    picker_->activateWindow();
+    return;
+  }
+  picker_ = new chForlder(this);
+  picker_->show();
+}
+
+void WEBchange::loadFolder(const std::string& folder) {
+  setBusy(true);
+  setEnabled(false);
+  unreadable_.clear();
+  const bool complete = search(folder, u"", *this);
+  setEnabled(true);
+  if (complete) {
+    showStatus(QString("已列出 %1 个文件").arg(List1->count()), false);
+  } else {
+    showStatus("以下文件夹无法读取，其中的文件未列出：" + unreadable_.join("；"), true);
+  }
+  setBusy(false);
+}
+
+void WEBchange::runReplace() {
+  if (busy_) return;
+  setBusy(true);
+  changed_ = unchanged_ = skipped_ = 0;
+  if (tools::runRules(*this) && !closeRequested_) {
+    showStatus(QString("替换完成：修改 %1 个文件，未变 %2 个，跳过 %3 个").arg(changed_).arg(unchanged_).arg(skipped_),
+               false);
+  }
+  setBusy(false);
+}
+
+void WEBchange::setBusy(bool busy) {
+  busy_ = busy;
+  Command1->setEnabled(!busy);
+  Command3->setEnabled(!busy);
+  if (!busy && closeRequested_) close();
+}
+
+void WEBchange::closeEvent(QCloseEvent* event) {
+  if (busy_) {
+    // The search or run ends at its next file and the window closes then.
+    closeRequested_ = true;
+    event->ignore();
+    return;
+  }
+  if (picker_) picker_->close();
+  event->accept();
+}
+
+void WEBchange::showStatus(const QString& text, bool trouble) {
+  status_->setStyleSheet(trouble ? "color: #b00020;" : "");
+  status_->setText(text);
+}
+
+void WEBchange::pumpEvents() { QApplication::processEvents(); }
+
+void WEBchange::fileFound(const std::string& path) {
+  const QString shown = fromPath(path);
+  // The item keeps the path's own bytes: a name that is not valid UTF-8
+  // would not survive the trip through the shown text.
+  auto* item = new QListWidgetItem(shown, List1);
+  item->setData(Qt::UserRole, QByteArray::fromStdString(path));
+  // The count goes on from what the label shows, so that a second folder
+  // adds to the first.
+  Label5->setText(QString::number(Label5->text().toInt() + 1));
+  Label6->setText(shown);
+}
+
+void WEBchange::enteringFolder(const std::string& path) { Label6->setText(fromPath(path)); }
+
+void WEBchange::folderUnreadable(const std::string& path, fs::Error error) {
+  unreadable_ << fromPath(path) + "（" + QString::fromUtf8(fs::errorName(error)) + "）";
+}
+
+bool WEBchange::hasFiles() const { return !closeRequested_ && List1->count() > 0; }
+
+std::string WEBchange::lastFile() const {
+  return List1->item(List1->count() - 1)->data(Qt::UserRole).toByteArray().toStdString();
+}
+
+void WEBchange::removeLastFile() { delete List1->takeItem(List1->count() - 1); }
+
+std::vector<Rule> WEBchange::rules() const {
+  std::vector<Rule> out;
+  for (qsizetype i = 0; i < rule.size(); ++i) {
+    out.push_back({rule[i]->toPlainText().toStdU16String(), oRule[i]->toPlainText().toStdU16String()});
+  }
+  return out;
+}
+
+void WEBchange::handled(const std::string& path, const ReplaceResult& result) {
+  switch (result.outcome) {
+    case Outcome::kChanged: ++changed_; break;
+    case Outcome::kUnchanged: ++unchanged_; break;
+    case Outcome::kSkipped: ++skipped_; break;
+    case Outcome::kFailed:
+      // The file stays in the list, so the run can be started again once
+      // the user has fixed it.
+      showStatus("替换已停止，文件未改动：" + fromPath(path) + "（" + QString::fromStdString(result.reason) + "）", true);
+      break;
+  }
+}
+
+}  // namespace harbek::tools
