@@ -125,6 +125,7 @@ void sysMain::recoverQueue() {
   const std::string tmp = site_.spillFolder();
   if (!fs::isFolder(tmp)) fs::createFolder(tmp);
   journal_.open(tmp);
+  site_.removeSpillLeftovers();
   if (std::optional<store::QueueJournal::State> last = journal_.replay()) {
     if (!last->inFlightFile.empty()) site_.discardPartial(last->inFlightFile);
     std::vector<std::u16string> queue = std::move(last->queue);

@@ -246,6 +246,17 @@ bool SiteData::SaveList(UrlList& list, int32_t& wfnum) { return spill(list, wfnu
 
 bool SiteData::SaveAllList(UrlList& list, int32_t& wfnum) { return spill(list, wfnum, 1); }
 
+void SiteData::removeSpillLeftovers() {
+  if (!applySaveFolderDefault()) return;
+  std::vector<fs::Entry> entries;
+  if (fs::listFolder(spillFolder(), entries) != fs::Error::kOk) return;
+  for (const fs::Entry& e : entries) {
+    if (!e.isFolder && e.name.starts_with(".") && e.name.find(".tmp") != std::string::npos) {
+      fs::removeFile(spillFolder() + "/" + e.name);
+    }
+  }
+}
+
 int32_t SiteData::nextSpillNumber() {
   if (!applySaveFolderDefault()) return 0;
   std::vector<fs::Entry> entries;

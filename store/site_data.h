@@ -105,6 +105,9 @@ class SiteData {
   int32_t nextSpillNumber();
   // The spill folder, which holds the program's own files only.
   std::string spillFolder() const;
+  // Removes what a killed run left half written in the spill folder (the
+  // temporary files of spills and journal snapshots).
+  void removeSpillLeftovers();
 
  private:
   bool applySaveFolderDefault();

@@ -214,16 +214,6 @@ Error renameFile(const std::string& from, const std::string& to) {
   return Error::kOk;
 }
 
-Error replaceFile(const std::string& path, std::string_view bytes) {
-  if (!validPath(path)) return Error::kInvalidPath;
-  const std::string temp = path + ".new";
-  ::unlink(temp.c_str());  // a leftover of an earlier attempt
-  Error e = appendFile(temp, bytes, true);
-  if (e == Error::kOk) e = renameFile(temp, path);
-  if (e != Error::kOk) ::unlink(temp.c_str());
-  return e;
-}
-
 Error listFolder(const std::string& path, std::vector<Entry>& out) {
   out.clear();
   if (!validPath(path)) return Error::kInvalidPath;

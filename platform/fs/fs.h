@@ -69,10 +69,6 @@ Error removeFile(const std::string& path);
 // Renames a file, replacing whatever file has the new name, in one step.
 Error renameFile(const std::string& from, const std::string& to);
 
-// Replaces a file's content: the bytes go to a temporary file beside it,
-// which is flushed to the disk and renamed over the file. A crash or a full
-// disk leaves the old content or the new, never a mix and never none.
-Error replaceFile(const std::string& path, std::string_view bytes);
 
 struct Entry {
   std::string name;
