@@ -19,6 +19,8 @@ class PageFetcher {
   // Returns when the fetch is over; the events arrive while it runs.
   virtual com::HResult OpenUrl(const std::u16string& Turl) = 0;
   virtual bool lastFetchComplete() const = 0;
+  // The status code of the fetch's response; empty when none came.
+  virtual std::u16string status() const = 0;
   virtual com::HResult SearchTag(std::u16string_view TagName, std::u16string_view Pro, bool IsEndTag) = 0;
   virtual void Cancel() = 0;
 };
@@ -37,6 +39,7 @@ class HtmlFetcher : public PageFetcher {
   void clearHTMLcode() override { html_.setHTMLcode(u""); }
   com::HResult OpenUrl(const std::u16string& Turl) override { return html_.OpenUrl(Turl); }
   bool lastFetchComplete() const override { return html_.lastFetchComplete(); }
+  std::u16string status() const override { return html_.responseStatus(); }
   com::HResult SearchTag(std::u16string_view TagName, std::u16string_view Pro, bool IsEndTag) override {
     return html_.SearchTag(TagName, Pro, IsEndTag);
   }

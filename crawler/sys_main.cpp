@@ -210,6 +210,12 @@ bool sysMain::alreadyFetched(const std::u16string& u) {
   return fetchedThisRun_.contains(text::toLower(u)) && !isSiteListRequest(u);
 }
 
+// The response so far is a page (2xx), or no header has come yet.
+bool sysMain::answeredWithPage() {
+  const std::u16string status = html1().status();
+  return status.empty() || status.front() == u'2';
+}
+
 bool sysMain::isSiteListRequest(const std::u16string& u) const {
   return !settings_.SiteListUrl.empty() && u == siteListRequest();
 }
@@ -257,6 +263,13 @@ void sysMain::CrawlStep() {
       if (whole || (saveFailed_ && !diskFailed_)) fetchedThisRun_.insert(text::toLower(u));
       if (!whole || saveFailed_) discardPartialFile();
       const bool cancelledByClose = closing_ && !html1().lastFetchComplete();
+      // An error page or a redirect is not the page: neither saved nor
+      // scanned, and not asked for again in this run.
+      const bool errorStatus = !html1().status().empty() && !answeredWithPage();
+      if (errorStatus) {
+        AddLog(u"服务器返回状态" + html1().status() + u",不保存:" + u);
+        fetchedThisRun_.insert(text::toLower(u));
+      }
       static constexpr struct {
         const char16_t* tag;
         const char16_t* pro;
@@ -267,7 +280,7 @@ void sysMain::CrawlStep() {
                     {u"script", u"src,innerhtml", true},
                     {u"iframe", u"src,innerhtml", true}};
       for (const auto& scan : kScans) {
-        if (com::failed(h) || cancelledByClose) break;
+        if (com::failed(h) || cancelledByClose || errorStatus) break;
         h = html1().SearchTag(scan.tag, scan.pro, scan.isEnd);
       }
       if (cancelledByClose || diskFailed_) {
@@ -402,7 +415,7 @@ void sysMain::closeNow() {
 }
 
 void sysMain::SaveFile(const std::u16string& fileName, const fetcher::Bytes& Data, int32_t /*CurrLen*/) {
-  if (isDirectoryPage() || saveFailed_) return;
+  if (isDirectoryPage() || saveFailed_ || !answeredWithPage()) return;
   site_.setSavePath(settings_.dbpath);
   std::u16string name = fileName;
   if (name.empty() || name.ends_with(u'/')) name = trimSpaces(name + u"/index.html");

@@ -119,6 +119,7 @@ class sysMain : public fetcher::HtmlEvents, private CrawlQueue::Observer {
   void discardPartialFile();
   com::HResult webUrl(url::IWebUrl** out);
   bool isSiteListRequest(const std::u16string& u) const;
+  bool answeredWithPage();
   void warn(const std::u16string& msg);
   void recoverQueue();
   void snapshotQueue();

@@ -122,6 +122,7 @@ com::HResult html::OpenUrl(const std::u16string& Turl) {
   complete_ = false;
   cancelled_ = false;
   headerPending_ = false;
+  headerTaken_ = false;
   if (com::HResult h = iniUrl(Turl); com::failed(h)) return h;
   Target to;
   if (com::HResult h = target(to); com::failed(h)) return h;
@@ -248,6 +249,7 @@ void html::ReadData(int32_t /*bytesTotal*/) {
 
 void html::takeHead(bool ended) {
   headerPending_ = false;
+  headerTaken_ = true;
   // A response whose header never ended is broken, whatever follows it.
   headerEnded_ = ended;
   ResponseHead head = reader_.head();
@@ -357,7 +359,7 @@ ValueServices html::valueServices() {
     return out;
   };
   // The control's url is read at each link: a handler may change it.
-  services.resolve = [this](std::u16string_view link) { return url::rightUrlKeepCase(urlText(), link); };
+  services.resolve = [this](std::u16string_view link) { return url::resolveLinkKeepCase(urlText(), link); };
   return services;
 }
 

@@ -95,6 +95,9 @@ class html : public HtmlProperties {
   // SaveFile delivered then is only part of the resource, and the owner
   // should not keep it as the page.
   bool lastFetchComplete() const { return complete_; }
+  // The status code of the last OpenUrl's response; empty when no header
+  // came (Status itself keeps an earlier response's value then).
+  std::u16string responseStatus() const { return headerTaken_ ? Status_ : std::u16string(); }
 
   // The value of a header of the last response (after its colon, up to CR LF).
   std::u16string GetHeader(std::u16string_view Hname) const;
@@ -152,6 +155,7 @@ class html : public HtmlProperties {
   bool complete_ = false;
   bool headerEnded_ = false;
   bool headerPending_ = false;  // arrivals have come, their header has not ended
+  bool headerTaken_ = false;    // this fetch's header fields are in
   bool cancelled_ = false;  // by the owner, during this OpenUrl
   Clock::time_point lastArrival_;
   // Where the socket was last sent to connect: a connection is only reused

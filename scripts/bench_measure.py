@@ -50,25 +50,90 @@ def measure(argv):
     return wall, float(user) + float(system), int(rss), code
 
 
-def run_harbek(harbek, url, interval):
+def run_harbek(harbek, url, interval, judge=None):
     out = tempfile.mkdtemp(prefix="bench-harbek-")
     ini = os.path.join(out, "..", os.path.basename(out) + ".ini")
     try:
         r = measure([harbek, "--headless", "--ini", ini, "--save-dir", out, "--interval", str(interval), url])
-        return r, count_files(out)
+        return r, (judge(out) if judge else count_files(out))
     finally:
         shutil.rmtree(out, ignore_errors=True)
         if os.path.exists(ini):
             os.remove(ini)
 
 
-def run_wget(url):
+def run_wget(url, judge=None):
     out = tempfile.mkdtemp(prefix="bench-wget-")
     try:
         r = measure(["wget", "--mirror", "--no-parent", "-q", "-e", "robots=off", "-P", out, url])
-        return r, count_files(out)
+        return r, (judge(out) if judge else count_files(out))
     finally:
         shutil.rmtree(out, ignore_errors=True)
+
+
+def served_files(root):
+    """Path under the served root -> bytes, for every file of a real tree."""
+    files = {}
+    for path, _, names in os.walk(root):
+        for name in names:
+            full = os.path.join(path, name)
+            with open(full, "rb") as f:
+                files[os.path.relpath(full, root)] = f.read()
+    return files
+
+
+def judge_copy(served, lower):
+    """(files saved, byte-exact files) of a copy, matched against the served
+    tree; harbek saves lower-cased paths, wget keeps them."""
+    index = {(k.lower() if lower else k): v for k, v in served.items()}
+
+    def judge(out):
+        saved = exact = 0
+        for path, _, names in os.walk(out):
+            rel_dir = os.path.relpath(path, out)
+            if rel_dir == "tmp" or rel_dir.startswith("tmp/"):
+                continue
+            for name in names:
+                saved += 1
+                rel = os.path.join(rel_dir, name).split("/", 1)[-1]  # without the host folder
+                want = index.get(rel)
+                if want is not None:
+                    with open(os.path.join(path, name), "rb") as f:
+                        exact += f.read() == want
+        return saved, exact
+    return judge
+
+
+def count_requests(log):
+    with open(log, "rb") as f:
+        return sum(1 for _ in f)
+
+
+def compare_real(url, root, log, harbek, runs):
+    """harbek and wget, alternating, on a real tree served at url from root."""
+    served = served_files(root)
+    rows = {"harbek": [], "wget": []}
+    for _ in range(runs):
+        for name in ("harbek", "wget"):
+            before = count_requests(log)
+            if name == "harbek":
+                r, counts = run_harbek(harbek, url, 0, judge_copy(served, True))
+            else:
+                r, counts = run_wget(url, judge_copy(served, False))
+            rows[name].append((r, counts, count_requests(log) - before))
+    print("%-8s %6s %6s %8s %8s %8s %8s %12s" % ("copier", "saved", "exact", "requests", "wall s", "cpu s",
+                                                  "peak MB", "exact/s"))
+    best = {}
+    for name, results in rows.items():
+        for (wall, cpu, rss, code), (saved, exact), asked in results:
+            print("%-8s %6d %6d %8d %8.3f %8.3f %8.1f %12.1f%s" % (name, saved, exact, asked, wall, cpu, rss / 1024,
+                                                                   exact / wall, "" if code == 0 else
+                                                                   "  (exit %d)" % code))
+        best[name] = (max(r[1][1] / r[0][0] for r in results), min(r[0][1] for r in results),
+                      min(r[0][2] for r in results))
+    h, w = best["harbek"], best["wget"]
+    print("best of %d: harbek/wget  exact files/s %.2f  cpu %.2f  peak memory %.2f" % (runs, h[0] / w[0],
+                                                                                        h[1] / w[1], h[2] / w[2]))
 
 
 def compare(url, small_url, harbek, runs):
@@ -95,5 +160,7 @@ def compare(url, small_url, harbek, runs):
 if __name__ == "__main__":
     if sys.argv[1] == "make-site":
         make_site(sys.argv[2], int(sys.argv[3]), sys.argv[4] if len(sys.argv) > 4 else "")
+    elif sys.argv[1] == "compare-real":
+        compare_real(sys.argv[2], sys.argv[3], sys.argv[4], sys.argv[5], int(sys.argv[6]))
     else:
         compare(sys.argv[2], sys.argv[3], sys.argv[4], int(sys.argv[5]))

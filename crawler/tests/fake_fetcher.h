@@ -26,6 +26,7 @@ struct FakePage {
   // Tag name -> the TagDis texts of its elements.
   std::map<std::u16string, std::vector<std::u16string>> tags;
   bool complete = true;
+  std::u16string status = u"200";
   // Runs in the middle of the fetch, after the first piece (the fetcher pumps
   // the loop there, so user commands and signals arrive at that point).
   std::function<void()> during;
@@ -61,9 +62,11 @@ class FakeFetcher : public PageFetcher {
     script_.currentUrl = Turl;
     script_.cancelled = false;
     complete_ = false;
+    status_.clear();
     auto it = script_.pages.find(Turl);
     if (it == script_.pages.end()) return com::kOk;
     const FakePage& page = it->second;
+    status_ = page.status;
     for (const auto& s : page.states) owner_.ShowState(s);
     bool first = true;
     for (const auto& [name, bytes] : page.pieces) {
@@ -77,6 +80,7 @@ class FakeFetcher : public PageFetcher {
     return com::kOk;
   }
   bool lastFetchComplete() const override { return complete_; }
+  std::u16string status() const override { return status_; }
   com::HResult SearchTag(std::u16string_view TagName, std::u16string_view Pro, bool IsEndTag) override {
     script_.scans.push_back(std::u16string(TagName) + u"|" + std::u16string(Pro) + (IsEndTag ? u"|1" : u"|0"));
     auto it = script_.pages.find(script_.currentUrl);
@@ -92,6 +96,7 @@ class FakeFetcher : public PageFetcher {
   FakeScript& script_;
   fetcher::HtmlEvents& owner_;
   bool complete_ = false;
+  std::u16string status_;
 };
 
 class RecordingView : public CrawlView {

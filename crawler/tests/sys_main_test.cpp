@@ -528,6 +528,41 @@ TEST_F(SysMainTest, TheSiteListIsAskedAgainWhenTheQueueRunsDry) {
   EXPECT_EQ(script_.opened, (std::vector<std::u16string>{request, u"http://h/x.htm", request}));
 }
 
+// Only a 2xx answer is the page: an error page or a redirect is neither
+// saved nor scanned, is logged with its status, and is not asked for again
+// in this run.
+TEST_F(SysMainTest, OnlyA2xxAnswerIsSavedAndScanned) {
+  const struct {
+    std::u16string status;
+    bool saved;
+  } cases[] = {{u"200", true}, {u"204", true}, {u"404", false}, {u"301", false}, {u"500", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(text::toUtf8(c.status));
+    fsys::remove_all(save());
+    fsys::create_directories(save());
+    writeIni();
+    script_ = FakeScript();
+    view_.lines.clear();
+    FakePage page;
+    page.status = c.status;
+    page.pieces = {{u"/a.htm", "body"}};
+    page.tags[u"a"] = {u"http://h/b.htm,b"};
+    script_.pages[u"http://h/a.htm"] = page;
+    auto sys = start();
+    sys->List1().append(u"http://h/a.htm");
+    sys->CrawlStep();
+    EXPECT_EQ(fsys::exists(save() / "h" / "a.htm"), c.saved);
+    EXPECT_EQ(script_.scans.size(), c.saved ? 5u : 0u);
+    EXPECT_EQ(items(sys->List1()), c.saved ? std::vector<std::u16string>{u"http://h/b.htm"} : std::vector<std::u16string>{});
+    EXPECT_EQ(view_.count(u"服务器返回状态" + c.status + u",不保存:http://h/a.htm"), c.saved ? 0u : 1u);
+    if (!c.saved) {
+      sys->List1().append(u"http://h/a.htm");
+      sys->CrawlStep();
+      EXPECT_EQ(script_.opened.size(), 1u);
+    }
+  }
+}
+
 TEST_F(SysMainTest, RunCreatesAMissingSaveFolderOrRefusesToStart) {
   writeIni();
   auto sys = start();

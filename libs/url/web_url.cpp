@@ -56,10 +56,13 @@ std::u16string normalise(std::u16string_view httpSTR, bool lowerCase) {
 std::u16string hostOf(std::u16string_view s) { return std::u16string(s.substr(0, s.find(u'/'))); }
 
 // rightUrl's steps; keepCase leaves everything after the host as written.
-std::u16string resolve(std::u16string_view url1, std::u16string_view url2, bool keepCase, bool dropFragment) {
+// relative skips the absolute-URL test of step 2: the caller knows the link
+// has no scheme.
+std::u16string resolve(std::u16string_view url1, std::u16string_view url2, bool keepCase, bool dropFragment,
+                       bool relative = false) {
   const std::u16string page = normalise(url1, !keepCase);  // 1.
   std::u16string r;
-  if (fullUrl(url2)) {  // 2.
+  if (!relative && fullUrl(url2)) {  // 2.
     r = url2;
   } else {
     const std::u16string link = text::toLower(url2);
@@ -142,5 +145,26 @@ std::u16string rightUrlKeepCase(std::u16string_view url1, std::u16string_view ur
 }
 
 std::u16string nohttpKeepCase(std::u16string_view httpSTR) { return normalise(httpSTR, false); }
+
+std::u16string uriScheme(std::u16string_view link) {
+  const size_t start = link.find_first_not_of(u" \t\r\n");
+  if (start == link.npos) return {};
+  auto letter = [](char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); };
+  if (!letter(link[start])) return {};
+  for (size_t i = start + 1; i < link.size(); ++i) {
+    const char16_t c = link[i];
+    if (c == u':') return text::toLower(link.substr(start, i - start));
+    if (!letter(c) && !(c >= u'0' && c <= u'9') && c != u'+' && c != u'-' && c != u'.') return {};
+  }
+  return {};
+}
+
+std::u16string resolveLinkKeepCase(std::u16string_view page, std::u16string_view link) {
+  const std::u16string scheme = uriScheme(link);
+  if (scheme.empty()) return resolve(page, link, true, true, true);
+  // mailto: and javascript: links come out empty, as the rules make them.
+  if (scheme == u"http" || scheme == u"mailto" || scheme == u"javascript") return rightUrlKeepCase(page, link);
+  return std::u16string(link);
+}
 
 }  // namespace harbek::url

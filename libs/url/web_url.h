@@ -58,4 +58,16 @@ std::u16string rightUrlKeepCase(std::u16string_view url1, std::u16string_view ur
 // case and removed, and the slashes are collapsed in the same way.
 std::u16string nohttpKeepCase(std::u16string_view httpSTR);
 
+// The scheme a link starts with (after leading white space), lower-cased:
+// a letter, then letters, digits, "+", "-" or ".", then ":" before any "/",
+// "?" or "#". Empty when the link has none.
+std::u16string uriScheme(std::u16string_view link);
+
+// A link of a page resolved by its scheme rather than by the rules' test for
+// scheme names anywhere in the text: without a scheme it is relative, even
+// "docs/ftp-guide.html"; with "http:" (or "mailto:", "javascript:") it goes
+// through rightUrlKeepCase; with any other scheme ("file:", "tel:" ...) it is
+// passed on as written, so that no request is made of the page's host for it.
+std::u16string resolveLinkKeepCase(std::u16string_view page, std::u16string_view link);
+
 }  // namespace harbek::url
