@@ -122,6 +122,7 @@ void sysMain::recoverQueue() {
   if (journalFolder_ == site_.SavePath() && !journalFolder_.empty()) return;
   site_.ClearTmp();
   journalFolder_ = site_.SavePath();
+  savedThisRun_.clear();  // another save folder
   const std::string tmp = site_.spillFolder();
   if (!fs::isFolder(tmp)) fs::createFolder(tmp);
   journal_.open(tmp);
@@ -131,7 +132,10 @@ void sysMain::recoverQueue() {
     std::vector<std::u16string> queue = std::move(last->queue);
     if (!last->inFlightUrl.empty()) {
       // Its page may be saved while its links never reached the journal.
-      if (!last->inFlightFile.empty()) site_.removeFileByUrl(last->inFlightFile);
+      if (!last->inFlightFile.empty()) {
+        site_.removeFileByUrl(last->inFlightFile);
+        savedThisRun_.clear();
+      }
       queue.insert(queue.begin(), last->inFlightUrl);
     }
     List1_.prepend(queue);
@@ -206,8 +210,19 @@ bool sysMain::alreadyFetched(const std::u16string& u) {
   // not be saved (a name the file system refuses, say): otherwise a site
   // whose pages link to each other would be crawled for ever. The site-list
   // request is the exception: it is asked again whenever the queue runs dry.
-  if (site_.isExsitUrl(u, false)) return true;
+  if (isSaved(u)) return true;
   return fetchedThisRun_.contains(text::toLower(u)) && !isSiteListRequest(u);
+}
+
+// A URL found saved is not looked up on the disk again in this run: pages
+// link to the pages saved already far more often than to new ones. Only the
+// program's own removal of a file makes it unsaved again.
+bool sysMain::isSaved(const std::u16string& u) {
+  const size_t key = std::hash<std::u16string>()(u);
+  if (savedThisRun_.contains(key)) return true;
+  if (!site_.isExsitUrl(u, false)) return false;
+  savedThisRun_.insert(key);
+  return true;
 }
 
 // The response so far is a page (2xx), or no header has come yet.
@@ -473,7 +488,7 @@ void sysMain::GetTag(const std::u16string& /*TagName*/, const std::u16string& Ta
       url::IWebUrl* web = nullptr;
       std::u16string host;
       if (com::failed(webUrl(&web)) || com::failed(web->gethost(link, &host))) return;
-      if (host == html1().host() && !site_.isExsitUrl(link, false)) {
+      if (host == html1().host() && !isSaved(link)) {
         const std::u16string lower = text::toLower(link);
         if (!contains(lower, u"javascript:") && !contains(lower, u"?") && !contains(lower, u"mailto:")) {
           List1_.append(link);

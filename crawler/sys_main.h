@@ -107,6 +107,7 @@ class sysMain : public fetcher::HtmlEvents, private CrawlQueue::Observer {
 
  private:
   bool alreadyFetched(const std::u16string& u);
+  bool isSaved(const std::u16string& u);
   bool isDirectoryPage();
   std::u16string siteListRequest() const;
   void setPanel(int n, std::u16string text);
@@ -160,6 +161,8 @@ class sysMain : public fetcher::HtmlEvents, private CrawlQueue::Observer {
   std::u16string failingHead_;
   // Lower-cased URLs fetched whole in this run.
   std::unordered_set<std::u16string> fetchedThisRun_;
+  // Hashes of the URLs found saved in this run.
+  std::unordered_set<size_t> savedThisRun_;
   int failures_ = 0;
 
   // The journal of the queue, kept in the spill folder of journalFolder_

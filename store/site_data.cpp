@@ -155,17 +155,24 @@ constexpr std::u16string_view kPartialSuffix = u".harbek-part";
 fs::Error SiteData::savePartial(const std::u16string& Turl, const Bytes& Data, bool first) {
   if (!applySaveFolderDefault() || !savable(Turl)) return fs::Error::kInvalidPath;
   const std::string partial = fsPath(savedFile(Turl) + std::u16string(kPartialSuffix));
-  if (first) {
-    if (fs::Error e = createFolders(Turl); e != fs::Error::kOk) return e;
-    fs::removeFile(partial);
+  // The file stays open from the first piece to the end of the fetch.
+  if (first || partial != partialPath_) {
+    partial_.close();
+    partialPath_ = partial;
+    if (first) {
+      if (fs::Error e = createFolders(Turl); e != fs::Error::kOk) return e;
+      fs::removeFile(partial);
+    }
+    if (fs::Error e = partial_.open(partial); e != fs::Error::kOk) return e;
   }
-  return fs::appendFile(partial, Data);
+  return partial_.append(Data);
 }
 
 fs::Error SiteData::commitPartial(const std::u16string& Turl) {
   if (!applySaveFolderDefault() || !savable(Turl)) return fs::Error::kInvalidPath;
-  const std::u16string file = savedFile(Turl);
-  return fs::renameFile(fsPath(file + std::u16string(kPartialSuffix)), fsPath(file));
+  const std::string file = fsPath(savedFile(Turl));
+  const fs::Error closed = closePartial(file + text::toUtf8(kPartialSuffix));
+  return closed != fs::Error::kOk ? closed : fs::renameFile(file + text::toUtf8(kPartialSuffix), file);
 }
 
 void SiteData::removeFileByUrl(const std::u16string& Turl) {
@@ -175,7 +182,15 @@ void SiteData::removeFileByUrl(const std::u16string& Turl) {
 
 void SiteData::discardPartial(const std::u16string& Turl) {
   if (!applySaveFolderDefault() || !savable(Turl)) return;
-  fs::removeFile(fsPath(savedFile(Turl) + std::u16string(kPartialSuffix)));
+  const std::string partial = fsPath(savedFile(Turl) + std::u16string(kPartialSuffix));
+  closePartial(partial);
+  fs::removeFile(partial);
+}
+
+fs::Error SiteData::closePartial(const std::string& partial) {
+  if (partial != partialPath_) return fs::Error::kOk;
+  partialPath_.clear();
+  return partial_.close();
 }
 
 std::u16string SiteData::savedFile(const std::u16string& Turl) const {

@@ -119,11 +119,15 @@ class SiteData {
   std::u16string savedFile(const std::u16string& Turl) const;
   fs::Error createFolders(const std::u16string& Turl);
   bool spill(UrlList& list, int32_t& wfnum, size_t floor);
+  fs::Error closePartial(const std::string& partial);
 
   std::u16string SavePath_;
   int32_t MaxSize_ = 0;
   int16_t NoGetData_ = 0;
   std::function<void()> pump_;
+  // The body file of the running fetch, open while it is written.
+  fs::AppendFile partial_;
+  std::string partialPath_;
   com::ComPtr<url::IWebUrl> webUrl_;
 };
 

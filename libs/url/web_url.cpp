@@ -41,15 +41,22 @@ std::u16string_view upDir(std::u16string_view s) {
 // positions of "http://" found in the lower-cased text are the positions in
 // the original; the later steps touch only "/" and ".", which no lower-casing
 // changes, so lower-casing once up front equals lower-casing before each step.
+// Most URLs hold none of the texts a step replaces: such a step costs a
+// search and no copy.
 std::u16string normalise(std::u16string_view httpSTR, bool lowerCase) {
   std::u16string lowered = text::toLower(httpSTR);
   // 1. every "http://", in any letter case, anywhere
-  std::u16string s = replaceAllIn(lowered, lowerCase ? std::u16string_view(lowered) : httpSTR, kHttp, u"");
-  s = replaceAll(s, u"//", u"/");    // 2.
-  s = replaceAll(s, u"./", u"/");    // 3. "../" becomes "./", "/./" becomes "//"
-  s = replaceAll(s, u"//", u"/./");  // 4. ... and "//" becomes "/./" again
-  s = replaceAll(s, u"//", u"/");    // 5.
-  s = replaceAll(s, u"//", u"/");    // 6.
+  std::u16string s = lowered.find(kHttp) == lowered.npos
+                         ? (lowerCase ? std::move(lowered) : std::u16string(httpSTR))
+                         : replaceAllIn(lowered, lowerCase ? std::u16string_view(lowered) : httpSTR, kHttp, u"");
+  auto step = [&s](std::u16string_view from, std::u16string_view to) {
+    if (s.find(from) != s.npos) s = replaceAll(s, from, to);
+  };
+  step(u"//", u"/");    // 2.
+  step(u"./", u"/");    // 3. "../" becomes "./", "/./" becomes "//"
+  step(u"//", u"/./");  // 4. ... and "//" becomes "/./" again
+  step(u"//", u"/");    // 5.
+  step(u"//", u"/");    // 6.
   return s;
 }
 
