@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "crawler/sys_main.h"
+#include "crawler/terminal_view.h"
 #include "platform/event/event_loop.h"
 #include "platform/fs/fs.h"
 #include "platform/text/text.h"
@@ -29,44 +30,6 @@ using namespace harbek;
 
 constexpr const char* kUsage =
     "usage: harbek --headless [--ini FILE] [--save-dir DIR] [--interval MS] [URL ...]\n";
-
-class TerminalView : public crawler::CrawlView {
- public:
-  TerminalView() : statusLine_(isatty(STDERR_FILENO) == 1) {}
-  ~TerminalView() override {
-    if (statusLine_ && drawn_) std::fputs("\n", stderr);
-  }
-
-  void panelChanged(int panel, const std::u16string& text) override {
-    panels_[panel - 1] = text::toUtf8(text);
-    redraw();
-  }
-  void progressChanged(int32_t, int32_t) override {}
-  void trayChanged(crawler::TrayIcon, const std::u16string&) override {}
-  void logged(const std::u16string& line, const std::u16string&) override {
-    std::string utf8 = text::toUtf8(line);
-    utf8.push_back('\n');
-    if (statusLine_ && drawn_) std::fputs("\r\x1b[K", stderr);
-    std::fwrite(utf8.data(), 1, utf8.size(), stdout);
-    std::fflush(stdout);
-    redraw();
-  }
-  void timerEnabledChanged(bool) override {}
-
- private:
-  void redraw() {
-    if (!statusLine_) return;
-    std::string line = "\r\x1b[K" + panels_[0] + " | queue " + panels_[1] + " | fetched " + panels_[2];
-    if (!panels_[3].empty()) line += " | " + panels_[3];
-    std::fputs(line.c_str(), stderr);
-    std::fflush(stderr);
-    drawn_ = true;
-  }
-
-  bool statusLine_;
-  bool drawn_ = false;
-  std::string panels_[4];
-};
 
 struct Arguments {
   std::string ini;
@@ -116,7 +79,7 @@ int runHeadless(const Arguments& args) {
   int signalFd = signalfd(-1, &signals, SFD_NONBLOCK | SFD_CLOEXEC);
 
   auto loop = event::makePollLoop();
-  TerminalView view;
+  crawler::TerminalView view;
   crawler::sysMain::Options options;
   options.iniPath = text::fromUtf8(args.ini.empty() ? fs::programFolder() + "/sys.ini" : args.ini);
   options.intervalMs = args.interval;
@@ -137,12 +100,9 @@ int runHeadless(const Arguments& args) {
   if (!args.saveDir.empty()) {
     std::error_code ec;
     std::string folder = std::filesystem::absolute(args.saveDir, ec).lexically_normal().string();
-    sys.saveSettingsWindow(text::fromUtf8(ec ? args.saveDir : folder), sys.settings().SiteListUrl);
+    sys.setSaveFolder(text::fromUtf8(ec ? args.saveDir : folder));
   }
-  for (const auto& u : args.urls) {
-    // A bare host name is taken as an http address.
-    sys.List1().append(text::fromUtf8(u.find("://") == std::string::npos ? "http://" + u : u));
-  }
+  for (const auto& u : args.urls) sys.addUrl(text::fromUtf8(u));
   sys.setFinishedHandler([&] { sys.requestClose(quit); });
 
   int status = 0;

@@ -36,6 +36,7 @@ sysMain::sysMain(event::EventLoop& loop, CrawlView& view, Options options)
   // Spills and refills take a while for a long queue; the program's other
   // events go on being handled between records.
   site_.setPump([this] { loop_.pumpOnce(0ms); });
+  List1_.setObserver([this](const QueueChange& change) { view_.queueChanged(change, List1_); });
 }
 
 sysMain::~sysMain() {
@@ -89,16 +90,20 @@ void sysMain::SaveConfig() {
   if (com::succeeded(iniFile(&ini))) saveSettings(*ini, options_.iniPath, settings_);
 }
 
-bool sysMain::run() {
-  if (!settings_.dbpath.empty()) {
-    std::error_code ec;
-    std::filesystem::path folder(text::toUtf8(settings_.dbpath));
-    if (!std::filesystem::is_directory(folder, ec) &&
-        (!std::filesystem::create_directories(folder, ec) || ec)) {
-      AddLog(u"无法创建保存目录,蜘蛛没有启动:" + settings_.dbpath);
-      return false;
-    }
+// A crawl starts only when its save folder is there or can be made.
+bool sysMain::makeSaveFolder() {
+  if (settings_.dbpath.empty()) return true;
+  std::error_code ec;
+  std::filesystem::path folder(text::toUtf8(settings_.dbpath));
+  if (!std::filesystem::is_directory(folder, ec) && (!std::filesystem::create_directories(folder, ec) || ec)) {
+    AddLog(u"无法创建保存目录,蜘蛛没有启动:" + settings_.dbpath);
+    return false;
   }
+  return true;
+}
+
+bool sysMain::run() {
+  if (!makeSaveFolder()) return false;
   setTray(TrayIcon::kRunning, u"蜘蛛已经启动..");
   setTimerEnabled(true);
   return true;
@@ -107,6 +112,28 @@ bool sysMain::run() {
 void sysMain::pause() {
   setTray(TrayIcon::kPaused, u"蜘蛛已暂停..");
   setTimerEnabled(false);
+}
+
+bool sysMain::trayStart() {
+  if (!makeSaveFolder()) return false;
+  setTray(TrayIcon::kRunning, trayTip_);
+  setTimerEnabled(true);
+  return true;
+}
+
+void sysMain::trayPause() {
+  setTray(TrayIcon::kPaused, trayTip_);
+  setTimerEnabled(false);
+}
+
+bool sysMain::addUrl(const std::u16string& address) {
+  size_t b = address.find_first_not_of(u" \t\r\n");
+  if (b == std::u16string::npos) return false;
+  std::u16string u = address.substr(b, address.find_last_not_of(u" \t\r\n") - b + 1);
+  if (u.find(u"://") == std::u16string::npos) u = u"http://" + u;
+  List1_.append(std::move(u));
+  showQueueLength();
+  return true;
 }
 
 void sysMain::help() {
@@ -329,7 +356,10 @@ void sysMain::setPanel(int n, std::u16string text) {
 
 void sysMain::showQueueLength() { setPanel(2, text::widen(std::to_string(List1_.count()))); }
 
-void sysMain::setTray(TrayIcon icon, std::u16string tip) { view_.trayChanged(icon, tip); }
+void sysMain::setTray(TrayIcon icon, std::u16string tip) {
+  trayTip_ = std::move(tip);
+  view_.trayChanged(icon, trayTip_);
+}
 
 void sysMain::setTimerEnabled(bool enabled) {
   if (enabled == timerEnabled_) return;

@@ -80,6 +80,17 @@ class sysMain : public fetcher::HtmlEvents {
   bool run();
   // "停止": disables the timer; the queue is kept.
   void pause();
+  // The tray menu's "开始" and "暂停": as "运行" and "停止", but only the
+  // tray picture changes, not its tip.
+  bool trayStart();
+  void trayPause();
+  // Appends an address typed by the user (spaces around it dropped; a bare
+  // host name is taken as http://). False when nothing is left to queue.
+  bool addUrl(const std::u16string& address);
+  // The save folder for this run, set in memory only: sys.ini keeps its
+  // folder until the next SaveConfig, which writes the folder together with
+  // the spill counters that belong to it.
+  void setSaveFolder(const std::u16string& dbpath) { settings_.dbpath = dbpath; }
   // "帮助"
   void help();
   // The settings window's "=保存=".
@@ -106,6 +117,7 @@ class sysMain : public fetcher::HtmlEvents {
   void GetTag(const std::u16string& TagName, const std::u16string& TagDis) override;
 
  private:
+  bool makeSaveFolder();
   bool alreadyFetched(const std::u16string& u);
   bool isDirectoryPage();
   std::u16string siteListRequest() const;
@@ -133,6 +145,7 @@ class sysMain : public fetcher::HtmlEvents {
   Settings settings_;
   MonitorLog log_;
   std::u16string panels_[4];
+  std::u16string trayTip_;
   int32_t progressMax_ = 100;
   int32_t progressValue_ = 0;
 
