@@ -1,6 +1,10 @@
 // harbek: the web-site copier.
 //
-//   harbek --headless [--ini FILE] [--save-dir DIR] [--interval MS] [URL ...]
+//   harbek [--headless] [--ini FILE] [--save-dir DIR] [--interval MS] [URL ...]
+//
+// Without --headless the program opens its main window; the URLs given are
+// queued and the crawl starts with "运行". Without a display it says so and
+// exits 2.
 //
 // Terminal mode starts as the main window would (settings loaded, spider not
 // started) and at once as if "运行" were pressed. Every log line goes to
@@ -20,6 +24,7 @@
 
 #include "crawler/sys_main.h"
 #include "crawler/terminal_view.h"
+#include "crawler/windows/window_main.h"
 #include "platform/event/event_loop.h"
 #include "platform/fs/fs.h"
 #include "platform/text/text.h"
@@ -29,9 +34,13 @@ namespace {
 using namespace harbek;
 
 constexpr const char* kUsage =
-    "usage: harbek --headless [--ini FILE] [--save-dir DIR] [--interval MS] [URL ...]\n";
+    "usage: harbek [--headless] [--ini FILE] [--save-dir DIR] [--interval MS] [URL ...]\n";
+constexpr const char* kNoDisplay =
+    "harbek: no display to open the window on (DISPLAY and WAYLAND_DISPLAY are not set); "
+    "use --headless to copy a site in the terminal\n";
 
 struct Arguments {
+  bool headless = false;
   std::string ini;
   std::string saveDir;
   int interval = 100;
@@ -39,7 +48,6 @@ struct Arguments {
 };
 
 bool parseArguments(int argc, char** argv, Arguments& out) {
-  bool headless = false;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     auto value = [&](std::string& into) {
@@ -48,7 +56,7 @@ bool parseArguments(int argc, char** argv, Arguments& out) {
       return true;
     };
     if (a == "--headless") {
-      headless = true;
+      out.headless = true;
     } else if (a == "--ini") {
       if (!value(out.ini)) return false;
     } else if (a == "--save-dir") {
@@ -64,7 +72,30 @@ bool parseArguments(int argc, char** argv, Arguments& out) {
       out.urls.push_back(a);
     }
   }
-  return headless;
+  return true;
+}
+
+std::string iniPath(const Arguments& args) { return args.ini.empty() ? fs::programFolder() + "/sys.ini" : args.ini; }
+
+// --save-dir as an absolute folder.
+std::u16string saveFolder(const Arguments& args) {
+  if (args.saveDir.empty()) return {};
+  std::error_code ec;
+  std::string folder = std::filesystem::absolute(args.saveDir, ec).lexically_normal().string();
+  return text::fromUtf8(ec ? args.saveDir : folder);
+}
+
+int runWindows(const Arguments& args) {
+  if (!windows::displayAvailable()) {
+    std::fputs(kNoDisplay, stderr);
+    return 2;
+  }
+  windows::WindowModeOptions options;
+  options.iniPath = text::fromUtf8(iniPath(args));
+  options.saveFolder = saveFolder(args);
+  options.intervalMs = args.interval;
+  for (const auto& u : args.urls) options.addresses.push_back(text::fromUtf8(u));
+  return windows::runWindowMode(options);
 }
 
 int runHeadless(const Arguments& args) {
@@ -81,7 +112,7 @@ int runHeadless(const Arguments& args) {
   auto loop = event::makePollLoop();
   crawler::TerminalView view;
   crawler::sysMain::Options options;
-  options.iniPath = text::fromUtf8(args.ini.empty() ? fs::programFolder() + "/sys.ini" : args.ini);
+  options.iniPath = text::fromUtf8(iniPath(args));
   options.intervalMs = args.interval;
   crawler::sysMain sys(*loop, view, options);
 
@@ -97,11 +128,7 @@ int runHeadless(const Arguments& args) {
   }
 
   sys.startUp();
-  if (!args.saveDir.empty()) {
-    std::error_code ec;
-    std::string folder = std::filesystem::absolute(args.saveDir, ec).lexically_normal().string();
-    sys.setSaveFolder(text::fromUtf8(ec ? args.saveDir : folder));
-  }
+  if (!args.saveDir.empty()) sys.setSaveFolder(saveFolder(args));
   for (const auto& u : args.urls) sys.addUrl(text::fromUtf8(u));
   sys.setFinishedHandler([&] { sys.requestClose(quit); });
 
@@ -124,5 +151,5 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stderr);
     return 2;
   }
-  return runHeadless(args);
+  return args.headless ? runHeadless(args) : runWindows(args);
 }

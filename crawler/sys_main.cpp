@@ -278,6 +278,14 @@ void sysMain::requestClose(std::function<void()> onClosed) {
   }
 }
 
+void sysMain::quitNow() {
+  if (closed_) return;
+  closed_ = true;
+  setTimerEnabled(false);
+  if (inStep_ && html1_) html1_->Cancel();
+  setTray(TrayIcon::kRemoved, u"");
+}
+
 void sysMain::closeNow() {
   if (closed_) return;
   closed_ = true;

@@ -100,6 +100,9 @@ class sysMain : public fetcher::HtmlEvents {
   // settings. Inside a step the fetch is cancelled first and the close runs
   // when the step has unwound; onClosed is then called.
   void requestClose(std::function<void()> onClosed);
+  // The tray's "退出": the crawl stops at once (a fetch in progress is
+  // cancelled) and nothing is spilled or saved; the tray icon goes.
+  void quitNow();
   // Called when a crawl ends by itself.
   void setFinishedHandler(std::function<void()> onFinished) { onFinished_ = std::move(onFinished); }
 
