@@ -3,8 +3,8 @@
 //   harbek [--headless] [--ini FILE] [--save-dir DIR] [--interval MS] [URL ...]
 //
 // Without --headless the program opens its main window; the URLs given are
-// queued and the crawl starts with "运行". Without a display it says so and
-// exits 2.
+// queued and the crawl starts with "运行". SIGINT and SIGTERM close the
+// window as its close button does. Without a display it says so and exits 2.
 //
 // Terminal mode starts as the main window would (settings loaded, spider not
 // started) and at once as if "运行" were pressed. Every log line goes to
@@ -85,6 +85,21 @@ std::u16string saveFolder(const Arguments& args) {
   return text::fromUtf8(ec ? args.saveDir : folder);
 }
 
+// SIGINT and SIGTERM become readable events on the returned descriptor (-1
+// when it cannot be made), so that they run the close sequence in the event
+// loop instead of ending the program with the queue unsaved.
+int closeSignals() {
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  sigprocmask(SIG_BLOCK, &signals, nullptr);
+  // Output piped into a program that stops reading must not end the crawl
+  // before the queue is spilled.
+  signal(SIGPIPE, SIG_IGN);
+  return signalfd(-1, &signals, SFD_NONBLOCK | SFD_CLOEXEC);
+}
+
 int runWindows(const Arguments& args) {
   if (!windows::displayAvailable()) {
     std::fputs(kNoDisplay, stderr);
@@ -95,19 +110,14 @@ int runWindows(const Arguments& args) {
   options.saveFolder = saveFolder(args);
   options.intervalMs = args.interval;
   for (const auto& u : args.urls) options.addresses.push_back(text::fromUtf8(u));
-  return windows::runWindowMode(options);
+  options.closeSignalFd = closeSignals();
+  int status = windows::runWindowMode(options);
+  if (options.closeSignalFd >= 0) close(options.closeSignalFd);
+  return status;
 }
 
 int runHeadless(const Arguments& args) {
-  sigset_t signals;
-  sigemptyset(&signals);
-  sigaddset(&signals, SIGINT);
-  sigaddset(&signals, SIGTERM);
-  sigprocmask(SIG_BLOCK, &signals, nullptr);
-  // Output piped into a program that stops reading must not end the crawl
-  // before the queue is spilled.
-  signal(SIGPIPE, SIG_IGN);
-  int signalFd = signalfd(-1, &signals, SFD_NONBLOCK | SFD_CLOEXEC);
+  int signalFd = closeSignals();
 
   auto loop = event::makePollLoop();
   crawler::TerminalView view;

@@ -90,36 +90,33 @@ void sysMain::SaveConfig() {
   if (com::succeeded(iniFile(&ini))) saveSettings(*ini, options_.iniPath, settings_);
 }
 
-// A crawl starts only when its save folder is there or can be made.
+// A crawl starts only when its save folder is there or can be made; a queue
+// closed before any crawl started needs it too, for its spill file.
 bool sysMain::makeSaveFolder() {
   if (settings_.dbpath.empty()) return true;
   std::error_code ec;
   std::filesystem::path folder(text::toUtf8(settings_.dbpath));
-  if (!std::filesystem::is_directory(folder, ec) && (!std::filesystem::create_directories(folder, ec) || ec)) {
+  return std::filesystem::is_directory(folder, ec) || (std::filesystem::create_directories(folder, ec) && !ec);
+}
+
+bool sysMain::startTimer(std::u16string tip) {
+  if (!makeSaveFolder()) {
     AddLog(u"无法创建保存目录,蜘蛛没有启动:" + settings_.dbpath);
     return false;
   }
-  return true;
-}
-
-bool sysMain::run() {
-  if (!makeSaveFolder()) return false;
-  setTray(TrayIcon::kRunning, u"蜘蛛已经启动..");
+  setTray(TrayIcon::kRunning, std::move(tip));
   setTimerEnabled(true);
   return true;
 }
+
+bool sysMain::run() { return startTimer(u"蜘蛛已经启动.."); }
 
 void sysMain::pause() {
   setTray(TrayIcon::kPaused, u"蜘蛛已暂停..");
   setTimerEnabled(false);
 }
 
-bool sysMain::trayStart() {
-  if (!makeSaveFolder()) return false;
-  setTray(TrayIcon::kRunning, trayTip_);
-  setTimerEnabled(true);
-  return true;
-}
+bool sysMain::trayStart() { return startTimer(trayTip_); }
 
 void sysMain::trayPause() {
   setTray(TrayIcon::kPaused, trayTip_);
@@ -292,6 +289,7 @@ void sysMain::closeNow() {
   setTimerEnabled(false);
   if (!List1_.empty()) {
     setPanel(4, u"保存记录,请不要再次关闭");
+    makeSaveFolder();
     site_.setSavePath(settings_.dbpath);
     site_.SaveAllList(List1_, settings_.Wnum);
     SaveConfig();

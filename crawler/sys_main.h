@@ -121,6 +121,7 @@ class sysMain : public fetcher::HtmlEvents {
 
  private:
   bool makeSaveFolder();
+  bool startTimer(std::u16string tip);
   bool alreadyFetched(const std::u16string& u);
   bool isDirectoryPage();
   std::u16string siteListRequest() const;

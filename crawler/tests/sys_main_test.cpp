@@ -339,6 +339,17 @@ TEST_F(SysMainTest, ClosingSpillsTheQueueAndTheNextRunResumesFromIt) {
   EXPECT_EQ(view_.mirror, items(sys->List1()));  // the reload and the head's removal
 }
 
+// A queue closed before any crawl made the save folder is not lost.
+TEST_F(SysMainTest, ClosingBeforeTheFirstCrawlMakesTheSaveFolderForTheSpill) {
+  const fsys::path folder = save() / "not" / "yet";
+  std::ofstream(ini()) << "[sys]\ndbpath=" << folder.string() << "\n";
+  auto sys = start();
+  sys->addUrl(u"http://h/1.htm");
+  sys->requestClose([] {});
+  pump();
+  EXPECT_EQ(filesUnder(folder), std::set<std::string>{"tmp/0.dat"});
+}
+
 TEST_F(SysMainTest, ACutOffFetchLeavesNoFile) {
   writeIni();
   const struct {

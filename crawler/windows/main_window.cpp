@@ -40,6 +40,7 @@ QWidget* makeReplacePlaceholder(QWidget* mainWindow) {
   layout->setSpacing(14);
   layout->addWidget(note);
   layout->addWidget(close, 0, Qt::AlignRight);
+  window->setMinimumWidth(380);
   return window;
 }
 
@@ -336,8 +337,7 @@ void MainWindow::trayChanged(crawler::TrayIcon icon, const std::u16string& tip) 
       return;
   }
   tray_->setToolTip(QString::fromStdU16String(tip));
-  // Without a tray, the menu that stands in for it shows the same picture.
-  popUp_->menuAction()->setIcon(tray_->icon());
+  // Without a tray, the menu that stands in for it tells the same.
   popUp_->menuAction()->setToolTip(tray_->toolTip());
 }
 

@@ -13,6 +13,7 @@ MonitorWindow::MonitorWindow(QWidget* mainWindow) : QWidget(mainWindow, Qt::Wind
   text1_->setObjectName(QStringLiteral("Text1"));
   text1_->setReadOnly(true);
   text1_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  text1_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(6, 6, 6, 6);
   layout->addWidget(text1_);

@@ -1,5 +1,7 @@
 #include "crawler/windows/window_main.h"
 
+#include <unistd.h>
+
 #include <QApplication>
 #include <cstdlib>
 
@@ -33,8 +35,19 @@ int runWindowMode(const WindowModeOptions& options) {
   MainWindow window(*loop, windowOptions);
   if (!options.saveFolder.empty()) window.controller().setSaveFolder(options.saveFolder);
   for (const auto& address : options.addresses) window.controller().addUrl(address);
+  event::WatchId closeWatch = 0;
+  if (options.closeSignalFd >= 0) {
+    closeWatch = loop->watchFd(options.closeSignalFd, event::kReadable, [&](unsigned) {
+      char drained[128];
+      while (read(options.closeSignalFd, drained, sizeof drained) > 0) {
+      }
+      window.close();  // a second signal while closing changes nothing
+    });
+  }
   window.show();
-  return QApplication::exec();
+  const int status = QApplication::exec();
+  if (closeWatch) loop->removeWatch(closeWatch);
+  return status;
 }
 
 }  // namespace harbek::windows

@@ -14,6 +14,9 @@ struct WindowModeOptions {
   std::vector<std::u16string> addresses;  // queued at start; the crawl waits for "运行"
   int intervalMs = 100;
   ReplaceWindowFactory makeReplaceWindow;  // null: a placeholder
+  // Readable when the program is asked to end (a signalfd for SIGINT and
+  // SIGTERM): the main window then closes as by its close button. -1: none.
+  int closeSignalFd = -1;
 };
 
 // True when Qt has somewhere to show windows: DISPLAY, WAYLAND_DISPLAY or

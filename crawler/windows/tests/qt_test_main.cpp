@@ -6,8 +6,22 @@
 #include <QApplication>
 #include <cstdlib>
 
+namespace {
+
+// The offscreen platform warns about every window property it cannot honour
+// (size hints, raising); those lines would bury the test output.
+QtMessageHandler standardHandler = nullptr;
+
+void quietMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+  if (message.startsWith(QLatin1String("This plugin does not support"))) return;
+  if (standardHandler) standardHandler(type, context, message);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  standardHandler = qInstallMessageHandler(quietMessages);
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
