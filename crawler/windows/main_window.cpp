@@ -16,6 +16,7 @@
 #include <QSystemTrayIcon>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "crawler/windows/monitor_window.h"
 #include "crawler/windows/program_icon.h"

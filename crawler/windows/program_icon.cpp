@@ -1,10 +1,11 @@
 #include "crawler/windows/program_icon.h"
 
-// The pictures are built into the static window library; a static library's
-// resources are registered by hand, once, before the first use.
+// The pictures are built into the static window library, under a resource
+// name of their own so that another window library's cannot clash; a static
+// library's resources are registered by hand, once, before the first use.
 static void registerIcons() {
   static const bool done = [] {
-    Q_INIT_RESOURCE(icons);
+    Q_INIT_RESOURCE(crawler_icons);
     return true;
   }();
   (void)done;

@@ -2,7 +2,7 @@
 """Draws the program's pictures with ImageMagick's drawing primitives.
 
 Run by hand from this folder when a picture changes; the PNGs it writes are
-kept in the tree and built into the program through icons.qrc.
+kept in the tree and built into the program through crawler_icons.qrc.
 """
 import math
 import subprocess
