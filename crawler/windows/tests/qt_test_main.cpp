@@ -24,5 +24,9 @@ int main(int argc, char** argv) {
   standardHandler = qInstallMessageHandler(quietMessages);
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
+  const int status = RUN_ALL_TESTS();
+  // The tests pump events but never run the application's loop, so objects
+  // Qt scheduled for deletion may still wait: they go before the application.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  return status;
 }
