@@ -162,30 +162,35 @@ TEST_F(WindowTest, ToolbarAndMenuCommandsActOnTheCrawl) {
   writeIni();
   auto main = open();
   const QIcon windowIcon = programIcon(), running = runningIcon(), paused = pausedIcon();
+  enum How { kToolbar, kMenu, kTrayDoubleClick };
   const struct {
-    bool toolbar;  // else the pop-up menu
+    How how;
     const char16_t* caption;
     bool timer;
     const QIcon* icon;
     const char16_t* tip;
     bool visible;
   } cases[] = {
-      {true, u"运行", true, &running, u"蜘蛛已经启动..", true},
-      {true, u"停止", false, &paused, u"蜘蛛已暂停..", true},
-      {false, u"开始", true, &running, u"蜘蛛已暂停..", true},  // the menu changes the picture only
-      {false, u"暂停", false, &paused, u"蜘蛛已暂停..", true},
-      {false, u"隐藏", false, &paused, u"蜘蛛已暂停..", false},
-      {false, u"显示", false, &paused, u"蜘蛛已暂停..", true},
-      {false, u"开始", true, &running, u"蜘蛛已暂停..", true},
-      {true, u"停止", false, &paused, u"蜘蛛已暂停..", true},
+      {kToolbar, u"运行", true, &running, u"蜘蛛已经启动..", true},
+      {kToolbar, u"停止", false, &paused, u"蜘蛛已暂停..", true},
+      {kMenu, u"开始", true, &running, u"蜘蛛已暂停..", true},  // the menu changes the picture only
+      {kMenu, u"暂停", false, &paused, u"蜘蛛已暂停..", true},
+      {kMenu, u"隐藏", false, &paused, u"蜘蛛已暂停..", false},
+      {kMenu, u"显示", false, &paused, u"蜘蛛已暂停..", true},
+      {kMenu, u"隐藏", false, &paused, u"蜘蛛已暂停..", false},
+      {kTrayDoubleClick, u"", false, &paused, u"蜘蛛已暂停..", true},
+      {kMenu, u"开始", true, &running, u"蜘蛛已暂停..", true},
+      {kToolbar, u"停止", false, &paused, u"蜘蛛已暂停..", true},
   };
   EXPECT_EQ(picture(main->trayIcon()->icon()), picture(windowIcon));
   for (const auto& c : cases) {
     const std::string what = text::toUtf8(c.caption);
-    if (c.toolbar) {
+    if (c.how == kToolbar) {
       click(*main, c.caption);
-    } else {
+    } else if (c.how == kMenu) {
       menuAction(*main, c.caption)->trigger();
+    } else {
+      emit main->trayIcon()->activated(QSystemTrayIcon::DoubleClick);
     }
     EXPECT_EQ(main->controller().timerEnabled(), c.timer) << what;
     EXPECT_EQ(picture(main->trayIcon()->icon()), picture(*c.icon)) << what;
