@@ -1,7 +1,11 @@
 // harbek: the web-site copier.
 //
-//   harbek --headless [--ini FILE] [--save-dir DIR] [--interval MS] [URL ...]
+//   harbek [--headless] [--ini FILE] [--save-dir DIR] [--interval MS] [URL ...]
 //   harbek --replace RULES DIR
+//
+// Without --headless the program opens its main window; the URLs given are
+// queued and the crawl starts with "运行". SIGINT and SIGTERM close the
+// window as its close button does. Without a display it says so and exits 2.
 //
 // Terminal mode starts as the main window would (settings loaded, spider not
 // started) and at once as if "运行" were pressed. Every log line goes to
@@ -21,57 +25,26 @@
 #include <vector>
 
 #include "crawler/sys_main.h"
+#include "crawler/terminal_view.h"
+#include "crawler/windows/window_main.h"
 #include "platform/event/event_loop.h"
 #include "platform/fs/fs.h"
 #include "platform/text/text.h"
 #include "tools/replace_command.h"
+#include "tools/windows/replace_entry.h"
 
 namespace {
 
 using namespace harbek;
 
 constexpr const char* kUsage =
-    "usage: harbek --headless [--ini FILE] [--save-dir DIR] [--interval MS] [URL ...]\n";
-
-class TerminalView : public crawler::CrawlView {
- public:
-  TerminalView() : statusLine_(isatty(STDERR_FILENO) == 1) {}
-  ~TerminalView() override {
-    if (statusLine_ && drawn_) std::fputs("\n", stderr);
-  }
-
-  void panelChanged(int panel, const std::u16string& text) override {
-    panels_[panel - 1] = text::toUtf8(text);
-    redraw();
-  }
-  void progressChanged(int32_t, int32_t) override {}
-  void trayChanged(crawler::TrayIcon, const std::u16string&) override {}
-  void logged(const std::u16string& line, const std::u16string&) override {
-    std::string utf8 = text::toUtf8(line);
-    utf8.push_back('\n');
-    if (statusLine_ && drawn_) std::fputs("\r\x1b[K", stderr);
-    std::fwrite(utf8.data(), 1, utf8.size(), stdout);
-    std::fflush(stdout);
-    redraw();
-  }
-  void timerEnabledChanged(bool) override {}
-
- private:
-  void redraw() {
-    if (!statusLine_) return;
-    std::string line = "\r\x1b[K" + panels_[0] + " | queue " + panels_[1] + " | fetched " + panels_[2];
-    if (!panels_[3].empty()) line += " | " + panels_[3];
-    std::fputs(line.c_str(), stderr);
-    std::fflush(stderr);
-    drawn_ = true;
-  }
-
-  bool statusLine_;
-  bool drawn_ = false;
-  std::string panels_[4];
-};
+    "usage: harbek [--headless] [--ini FILE] [--save-dir DIR] [--interval MS] [URL ...]\n";
+constexpr const char* kNoDisplay =
+    "harbek: no display to open the window on (DISPLAY and WAYLAND_DISPLAY are not set); "
+    "use --headless to copy a site in the terminal\n";
 
 struct Arguments {
+  bool headless = false;
   std::string ini;
   std::string saveDir;
   int interval = 100;
@@ -79,7 +52,6 @@ struct Arguments {
 };
 
 bool parseArguments(int argc, char** argv, Arguments& out) {
-  bool headless = false;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     auto value = [&](std::string& into) {
@@ -88,7 +60,7 @@ bool parseArguments(int argc, char** argv, Arguments& out) {
       return true;
     };
     if (a == "--headless") {
-      headless = true;
+      out.headless = true;
     } else if (a == "--ini") {
       if (!value(out.ini)) return false;
     } else if (a == "--save-dir") {
@@ -104,10 +76,23 @@ bool parseArguments(int argc, char** argv, Arguments& out) {
       out.urls.push_back(a);
     }
   }
-  return headless;
+  return true;
 }
 
-int runHeadless(const Arguments& args) {
+std::string iniPath(const Arguments& args) { return args.ini.empty() ? fs::programFolder() + "/sys.ini" : args.ini; }
+
+// --save-dir as an absolute folder.
+std::u16string saveFolder(const Arguments& args) {
+  if (args.saveDir.empty()) return {};
+  std::error_code ec;
+  std::string folder = std::filesystem::absolute(args.saveDir, ec).lexically_normal().string();
+  return text::fromUtf8(ec ? args.saveDir : folder);
+}
+
+// SIGINT and SIGTERM become readable events on the returned descriptor (-1
+// when it cannot be made), so that they run the close sequence in the event
+// loop instead of ending the program with the queue unsaved.
+int closeSignals() {
   sigset_t signals;
   sigemptyset(&signals);
   sigaddset(&signals, SIGINT);
@@ -116,12 +101,33 @@ int runHeadless(const Arguments& args) {
   // Output piped into a program that stops reading must not end the crawl
   // before the queue is spilled.
   signal(SIGPIPE, SIG_IGN);
-  int signalFd = signalfd(-1, &signals, SFD_NONBLOCK | SFD_CLOEXEC);
+  return signalfd(-1, &signals, SFD_NONBLOCK | SFD_CLOEXEC);
+}
+
+int runWindows(const Arguments& args) {
+  if (!windows::displayAvailable()) {
+    std::fputs(kNoDisplay, stderr);
+    return 2;
+  }
+  windows::WindowModeOptions options;
+  options.iniPath = text::fromUtf8(iniPath(args));
+  options.saveFolder = saveFolder(args);
+  options.intervalMs = args.interval;
+  for (const auto& u : args.urls) options.addresses.push_back(text::fromUtf8(u));
+  options.makeReplaceWindow = tools::openReplaceWindow;
+  options.closeSignalFd = closeSignals();
+  int status = windows::runWindowMode(options);
+  if (options.closeSignalFd >= 0) close(options.closeSignalFd);
+  return status;
+}
+
+int runHeadless(const Arguments& args) {
+  int signalFd = closeSignals();
 
   auto loop = event::makePollLoop();
-  TerminalView view;
+  crawler::TerminalView view;
   crawler::sysMain::Options options;
-  options.iniPath = text::fromUtf8(args.ini.empty() ? fs::programFolder() + "/sys.ini" : args.ini);
+  options.iniPath = text::fromUtf8(iniPath(args));
   options.intervalMs = args.interval;
   crawler::sysMain sys(*loop, view, options);
 
@@ -137,15 +143,8 @@ int runHeadless(const Arguments& args) {
   }
 
   sys.startUp();
-  if (!args.saveDir.empty()) {
-    std::error_code ec;
-    std::string folder = std::filesystem::absolute(args.saveDir, ec).lexically_normal().string();
-    sys.saveSettingsWindow(text::fromUtf8(ec ? args.saveDir : folder), sys.settings().SiteListUrl);
-  }
-  for (const auto& u : args.urls) {
-    // A bare host name is taken as an http address.
-    sys.List1().append(text::fromUtf8(u.find("://") == std::string::npos ? "http://" + u : u));
-  }
+  if (!args.saveDir.empty()) sys.setSaveFolder(saveFolder(args));
+  for (const auto& u : args.urls) sys.addUrl(text::fromUtf8(u));
   sys.setFinishedHandler([&] { sys.requestClose(quit); });
 
   int status = 0;
@@ -176,5 +175,5 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stderr);
     return 2;
   }
-  return runHeadless(args);
+  return args.headless ? runHeadless(args) : runWindows(args);
 }

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "crawler/crawl_queue.h"
+
 namespace harbek::crawler {
 
 // kWindow: the window's own icon (not started); kRemoved: the icon is gone.
@@ -23,6 +25,8 @@ class CrawlView {
   // One line was logged; log is the monitor log's whole text after it.
   virtual void logged(const std::u16string& line, const std::u16string& log) = 0;
   virtual void timerEnabledChanged(bool enabled) = 0;
+  // The queue changed by one entry; queue is List1 after the change.
+  virtual void queueChanged(const QueueChange& change, const CrawlQueue& queue) = 0;
   // Something the user must know went wrong (it is logged as well): a file
   // that cannot be written, settings that cannot be saved.
   virtual void warned(const std::u16string& /*message*/) {}

@@ -40,7 +40,10 @@ sysMain::sysMain(event::EventLoop& loop, CrawlView& view, Options options)
   // Spills and refills take a while for a long queue; the program's other
   // events go on being handled between records.
   site_.setPump([this] { loop_.pumpOnce(0ms); });
-  List1_.setObserver(this);
+  List1_.setObserver([this](const QueueChange& change) {
+    journalQueueChange(change);
+    view_.queueChanged(change, List1_);
+  });
 }
 
 sysMain::~sysMain() {
@@ -97,22 +100,28 @@ void sysMain::warn(const std::u16string& msg) {
   view_.warned(msg);
 }
 
-bool sysMain::run() {
-  if (!settings_.dbpath.empty()) {
-    std::error_code ec;
-    std::filesystem::path folder(text::toUtf8(settings_.dbpath));
-    if (!std::filesystem::is_directory(folder, ec) &&
-        (!std::filesystem::create_directories(folder, ec) || ec)) {
-      AddLog(u"无法创建保存目录,蜘蛛没有启动:" + settings_.dbpath);
-      return false;
-    }
+// A crawl starts only when its save folder is there or can be made; a queue
+// closed before any crawl started needs it too, for its spill file.
+bool sysMain::makeSaveFolder() {
+  if (settings_.dbpath.empty()) return true;
+  std::error_code ec;
+  std::filesystem::path folder(text::toUtf8(settings_.dbpath));
+  return std::filesystem::is_directory(folder, ec) || (std::filesystem::create_directories(folder, ec) && !ec);
+}
+
+bool sysMain::startTimer(std::u16string tip) {
+  if (!makeSaveFolder()) {
+    AddLog(u"无法创建保存目录,蜘蛛没有启动:" + settings_.dbpath);
+    return false;
   }
   site_.setSavePath(settings_.dbpath);
   recoverQueue();
-  setTray(TrayIcon::kRunning, u"蜘蛛已经启动..");
+  setTray(TrayIcon::kRunning, std::move(tip));
   setTimerEnabled(true);
   return true;
 }
+
+bool sysMain::run() { return startTimer(u"蜘蛛已经启动.."); }
 
 // The first start in a save folder: a journal left there means the last run
 // was cut short; its queue goes before what was queued since, its counters
@@ -171,22 +180,45 @@ void sysMain::writeJournal(bool sync) {
   }
 }
 
-void sysMain::appended(const std::u16string& item) {
-  if (!journalFolder_.empty()) journal_.appended(item);
-}
-
-void sysMain::removed(size_t index) {
+void sysMain::journalQueueChange(const QueueChange& change) {
   if (journalFolder_.empty()) return;
-  if (index == 0) {
-    journal_.headRemoved();
-  } else {
-    queueSpilled_ = true;  // only spills take items off the end: a snapshot follows
+  switch (change.kind) {
+    case QueueChange::Kind::kAppended:
+      journal_.appended(List1_.itemAt(change.index));
+      break;
+    case QueueChange::Kind::kRemoved:
+      if (change.index == 0) {
+        journal_.headRemoved();
+      } else {
+        queueSpilled_ = true;  // only spills take items off the end: a snapshot follows
+      }
+      break;
+    case QueueChange::Kind::kInserted:
+      queueSpilled_ = true;  // a replayed queue: the snapshot that follows holds it
+      break;
   }
 }
 
 void sysMain::pause() {
   setTray(TrayIcon::kPaused, u"蜘蛛已暂停..");
   setTimerEnabled(false);
+}
+
+bool sysMain::trayStart() { return startTimer(trayTip_); }
+
+void sysMain::trayPause() {
+  setTray(TrayIcon::kPaused, trayTip_);
+  setTimerEnabled(false);
+}
+
+bool sysMain::addUrl(const std::u16string& address) {
+  size_t b = address.find_first_not_of(u" \t\r\n");
+  if (b == std::u16string::npos) return false;
+  std::u16string u = address.substr(b, address.find_last_not_of(u" \t\r\n") - b + 1);
+  if (u.find(u"://") == std::u16string::npos) u = u"http://" + u;
+  List1_.append(std::move(u));
+  showQueueLength();
+  return true;
 }
 
 void sysMain::help() {
@@ -399,12 +431,21 @@ void sysMain::requestClose(std::function<void()> onClosed) {
   }
 }
 
+void sysMain::quitNow() {
+  if (closed_) return;
+  closed_ = true;
+  setTimerEnabled(false);
+  if (inStep_ && html1_) html1_->Cancel();
+  setTray(TrayIcon::kRemoved, u"");
+}
+
 void sysMain::closeNow() {
   if (closed_) return;
   closed_ = true;
   setTimerEnabled(false);
   if (!List1_.empty()) {
     setPanel(4, u"保存记录,请不要再次关闭");
+    makeSaveFolder();
     site_.setSavePath(settings_.dbpath);
     if (!site_.SaveAllList(List1_, settings_.Wnum)) {
       // The journal keeps the queue for the next start.
@@ -515,7 +556,10 @@ void sysMain::setPanel(int n, std::u16string text) {
 
 void sysMain::showQueueLength() { setPanel(2, text::widen(std::to_string(List1_.count()))); }
 
-void sysMain::setTray(TrayIcon icon, std::u16string tip) { view_.trayChanged(icon, tip); }
+void sysMain::setTray(TrayIcon icon, std::u16string tip) {
+  trayTip_ = std::move(tip);
+  view_.trayChanged(icon, trayTip_);
+}
 
 void sysMain::setTimerEnabled(bool enabled) {
   if (enabled == timerEnabled_) return;

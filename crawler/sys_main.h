@@ -47,7 +47,7 @@ inline constexpr char16_t kDirectoryDomain[] = u"sitelist.harbek.invalid";
 // The help page that the "帮助" command opens.
 inline constexpr char16_t kHelpPageUrl[] = u"http://help.harbek.invalid/forum/";
 
-class sysMain : public fetcher::HtmlEvents, private CrawlQueue::Observer {
+class sysMain : public fetcher::HtmlEvents {
  public:
   // A queue above this many entries spills to disk.
   static constexpr size_t kQueueLimit = 10000;
@@ -80,6 +80,17 @@ class sysMain : public fetcher::HtmlEvents, private CrawlQueue::Observer {
   bool run();
   // "停止": disables the timer; the queue is kept.
   void pause();
+  // The tray menu's "开始" and "暂停": as "运行" and "停止", but only the
+  // tray picture changes, not its tip.
+  bool trayStart();
+  void trayPause();
+  // Appends an address typed by the user (spaces around it dropped; a bare
+  // host name is taken as http://). False when nothing is left to queue.
+  bool addUrl(const std::u16string& address);
+  // The save folder for this run, set in memory only: sys.ini keeps its
+  // folder until the next SaveConfig, which writes the folder together with
+  // the spill counters that belong to it.
+  void setSaveFolder(const std::u16string& dbpath) { settings_.dbpath = dbpath; }
   // "帮助"
   void help();
   // The settings window's "=保存=".
@@ -89,6 +100,9 @@ class sysMain : public fetcher::HtmlEvents, private CrawlQueue::Observer {
   // settings. Inside a step the fetch is cancelled first and the close runs
   // when the step has unwound; onClosed is then called.
   void requestClose(std::function<void()> onClosed);
+  // The tray's "退出": the crawl stops at once (a fetch in progress is
+  // cancelled) and nothing is spilled or saved; the tray icon goes.
+  void quitNow();
   // Called when a crawl ends by itself.
   void setFinishedHandler(std::function<void()> onFinished) { onFinished_ = std::move(onFinished); }
 
@@ -106,6 +120,8 @@ class sysMain : public fetcher::HtmlEvents, private CrawlQueue::Observer {
   void GetTag(const std::u16string& TagName, const std::u16string& TagDis) override;
 
  private:
+  bool makeSaveFolder();
+  bool startTimer(std::u16string tip);
   bool alreadyFetched(const std::u16string& u);
   bool isSaved(const std::u16string& u);
   bool isDirectoryPage();
@@ -128,9 +144,7 @@ class sysMain : public fetcher::HtmlEvents, private CrawlQueue::Observer {
   void journalFailed(fs::Error e);
   void keepSavedFile();
   void saveFailed(fs::Error e);
-  // The queue's changes, for the journal.
-  void appended(const std::u16string& item) override;
-  void removed(size_t index) override;
+  void journalQueueChange(const QueueChange& change);
   PageFetcher& html1();
 
   event::EventLoop& loop_;
@@ -144,6 +158,7 @@ class sysMain : public fetcher::HtmlEvents, private CrawlQueue::Observer {
   Settings settings_;
   MonitorLog log_;
   std::u16string panels_[4];
+  std::u16string trayTip_;
   int32_t progressMax_ = 100;
   int32_t progressValue_ = 0;
 

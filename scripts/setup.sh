@@ -8,7 +8,7 @@ PACKAGES=(
   libicu-dev libgumbo-dev libc-ares-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   nginx-light wget python3-jieba time
-  qt6-base-dev fonts-wqy-microhei
+  qt6-base-dev fonts-wqy-microhei xvfb xdotool
 )
 
 missing=()

@@ -24,6 +24,7 @@ class ChildProcess {
   ChildProcess& operator=(const ChildProcess&) = delete;
 
   bool running() const { return pid_ > 0; }
+  pid_t pid() const { return pid_; }
   void signal(int sig) const;
   // Waits until what the program printed holds text at least times times;
   // false when the program ended first or the time ran out.

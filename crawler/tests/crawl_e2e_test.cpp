@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "crawler/tests/child_process.h"
+#include "crawler/tests/test_site.h"
 #include "platform/text/text.h"
 #include "tests/support/nginx_server.h"
 #include "tests/support/temp_dir.h"
@@ -26,11 +27,12 @@ using harbek::testing::NginxServer;
 using harbek::testing::readFile;
 using harbek::testing::TempDir;
 using testing::ChildProcess;
-
-std::string lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
+using testing::expectSameTree;
+using testing::savedTree;
+using testing::randomBytes;
+using testing::SiteWriter;
+using testing::Tree;
+using testing::writeSite;
 
 std::string harbekPath() { return testing::programFolder() + "/harbek"; }
 
@@ -55,135 +57,6 @@ Run runHarbek(const fsys::path& dir, const std::vector<std::string>& args, std::
   fsys::remove(out);
   fsys::remove(err);
   return r;
-}
-
-// What a crawl of the site must save: relative path under the save folder
-// -> bytes.
-using Tree = std::map<std::string, std::string>;
-
-class SiteWriter {
- public:
-  SiteWriter(fsys::path root, std::string host) : root_(std::move(root)), host_(std::move(host)) {}
-
-  // path is the server path without its leading "/"; reachable files are
-  // expected under their lower-case path ("index.html" for folders).
-  void put(const std::string& path, const std::string& bytes, bool reachable = true) {
-    fsys::path file = root_ / path;
-    fsys::create_directories(file.parent_path());
-    std::ofstream(file, std::ios::binary) << bytes;
-    if (reachable) expected_[host_ + "/" + lower(path)] = bytes;
-    sizes_["/" + path] = bytes.size();
-  }
-  const Tree& expected() const { return expected_; }
-  const std::map<std::string, size_t>& sizes() const { return sizes_; }
-
- private:
-  fsys::path root_;
-  std::string host_;
-  Tree expected_;
-  std::map<std::string, size_t> sizes_;
-};
-
-std::string randomBytes(std::mt19937& rng, size_t n) {
-  std::string s(n, '\0');
-  for (char& c : s) c = static_cast<char>(rng() & 0xff);
-  return s;
-}
-
-std::string pageName(int i) { return "Sec" + std::to_string(i % 7) + "/Item_" + std::to_string(i) + ".Html"; }
-
-// A site of `pages` pages in seven folders, with style sheets, scripts,
-// images and frames, linked through all five element kinds, relative,
-// absolute and full links, mixed-case names, with fragments and queries,
-// mail and script links, and links to another host. A few files are served
-// but reachable only through links that must not be followed.
-Tree writeSite(SiteWriter& site, uint16_t port, int pages) {
-  std::mt19937 rng(1234);
-  const std::string p = std::to_string(port);
-  const std::string gbk = text::toCodePage(u"中文页面，链接与图片。");
-  site.put("index.html",
-           "<html><head><title>" + gbk + "</title><link rel=\"stylesheet\" href=\"Css/Style0.CSS\"></head><body>\n"
-           "<a href=\"" + pageName(0) + "\">start</a>\n<img src=\"/Images/Big.PNG\">\n"
-           "<a href=\"Sub/\">sub</a> <a href=\"/\">home</a> <a href=\"index.html#top\">top</a>\n"
-           "<a href=\"http://localhost:" + p + "/Other/Only_Other.html\">elsewhere</a>\n"
-           "<a href=\"Only_Query.html?from=index\">query</a>\n</body></html>\n");
-  site.put("Images/Big.PNG", randomBytes(rng, 300 * 1024));
-  site.put("Sub/index.html", "<p>sub <a href=\"../Sub/Deeper/Leaf.HTM\">leaf</a></p>");
-  site.put("Sub/Deeper/Leaf.HTM", "<p>" + gbk + "<a href=\"../../index.html\">up</a></p>");
-  for (int j = 0; j < 5; ++j) site.put("Css/Style" + std::to_string(j) + ".CSS", "body { color: #" + std::to_string(j) + "00; }\n");
-  for (int j = 0; j < 7; ++j) site.put("Js/App" + std::to_string(j) + ".js", "var app = " + std::to_string(j) + ";\n");
-  for (int j = 0; j < 20; ++j) site.put("Images/Pic" + std::to_string(j) + ".GIF", randomBytes(rng, 500 + j * 1500));
-  for (int j = 0; j < 10; ++j) {
-    const std::string n = std::to_string(j);
-    site.put("Frames/Frame" + n + ".html", "<html><body><a href=\"Inner" + n + ".htm\">inner</a></body></html>");
-    site.put("Frames/Inner" + n + ".htm", "<p>inner " + n + " " + gbk + "</p><img src=\"../Images/Pic" + n + ".GIF\">");
-  }
-  for (int i = 0; i < pages; ++i) {
-    std::ostringstream h;
-    const std::string is = std::to_string(i);
-    h << "<html><head><title>" << gbk << is << "</title>\n"
-      << "<link rel=\"stylesheet\" href=\"/Css/Style" << i % 5 << ".CSS\">\n"
-      << "<script src=\"../Js/App" << i % 7 << ".js\"></script>\n</head><body>\n<h1>" << gbk << "</h1>\n";
-    if (i + 1 < pages) h << "<a href=\"../" << pageName(i + 1) << "\">next</a>\n";
-    for (int child : {2 * i + 1, 2 * i + 2}) {
-      if (child < pages) h << "<a href=\"/" << pageName(child) << "#part\">child</a>\n";
-    }
-    h << "<a href=\"http://127.0.0.1:" << p << "/" << pageName((i * 7) % pages) << "\">full</a>\n"
-      << "<img src=\"/Images/Pic" << i % 20 << ".GIF\" alt=\"" << gbk << "\">\n"
-      << "<iframe src=\"/Frames/Frame" << i % 10 << ".html\"></iframe>\n"
-      << "<a href=\"/Only_Query.html?id=" << i << "\">q</a> <a href=\"Item_" << i << ".Html?print=1\">print</a>\n"
-      << "<a href=\"mailto:web@example.com\">mail</a> <a href=\"javascript:void(0)\">js</a>"
-      << " <a href=\"JavaScript:history.back()\">back</a>\n"
-      << "<a href=\"http://localhost:" << p << "/Other/Only_Other.html\">other host</a>\n"
-      << "<p>" << std::string(200 + (i * 37) % 3000, 'x') << "</p>\n</body></html>\n";
-    site.put(pageName(i), h.str());
-  }
-  site.put("Only_Query.html", "<p>only through a query</p>", false);
-  site.put("Other/Only_Other.html", "<p>only through another host</p>", false);
-  site.put("Orphan.html", "<p>linked from nowhere</p>", false);
-  return site.expected();
-}
-
-// Every file under the save folder but the spill files; spill files must be
-// numbered ".dat" files in tmp/.
-Tree savedTree(const fsys::path& save, std::vector<std::string>* strays) {
-  Tree out;
-  std::error_code ec;
-  for (auto it = fsys::recursive_directory_iterator(save, ec); !ec && it != fsys::recursive_directory_iterator();
-       it.increment(ec)) {
-    if (!it->is_regular_file()) continue;
-    const std::string rel = fsys::relative(it->path(), save).string();
-    if (rel.starts_with("tmp/")) {
-      if (!it->path().filename().string().ends_with(".dat") && strays) strays->push_back(rel);
-      continue;
-    }
-    out[rel] = readFile(it->path());
-  }
-  return out;
-}
-
-// Compares the trees by name and bytes, naming the first few differences.
-void expectSameTree(const Tree& expected, const Tree& actual) {
-  std::vector<std::string> missing, extra, differ;
-  for (const auto& [name, bytes] : expected) {
-    auto it = actual.find(name);
-    if (it == actual.end()) {
-      missing.push_back(name);
-    } else if (it->second != bytes) {
-      differ.push_back(name);
-    }
-  }
-  for (const auto& [name, bytes] : actual) {
-    if (!expected.count(name)) extra.push_back(name);
-  }
-  auto some = [](const std::vector<std::string>& v) {
-    std::string s = std::to_string(v.size()) + ":";
-    for (size_t i = 0; i < v.size() && i < 5; ++i) s += " " + v[i];
-    return s;
-  };
-  EXPECT_TRUE(missing.empty()) << "missing " << some(missing);
-  EXPECT_TRUE(extra.empty()) << "not expected " << some(extra);
-  EXPECT_TRUE(differ.empty()) << "different bytes " << some(differ);
 }
 
 struct Request {
@@ -249,10 +122,11 @@ TEST_F(CrawlEndToEnd, CopiesTheReachableSiteByteForByteAndNothingElse) {
   std::vector<std::string> strays;
   expectSameTree(expected, savedTree(save(), &strays));
   EXPECT_TRUE(strays.empty()) << strays.front();
-  // Beside the save folder only the settings file was written.
+  // Nothing was written beside the save folder: --save-dir holds for this
+  // run only, and a crawl that never spilled has no counters to save.
   std::set<std::string> top;
   for (const auto& e : fsys::directory_iterator(dir_.path())) top.insert(e.path().filename().string());
-  EXPECT_EQ(top, (std::set<std::string>{"save", "site", "sys.ini"}));
+  EXPECT_EQ(top, (std::set<std::string>{"save", "site"}));
 
   // Each file was asked for once, in its own letter case, and nothing the
   // crawl must not follow was asked for at all.
@@ -474,8 +348,6 @@ TEST(HarbekArguments, ASaveFolderThatCannotBeMadeStopsTheStart) {
 TEST(HarbekArguments, BadArgumentsExitWithUsage) {
   TempDir dir;
   const std::vector<std::vector<std::string>> cases = {
-      {},
-      {"http://127.0.0.1:1/"},
       {"--headless", "--interval"},
       {"--headless", "--interval", "fast"},
       {"--headless", "--interval", "-5"},
@@ -486,8 +358,32 @@ TEST(HarbekArguments, BadArgumentsExitWithUsage) {
   for (const auto& c : cases) {
     auto r = runHarbek(dir.path(), c, 10s);
     EXPECT_EQ(r.exitCode, 2) << ::testing::PrintToString(c);
-    EXPECT_NE(r.err.find("usage: harbek --headless"), std::string::npos);
+    EXPECT_NE(r.err.find("usage: harbek [--headless]"), std::string::npos);
   }
+}
+
+// Window mode where Qt would have nowhere to show the window: a message that
+// points to --headless, exit status 2, no crash inside Qt.
+TEST(HarbekArguments, WindowModeWithoutADisplaySaysSo) {
+  TempDir dir;
+  const char* names[] = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
+  std::map<std::string, std::string> saved;
+  for (const char* name : names) {
+    if (const char* v = std::getenv(name)) saved[name] = v;
+    unsetenv(name);
+  }
+  const std::vector<std::vector<std::string>> cases = {
+      {},
+      {"http://127.0.0.1:1/"},
+      {"--ini", dir.file("sys.ini").string(), "--save-dir", dir.file("save").string()},
+  };
+  for (const auto& c : cases) {
+    auto r = runHarbek(dir.path(), c, 10s);
+    EXPECT_EQ(r.exitCode, 2) << ::testing::PrintToString(c);
+    EXPECT_NE(r.err.find("use --headless"), std::string::npos) << r.err;
+  }
+  EXPECT_FALSE(fsys::exists(dir.file("save")));
+  for (const auto& [name, value] : saved) setenv(name.c_str(), value.c_str(), 1);
 }
 
 }  // namespace

@@ -112,6 +112,14 @@ class RecordingView : public CrawlView {
     lastLog = log;
   }
   void timerEnabledChanged(bool enabled) override { timer = enabled; }
+  // The queue as a window would mirror it, from the notifications alone.
+  void queueChanged(const QueueChange& change, const CrawlQueue& queue) override {
+    if (change.kind == QueueChange::Kind::kAppended) {
+      mirror.insert(mirror.begin() + static_cast<std::ptrdiff_t>(change.index), queue.itemAt(change.index));
+    } else {
+      mirror.erase(mirror.begin() + static_cast<std::ptrdiff_t>(change.index));
+    }
+  }
 
   size_t count(const std::u16string& line) const {
     size_t n = 0;
@@ -126,6 +134,7 @@ class RecordingView : public CrawlView {
   std::vector<std::u16string> lines;
   std::u16string lastLog;
   bool timer = false;
+  std::vector<std::u16string> mirror;
 };
 
 }  // namespace harbek::crawler::testing

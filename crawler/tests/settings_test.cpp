@@ -9,6 +9,7 @@
 #include "crawler/sys_main.h"
 #include "crawler/tests/fake_fetcher.h"
 #include "platform/text/text.h"
+#include "tests/support/checked_loop.h"
 #include "tests/support/temp_dir.h"
 
 namespace harbek::crawler {
@@ -27,13 +28,13 @@ std::vector<std::string> lines(const std::string& s) {
 }
 
 struct Controller {
-  explicit Controller(const fsys::path& ini) : loop(event::makePollLoop()) {
+  explicit Controller(const fsys::path& ini) {
     sysMain::Options options;
     options.iniPath = text::fromUtf8(ini.string());
     sys = std::make_unique<sysMain>(*loop, view, options);
     sys->startUp();
   }
-  std::unique_ptr<event::EventLoop> loop;
+  harbek::testing::CheckedLoop loop;
   testing::RecordingView view;
   std::unique_ptr<sysMain> sys;
 };

@@ -5,11 +5,14 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <map>
 #include <set>
 
 #include "crawler/tests/fake_fetcher.h"
 #include "platform/text/text.h"
 #include "store/url_list.h"
+#include "tests/support/checked_loop.h"
 #include "tests/support/temp_dir.h"
 
 namespace harbek::crawler {
@@ -40,7 +43,7 @@ std::vector<std::u16string> items(const CrawlQueue& q) {
 
 class SysMainTest : public ::testing::Test {
  protected:
-  SysMainTest() : loop_(event::makePollLoop()) { fsys::create_directories(save()); }
+  SysMainTest() { fsys::create_directories(save()); }
 
   fsys::path save() const { return dir_.file("save"); }
   fsys::path ini() const { return dir_.file("sys.ini"); }
@@ -68,7 +71,7 @@ class SysMainTest : public ::testing::Test {
   }
 
   harbek::testing::TempDir dir_;
-  std::unique_ptr<event::EventLoop> loop_;
+  harbek::testing::CheckedLoop loop_;
   FakeScript script_;
   RecordingView view_;
 };
@@ -277,6 +280,7 @@ TEST_F(SysMainTest, TheEntryAfterTenThousandSpillsOnce) {
   fsys::remove(ini());
   sys->GetTag(u"a", u"http://h/g.htm,x");
   EXPECT_EQ(sys->List1().count(), 5000u);
+  EXPECT_EQ(view_.mirror, items(sys->List1()));  // appends and the spill, from the notifications alone
   EXPECT_FALSE(fsys::exists(ini()));  // no second SaveConfig
   EXPECT_EQ(filesUnder(save()), std::set<std::string>{"tmp/0.dat"});
 
@@ -334,6 +338,18 @@ TEST_F(SysMainTest, ClosingSpillsTheQueueAndTheNextRunResumesFromIt) {
   std::set<std::u16string> seen(script_.opened.begin(), script_.opened.end());
   for (const auto& item : items(sys->List1())) seen.insert(item);
   EXPECT_EQ(seen, (std::set<std::u16string>{u"http://h/1.htm", u"http://h/2.htm", u"http://h/3.htm"}));
+  EXPECT_EQ(view_.mirror, items(sys->List1()));  // the reload and the head's removal
+}
+
+// A queue closed before any crawl made the save folder is not lost.
+TEST_F(SysMainTest, ClosingBeforeTheFirstCrawlMakesTheSaveFolderForTheSpill) {
+  const fsys::path folder = save() / "not" / "yet";
+  std::ofstream(ini()) << "[sys]\ndbpath=" << folder.string() << "\n";
+  auto sys = start();
+  sys->addUrl(u"http://h/1.htm");
+  sys->requestClose([] {});
+  pump();
+  EXPECT_EQ(filesUnder(folder), std::set<std::string>{"tmp/0.dat"});
 }
 
 TEST_F(SysMainTest, ACutOffFetchLeavesNoFile) {
@@ -577,6 +593,64 @@ TEST_F(SysMainTest, RunCreatesAMissingSaveFolderOrRefusesToStart) {
   sys->settings().dbpath = text::fromUtf8((save() / "plain" / "sub").string());
   EXPECT_FALSE(sys->run());
   EXPECT_FALSE(sys->timerEnabled());
+}
+
+// The toolbar and the tray menu both start and pause; only the toolbar
+// changes the tray's tip.
+TEST_F(SysMainTest, StartAndPauseCommands) {
+  writeIni();
+  auto sys = start();
+  const struct {
+    const char* command;
+    TrayIcon icon;
+    std::u16string tip;
+    bool timer;
+  } cases[] = {
+      {"trayStart", TrayIcon::kRunning, u"蜘蛛没有启动..", true},
+      {"pause", TrayIcon::kPaused, u"蜘蛛已暂停..", false},
+      {"trayStart", TrayIcon::kRunning, u"蜘蛛已暂停..", true},
+      {"trayPause", TrayIcon::kPaused, u"蜘蛛已暂停..", false},
+      {"run", TrayIcon::kRunning, u"蜘蛛已经启动..", true},
+      {"trayPause", TrayIcon::kPaused, u"蜘蛛已经启动..", false},
+  };
+  const std::map<std::string, std::function<void()>> commands = {
+      {"run", [&] { sys->run(); }},
+      {"pause", [&] { sys->pause(); }},
+      {"trayStart", [&] { sys->trayStart(); }},
+      {"trayPause", [&] { sys->trayPause(); }},
+  };
+  for (const auto& c : cases) {
+    commands.at(c.command)();
+    EXPECT_EQ(view_.tray, c.icon) << c.command;
+    EXPECT_EQ(view_.trayTip, c.tip) << c.command;
+    EXPECT_EQ(sys->timerEnabled(), c.timer) << c.command;
+  }
+}
+
+TEST_F(SysMainTest, AddUrlQueuesWhatTheUserTyped) {
+  writeIni();
+  auto sys = start();
+  const struct {
+    std::u16string typed;
+    std::u16string queued;  // empty: nothing queued
+  } cases[] = {
+      {u"http://Site/A.htm", u"http://Site/A.htm"},
+      {u"  example.test/x  ", u"http://example.test/x"},
+      {u"https://h/", u"https://h/"},
+      {u" \t ", u""},
+      {u"", u""},
+  };
+  for (const auto& c : cases) {
+    size_t before = sys->List1().count();
+    EXPECT_EQ(sys->addUrl(c.typed), !c.queued.empty()) << text::toUtf8(c.typed);
+    if (c.queued.empty()) {
+      EXPECT_EQ(sys->List1().count(), before);
+    } else {
+      EXPECT_EQ(sys->List1().itemAt(before), c.queued);
+      EXPECT_EQ(sys->panel(2), text::widen(std::to_string(before + 1)));
+    }
+  }
+  EXPECT_EQ(view_.mirror, items(sys->List1()));
 }
 
 TEST_F(SysMainTest, TagProgressIgnoresWhatTheBarRefuses) {

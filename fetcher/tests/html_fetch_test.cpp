@@ -6,6 +6,7 @@
 
 #include "fetcher/html.h"
 #include "fetcher/tests/fetch_support.h"
+#include "tests/support/checked_loop.h"
 #include "tests/support/nginx_server.h"
 #include "tests/support/scripted_http_server.h"
 #include "tests/support/temp_dir.h"
@@ -31,7 +32,7 @@ std::vector<std::string> withoutErrorWording(std::vector<std::string> events) {
 }
 
 struct Fetch {
-  std::unique_ptr<event::EventLoop> loop = event::makePollLoop();
+  harbek::testing::CheckedLoop loop;
   Recorder owner;
   html control{*loop, owner};
 };
@@ -301,7 +302,7 @@ TEST(HtmlFetch, EndlessHeaderIsBounded) {
 
 // The scripted client: connection reuse and the retry on no buffer space.
 struct ScriptedFetch {
-  std::unique_ptr<event::EventLoop> loop = event::makePollLoop();
+  harbek::testing::CheckedLoop loop;
   Recorder owner;
   FakeTcpClient* wsk = nullptr;
   std::unique_ptr<html> control;

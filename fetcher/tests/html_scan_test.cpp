@@ -6,6 +6,7 @@
 #include "fetcher/html.h"
 #include "libs/url/web_url.h"
 #include "fetcher/tests/fetch_support.h"
+#include "tests/support/checked_loop.h"
 #include "platform/component/runtime.h"
 
 namespace harbek::fetcher {
@@ -14,7 +15,7 @@ namespace {
 using testing::Recorder;
 
 struct Scan {
-  std::unique_ptr<event::EventLoop> loop = event::makePollLoop();
+  harbek::testing::CheckedLoop loop;
   Recorder owner;
   html control{*loop, owner};
   explicit Scan(std::u16string page, std::u16string url = u"http://site/dir/x.html") {

@@ -1,5 +1,7 @@
 #include "tools/windows/web_change.h"
 
+#include "tools/windows/replace_entry.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
@@ -40,6 +42,10 @@ QWidget* openWebChange(QWidget* mainWindow, const QIcon& icon) {
   }
   web->show();
   return web;
+}
+
+QWidget* openReplaceWindow(QWidget* mainWindow) {
+  return openWebChange(mainWindow, mainWindow ? mainWindow->windowIcon() : QIcon());
 }
 
 WEBchange::WEBchange(const QIcon& icon, QWidget* parent) : QWidget(parent) {

@@ -1,0 +1,77 @@
+#include "crawler/windows/settings_window.h"
+
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace harbek::windows {
+
+SettingsWindow::SettingsWindow(QWidget* mainWindow, const std::u16string& dbpath, const std::u16string& siteListUrl,
+                               SaveHandler onSave)
+    : QWidget(mainWindow, Qt::Window), onSave_(std::move(onSave)) {
+  setObjectName(QStringLiteral("db_cofing"));
+  setWindowTitle(QStringLiteral("系统环境配置"));
+  setWindowIcon(mainWindow->windowIcon());
+
+  auto* picture1 = new QLabel(this);
+  picture1->setObjectName(QStringLiteral("Picture1"));
+  picture1->setPixmap(QPixmap(QStringLiteral(":/harbek/decoration.png")));
+  picture1->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
+
+  auto* frame4 = new QGroupBox(QStringLiteral("服务器配置"), this);
+  frame4->setObjectName(QStringLiteral("Frame4"));
+  auto* label6 = new QLabel(QStringLiteral("网站列表返回地址"), frame4);
+  label6->setObjectName(QStringLiteral("Label6"));
+  siteListUrl_ = new QLineEdit(QString::fromStdU16String(siteListUrl), frame4);
+  siteListUrl_->setObjectName(QStringLiteral("SiteListUrl"));
+  auto* serverLayout = new QVBoxLayout(frame4);
+  serverLayout->addWidget(label6);
+  serverLayout->addWidget(siteListUrl_);
+
+  auto* frame2 = new QGroupBox(QStringLiteral("数据存入位置"), this);
+  frame2->setObjectName(QStringLiteral("Frame2"));
+  dbpath_ = new QLineEdit(QString::fromStdU16String(dbpath), frame2);
+  dbpath_->setObjectName(QStringLiteral("dbpath"));
+  auto* browse = new QPushButton(QStringLiteral("浏览..."), frame2);
+  browse->setObjectName(QStringLiteral("Browse"));
+  auto* folderLayout = new QHBoxLayout(frame2);
+  folderLayout->addWidget(dbpath_, 1);
+  folderLayout->addWidget(browse);
+
+  auto* command2 = new QPushButton(QStringLiteral("=保存="), this);
+  command2->setObjectName(QStringLiteral("Command2"));
+  command2->setDefault(true);
+  command2->setMinimumWidth(96);
+
+  auto* grid = new QGridLayout(this);
+  grid->setContentsMargins(12, 12, 12, 12);
+  grid->setHorizontalSpacing(14);
+  grid->setVerticalSpacing(10);
+  grid->addWidget(picture1, 0, 0, 3, 1);
+  grid->addWidget(frame4, 0, 1);
+  grid->addWidget(frame2, 1, 1);
+  grid->addWidget(command2, 2, 1, Qt::AlignRight);
+  grid->setColumnStretch(1, 1);
+  grid->setRowStretch(3, 1);
+  resize(560, 0);
+
+  connect(browse, &QPushButton::clicked, this, [this] { chooseFolder(); });
+  connect(command2, &QPushButton::clicked, this, [this] { save(); });
+}
+
+void SettingsWindow::chooseFolder() {
+  const QString folder = QFileDialog::getExistingDirectory(this, QStringLiteral("选择数据存入位置"), dbpath_->text());
+  if (!folder.isEmpty()) dbpath_->setText(folder);
+}
+
+void SettingsWindow::save() {
+  onSave_(dbpath_->text().toStdU16String(), siteListUrl_->text().toStdU16String());
+  hide();
+}
+
+}  // namespace harbek::windows

@@ -1,0 +1,53 @@
+#include "crawler/windows/window_main.h"
+
+#include <unistd.h>
+
+#include <QApplication>
+#include <cstdlib>
+
+#include "crawler/windows/main_window.h"
+#include "crawler/windows/qt_event_loop.h"
+
+namespace harbek::windows {
+
+bool displayAvailable() {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+    const char* value = std::getenv(name);
+    if (value && *value) return true;
+  }
+  return false;
+}
+
+int runWindowMode(const WindowModeOptions& options) {
+  static int argc = 1;
+  static char name[] = "harbek";
+  static char* argv[] = {name, nullptr};
+  QApplication app(argc, argv);
+  // Hiding the main window (for the find-and-replace window, or to the tray)
+  // must not end the program; only the close sequence or "退出" does.
+  QApplication::setQuitOnLastWindowClosed(false);
+
+  std::unique_ptr<event::EventLoop> loop = makeQtLoop();
+  MainWindow::Options windowOptions;
+  windowOptions.crawl.iniPath = options.iniPath;
+  windowOptions.crawl.intervalMs = options.intervalMs;
+  windowOptions.makeReplaceWindow = options.makeReplaceWindow;
+  MainWindow window(*loop, windowOptions);
+  if (!options.saveFolder.empty()) window.controller().setSaveFolder(options.saveFolder);
+  for (const auto& address : options.addresses) window.controller().addUrl(address);
+  event::WatchId closeWatch = 0;
+  if (options.closeSignalFd >= 0) {
+    closeWatch = loop->watchFd(options.closeSignalFd, event::kReadable, [&](unsigned) {
+      char drained[128];
+      while (read(options.closeSignalFd, drained, sizeof drained) > 0) {
+      }
+      window.close();  // a second signal while closing changes nothing
+    });
+  }
+  window.show();
+  const int status = QApplication::exec();
+  if (closeWatch) loop->removeWatch(closeWatch);
+  return status;
+}
+
+}  // namespace harbek::windows
