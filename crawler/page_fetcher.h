@@ -21,6 +21,11 @@ class PageFetcher {
   virtual bool lastFetchComplete() const = 0;
   // The status code of the fetch's response; empty when none came.
   virtual std::u16string status() const = 0;
+  // The response's Location header as written; empty when there is none.
+  virtual std::u16string location() const = 0;
+  // The User-Agent line's value (empty: the control's own) and the
+  // certificate checks of https fetches, for the fetches that follow.
+  virtual void setRequestOptions(const std::u16string& userAgent, const net::TlsOptions& tls) = 0;
   virtual com::HResult SearchTag(std::u16string_view TagName, std::u16string_view Pro, bool IsEndTag) = 0;
   virtual void Cancel() = 0;
 };
@@ -40,6 +45,13 @@ class HtmlFetcher : public PageFetcher {
   com::HResult OpenUrl(const std::u16string& Turl) override { return html_.OpenUrl(Turl); }
   bool lastFetchComplete() const override { return html_.lastFetchComplete(); }
   std::u16string status() const override { return html_.responseStatus(); }
+  std::u16string location() const override { return html_.locationKeepCase(); }
+  void setRequestOptions(const std::u16string& userAgent, const net::TlsOptions& tls) override {
+    html_.setUserAgent(userAgent);
+    html_.setTlsOptions(tls);
+  }
+  // The control itself, for callers that set its ports.
+  fetcher::html& control() { return html_; }
   com::HResult SearchTag(std::u16string_view TagName, std::u16string_view Pro, bool IsEndTag) override {
     return html_.SearchTag(TagName, Pro, IsEndTag);
   }

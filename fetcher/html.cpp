@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "libs/url/fetch_url.h"
 #include "libs/url/web_url.h"
 #include "platform/component/runtime.h"
 #include "platform/text/text.h"
@@ -49,18 +50,46 @@ html::html(event::EventLoop& loop, HtmlEvents& owner) : html(loop, owner, net::m
 
 html::html(event::EventLoop& loop, HtmlEvents& owner, std::unique_ptr<net::TcpClient> wsk)
     : loop_(loop), owner_(owner), wsk_(std::move(wsk)) {
-  net::TcpClient::Handlers handlers;
-  handlers.connected = [] {};
-  handlers.dataArrival = [this](int32_t bytesTotal) { ReadData(bytesTotal); };
-  handlers.closed = [this] { onClosed(); };
-  handlers.error = [this](int32_t number, const std::string& description) { onError(number, description); };
-  wsk_->setHandlers(std::move(handlers));
+  wsk_->setHandlers(handlers());
 }
 
 html::~html() {
   wsk_->setHandlers({});
   wsk_->close();
+  if (tls_) {
+    tls_->setHandlers({});
+    tls_->close();
+  }
 }
+
+net::TcpClient::Handlers html::handlers() {
+  net::TcpClient::Handlers handlers;
+  handlers.connected = [] {};
+  handlers.dataArrival = [this](int32_t bytesTotal) { ReadData(bytesTotal); };
+  handlers.closed = [this] { onClosed(); };
+  handlers.error = [this](int32_t number, const std::string& description) { onError(number, description); };
+  return handlers;
+}
+
+net::TlsClient& html::tlsClient() {
+  if (!tls_) {
+    tls_ = net::makeTlsClient(loop_, net::makeTcpClient(loop_), tlsOptions_);
+    tls_->setHandlers(handlers());
+  }
+  return *tls_;
+}
+
+void html::setTlsOptions(const net::TlsOptions& options) {
+  if (options.verify == tlsOptions_.verify && options.caFile == tlsOptions_.caFile) return;
+  tlsOptions_ = options;
+  if (tls_) {
+    tls_->setHandlers({});
+    tls_->close();
+    tls_.reset();
+  }
+}
+
+void html::setUserAgent(const std::u16string& userAgent) { userAgent_ = userAgent.empty() ? kUserAgent : userAgent; }
 
 com::HResult html::ensureWebUrl() {
   if (webUrl_) return com::kOk;
@@ -88,6 +117,14 @@ bool html::ranOut(Clock::time_point start, int factor) const {
 com::HResult html::iniUrl(const std::u16string& Turl) {
   if (com::HResult h = ensureWebUrl(); com::failed(h)) return h;
   url_ = Turl;
+  https_ = url::uriScheme(Turl) == u"https";
+  if (https_) {
+    const std::optional<url::FetchUrl> u = url::FetchUrl::parse(Turl);
+    if (!u) return com::kInvalidArgument;
+    host_ = u->authority();
+    fileName_ = u->path + u->query;
+    return com::kOk;
+  }
   std::u16string h;
   if (com::HResult r = webUrl_->gethost(Turl, &h); com::failed(r)) return r;
   host_ = h;
@@ -102,7 +139,7 @@ com::HResult html::iniUrl(const std::u16string& Turl) {
 com::HResult html::target(Target& out) const {
   // A port in the URL ("site:8080") wins over Port; host keeps the suffix.
   const size_t colon = host_.find(u':');
-  int64_t port = Port_;
+  int64_t port = https_ ? httpsPort_ : Port_;
   if (colon != npos) {
     const std::u16string_view digits = std::u16string_view(host_).substr(colon + 1);
     if (digits.empty() || digits.size() > 5) return com::kOverflow;
@@ -115,6 +152,7 @@ com::HResult html::target(Target& out) const {
   if (port < 1 || port > 65535) return com::kOverflow;
   out.name = host_.substr(0, colon);
   out.port = static_cast<uint16_t>(port);
+  out.tls = https_;
   return com::kOk;
 }
 
@@ -131,7 +169,7 @@ com::HResult html::OpenUrl(const std::u16string& Turl) {
   if (!ConnectHost(to)) return com::kOk;
 
   SendHeader_ = MakeHeader(Cookie_);
-  if (wsk_->send(text::toCodePage(SendHeader_)) != 0) {
+  if (wsk().send(text::toCodePage(SendHeader_)) != 0) {
     endFetch();
     return com::kOk;
   }
@@ -141,7 +179,7 @@ com::HResult html::OpenUrl(const std::u16string& Turl) {
     loop_.pumpOnce(kPumpWait);
     if (getHtmlCodeIsOver_) break;
     if (ranOut(lastArrival_) || ranOut(sent, kOverallLimitFactor)) {
-      wsk_->close();
+      wsk().close();
       getHtmlCodeIsOver_ = true;
       isFirstResponse_ = true;
       ShowMsg(u"数据接收超时");
@@ -153,13 +191,18 @@ com::HResult html::OpenUrl(const std::u16string& Turl) {
 bool html::ConnectHost(const Target& to) {
   // A connection left open is used again only when it leads where this
   // fetch goes; any other socket is closed first.
-  if (wsk_->state() == net::SocketState::kConnected && socketTarget_ == to) return true;
+  if (wsk().state() == net::SocketState::kConnected && socketTarget_ == to) return true;
   wsk_->close();
+  if (tls_) tls_->close();
+  // The certificate is checked against the URL's host, whatever address
+  // the IP cache connects to.
+  if (to.tls) tlsClient().setServerName(text::toUtf8(to.name));
+  net::TcpClient& socket = wsk();
 
   auto attempt = [&] {
     const std::u16string ip = FindIP(host_);
     socketTarget_ = to;
-    return wsk_->connect(text::toUtf8(ip.empty() ? to.name : ip), to.port);
+    return socket.connect(text::toUtf8(ip.empty() ? to.name : ip), to.port);
   };
   const Clock::time_point firstAttempt = Clock::now();
   int32_t lastError = attempt();
@@ -172,16 +215,18 @@ bool html::ConnectHost(const Target& to) {
   }
   // Any other error is left to the wait: it runs out.
   while (true) {
-    if (wsk_->state() == net::SocketState::kConnected) {
-      SaveIP(text::widen(wsk_->remoteIp()), host_);
+    if (socket.state() == net::SocketState::kConnected) {
+      SaveIP(text::widen(socket.remoteIp()), host_);
       return true;
     }
     // Four turns of the loop between checks, as the control always did; a
     // turn blocks while nothing is ready, so stop as soon as the connection
     // is there rather than sit out the remaining turns.
-    for (int i = 0; i < 4 && wsk_->state() != net::SocketState::kConnected; ++i) loop_.pumpOnce(kPumpWait);
-    // The owner's Cancel ends the wait; the socket's own errors leave it to run out.
-    if (cancelled_) return false;
+    for (int i = 0; i < 4 && socket.state() != net::SocketState::kConnected; ++i) loop_.pumpOnce(kPumpWait);
+    // The owner's Cancel ends the wait; the socket's own errors leave it to
+    // run out, except over TLS, where a rejected certificate or a broken
+    // handshake (already reported) ends the fetch at once.
+    if (cancelled_ || (to.tls && socket.state() == net::SocketState::kError)) return false;
     if (ranOut(start)) {
       ShowMsg(u"连接服务器时间过长");
       return false;
@@ -206,7 +251,7 @@ bool html::pauseBeforeRetry(Clock::time_point firstAttempt) {
 std::u16string html::MakeHeader(const std::u16string& cookie) const {
   std::u16string r = u"GET " + wirePath(fileName_.empty() ? u"/" : fileName_) + u" HTTP/1.1\r\n";
   if (cookie != u"0") r += u"Cookie: " + cookie + u"\r\n";
-  r += u"User-Agent: Mozilla/4.0 (compatible; MSIE 5.5; Windows NT 5.0)\r\n";
+  r += u"User-Agent: " + userAgent_ + u"\r\n";
   r += u"Host: " + host_ + u"\r\n";
   r += u"Accept-Language: zh-cn\r\n";
   r += u"Accept-CharSet: gb2312\r\n";
@@ -221,7 +266,7 @@ std::u16string html::MakeHeader(const std::u16string& cookie) const {
 void html::ReadData(int32_t /*bytesTotal*/) {
   // The bytes pending now are this arrival, whatever count was announced.
   lastArrival_ = Clock::now();
-  const Bytes arrival = wsk_->takeAll();
+  const Bytes arrival = wsk().takeAll();
   if (isFirstResponse_) {
     isFirstResponse_ = false;
     headerPending_ = true;
@@ -324,7 +369,7 @@ void html::Cancel() {
 }
 
 void html::endFetch() {
-  wsk_->close();
+  wsk().close();
   getHtmlCodeIsOver_ = true;
   isFirstResponse_ = true;
 }
@@ -345,6 +390,14 @@ void html::SaveIP(const std::u16string& address, const std::u16string& h) {
   cacheHost_.push_back(h);
   cacheIP_.push_back(address);
   ShowMsg(u"进入缓存");
+}
+
+std::u16string html::locationKeepCase() const {
+  if (!headerTaken_) return {};
+  const std::u16string value = headerField(text::fromCodePage(reader_.rawHeader()), u"location");
+  const size_t b = value.find_first_not_of(u" \t");
+  if (b == npos) return {};
+  return value.substr(b, value.find_last_not_of(u" \t") - b + 1);
 }
 
 std::u16string html::GetHeader(std::u16string_view Hname) const {

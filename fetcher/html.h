@@ -26,6 +26,13 @@
 //     hold the crawl for ever. It scales with WaitTime so that an owner who
 //     allows slow servers more time allows big bodies more time as well.
 // Whether the body arrived whole is told by lastFetchComplete().
+//
+// An https URL is fetched in the same way over TLS (net::TlsClient, made on
+// the first https fetch): the request and the reading of the response are
+// the same; the connect limit covers the handshake, and a failed handshake or
+// certificate ends the fetch at once with its reason. host and fileName are
+// those of the http URL with the same host, port, path and query, so the page
+// is saved where the http one would be.
 #pragma once
 
 #include <chrono>
@@ -43,6 +50,7 @@
 #include "platform/component/unknown.h"
 #include "platform/event/event_loop.h"
 #include "platform/net/tcp_client.h"
+#include "platform/net/tls_client.h"
 
 namespace harbek::fetcher {
 
@@ -74,10 +82,12 @@ class html : public HtmlProperties {
   html(event::EventLoop& loop, HtmlEvents& owner, std::unique_ptr<net::TcpClient> wsk);
   ~html();
   html(const html&) = delete;
+  // The default User-Agent line's value.
+  static constexpr char16_t kUserAgent[] = u"Mozilla/4.0 (compatible; MSIE 5.5; Windows NT 5.0)";
   html& operator=(const html&) = delete;
 
-  // Runs one whole fetch of an absolute "http://" URL and returns when it is
-  // over. A failed connection, a time-out or a broken response are not
+  // Runs one whole fetch of an absolute "http://" or "https://" URL and
+  // returns when it is over. A failed connection, a time-out or a broken response are not
   // errors of the call (they are reported as ShowState texts); the result is
   // kOverflow when the port (of the URL, else Port) is not 1..65535, in which
   // case nothing is connected or sent, or the code of a URL component that
@@ -99,6 +109,19 @@ class html : public HtmlProperties {
   // came (Status itself keeps an earlier response's value then).
   std::u16string responseStatus() const { return headerTaken_ ? Status_ : std::u16string(); }
 
+  // The Location header of the last response with its letter case kept
+  // (Location itself is lower-cased, as the whole header is), spaces around
+  // it dropped; empty when there is none.
+  std::u16string locationKeepCase() const;
+
+  // The User-Agent line's value; empty restores kUserAgent.
+  void setUserAgent(const std::u16string& userAgent);
+  // How https fetches check certificates; takes effect at the next https
+  // fetch (sessions kept so far are dropped when the options change).
+  void setTlsOptions(const net::TlsOptions& options);
+  // The port an https URL without one connects to (443).
+  void setHttpsPort(uint16_t port) { httpsPort_ = port; }
+
   // The value of a header of the last response (after its colon, up to CR LF).
   std::u16string GetHeader(std::u16string_view Hname) const;
   static std::u16string strGet(std::u16string_view s, std::u16string_view str1, std::u16string_view str2) {
@@ -119,11 +142,15 @@ class html : public HtmlProperties {
   struct Target {
     std::u16string name;
     uint16_t port = 0;
+    bool tls = false;
     friend bool operator==(const Target&, const Target&) = default;
   };
 
   com::HResult target(Target& out) const;
   bool ConnectHost(const Target& to);
+  net::TcpClient& wsk() { return *(https_ ? static_cast<net::TcpClient*>(tls_.get()) : wsk_.get()); }
+  net::TlsClient& tlsClient();
+  net::TcpClient::Handlers handlers();
   bool pauseBeforeRetry(Clock::time_point firstAttempt);
   std::u16string MakeHeader(const std::u16string& cookie) const;
   void ReadData(int32_t bytesTotal);
@@ -147,6 +174,12 @@ class html : public HtmlProperties {
   event::EventLoop& loop_;
   HtmlEvents& owner_;
   std::unique_ptr<net::TcpClient> wsk_;
+  // The https transport, made on the first https fetch.
+  std::unique_ptr<net::TlsClient> tls_;
+  net::TlsOptions tlsOptions_;
+  uint16_t httpsPort_ = 443;
+  bool https_ = false;  // the current fetch's URL is https
+  std::u16string userAgent_ = kUserAgent;
   com::ComPtr<url::IWebUrl> webUrl_;
   com::ComPtr<textor::ITotextor> textor_;
 

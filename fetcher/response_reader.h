@@ -31,8 +31,9 @@ inline constexpr size_t kHeaderLimit = 64 * 1024;
 std::u16string strGet(std::u16string_view s, std::u16string_view str1, std::u16string_view str2);
 
 // The value of the header line named name (lower case, without the colon)
-// in a lower-cased header: what follows its colon up to CR LF. The name must
-// start a line, so "content-length" is not found in "x-content-length".
+// in a header, the line's name matched in any letter case: what follows its
+// colon up to CR LF, as written. The name must start a line, so
+// "content-length" is not found in "x-content-length".
 std::u16string headerField(std::u16string_view reHeader, std::u16string_view name);
 
 // The fields taken from a response header.
@@ -86,6 +87,8 @@ class ResponseReader {
   HeaderState feedHeader(std::string_view arrival, Bytes& body, bool& bodyFollowed);
   // The fields of the header collected so far (whole once kEnded).
   ResponseHead head() const;
+  // The header bytes as they came.
+  const std::string& rawHeader() const { return header_; }
   // The body content of a later arrival.
   Bytes readMore(std::string_view arrival);
 

@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   cmake ninja-build g++ pkg-config
-  libicu-dev libgumbo-dev libc-ares-dev
+  libicu-dev libgumbo-dev libc-ares-dev libssl-dev openssl ca-certificates
   libgtest-dev libgmock-dev libbenchmark-dev
   nginx-light wget python3-jieba time
   qt6-base-dev fonts-wqy-microhei xvfb xdotool

@@ -5,6 +5,7 @@
 #include <vector>
 #include <string_view>
 
+#include "libs/url/web_url.h"
 #include "platform/component/runtime.h"
 #include "platform/fs/fs.h"
 #include "platform/text/text.h"
@@ -99,9 +100,11 @@ com::HResult SiteData::ChUrltoMd5path(const std::u16string& Turl, std::u16string
   return com::kOk;
 }
 
-bool SiteData::isExsitUrl(const std::u16string& Turl, bool ISmd5) {
+bool SiteData::isExsitUrl(const std::u16string& httpsOrHttpUrl, bool ISmd5) {
   // Whatever cannot be told counts as saved, so the crawler does not fetch it.
   if (!applySaveFolderDefault()) return true;
+  // An https page is saved where the http one of the same host and path is.
+  const std::u16string Turl = url::storageForm(httpsOrHttpUrl);
   url::IWebUrl* web = nullptr;
   std::u16string host, rest;
   if (com::failed(webUrl(&web)) || com::failed(web->gethost(Turl, &host)) ||

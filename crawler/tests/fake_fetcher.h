@@ -15,6 +15,7 @@
 
 #include "crawler/crawl_view.h"
 #include "crawler/page_fetcher.h"
+#include "libs/url/web_url.h"
 #include "platform/text/text.h"
 
 namespace harbek::crawler::testing {
@@ -27,6 +28,7 @@ struct FakePage {
   std::map<std::u16string, std::vector<std::u16string>> tags;
   bool complete = true;
   std::u16string status = u"200";
+  std::u16string location;
   // Runs in the middle of the fetch, after the first piece (the fetcher pumps
   // the loop there, so user commands and signals arrive at that point).
   std::function<void()> during;
@@ -41,14 +43,14 @@ struct FakeScript {
   // directly.
   std::u16string currentUrl;
   bool cancelled = false;
+  // What the controller last set for the requests.
+  std::u16string userAgent;
+  net::TlsOptions tls;
 };
 
-// The host part the control reports: lower case, port kept.
-inline std::u16string hostOf(const std::u16string& url) {
-  std::u16string rest = text::toLower(url);
-  if (rest.starts_with(u"http://")) rest = rest.substr(7);
-  return rest.substr(0, rest.find(u'/'));
-}
+// The host part the control reports: lower case, port kept (an https
+// URL's default port left out).
+inline std::u16string hostOf(const std::u16string& url) { return url::siteOf(url); }
 
 class FakeFetcher : public PageFetcher {
  public:
@@ -81,6 +83,14 @@ class FakeFetcher : public PageFetcher {
   }
   bool lastFetchComplete() const override { return complete_; }
   std::u16string status() const override { return status_; }
+  std::u16string location() const override {
+    auto it = script_.pages.find(script_.currentUrl);
+    return it == script_.pages.end() ? std::u16string() : it->second.location;
+  }
+  void setRequestOptions(const std::u16string& userAgent, const net::TlsOptions& tls) override {
+    script_.userAgent = userAgent;
+    script_.tls = tls;
+  }
   com::HResult SearchTag(std::u16string_view TagName, std::u16string_view Pro, bool IsEndTag) override {
     script_.scans.push_back(std::u16string(TagName) + u"|" + std::u16string(Pro) + (IsEndTag ? u"|1" : u"|0"));
     auto it = script_.pages.find(script_.currentUrl);

@@ -1,5 +1,7 @@
 #include "libs/url/web_url.h"
 
+#include "libs/url/fetch_url.h"
+
 #include "platform/shell/shell.h"
 #include "platform/text/text.h"
 
@@ -168,10 +170,42 @@ std::u16string uriScheme(std::u16string_view link) {
 
 std::u16string resolveLinkKeepCase(std::u16string_view page, std::u16string_view link) {
   const std::u16string scheme = uriScheme(link);
-  if (scheme.empty()) return resolve(page, link, true, true, true);
+  const std::u16string pageScheme = uriScheme(page);
+  if (scheme.empty()) {
+    const size_t start = link.find_first_not_of(u" \t\r\n");
+    const bool protocolRelative = start != link.npos && link.substr(start).starts_with(u"//");
+    if (pageScheme == u"https") {
+      const std::optional<FetchUrl> base = FetchUrl::parse(page);
+      const std::optional<FetchUrl> target = base ? resolveReference(*base, link) : std::nullopt;
+      return target ? target->text() : std::u16string();
+    }
+    // Without this, "//host/path" would be a path of the page's own host.
+    if (protocolRelative) return rightUrlKeepCase(page, u"http:" + std::u16string(link.substr(start)));
+    return resolve(page, link, true, true, true);
+  }
+  if (scheme == u"https") {
+    const std::optional<FetchUrl> target = FetchUrl::parse(link);
+    return target ? target->text() : std::u16string(link);
+  }
   // mailto: and javascript: links come out empty, as the rules make them.
   if (scheme == u"http" || scheme == u"mailto" || scheme == u"javascript") return rightUrlKeepCase(page, link);
   return std::u16string(link);
+}
+
+}  // namespace harbek::url
+
+namespace harbek::url {
+
+std::u16string siteOf(std::u16string_view Turl) {
+  if (uriScheme(Turl) != u"https") return gethost(Turl);
+  const std::optional<FetchUrl> u = FetchUrl::parse(Turl);
+  return u ? u->authority() : std::u16string();
+}
+
+std::u16string storageForm(std::u16string_view Turl) {
+  if (uriScheme(Turl) != u"https") return std::u16string(Turl);
+  const std::optional<FetchUrl> u = FetchUrl::parse(Turl);
+  return u ? u"http://" + u->authority() + u->path + u->query : std::u16string(Turl);
 }
 
 }  // namespace harbek::url

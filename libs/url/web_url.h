@@ -68,6 +68,19 @@ std::u16string uriScheme(std::u16string_view link);
 // "docs/ftp-guide.html"; with "http:" (or "mailto:", "javascript:") it goes
 // through rightUrlKeepCase; with any other scheme ("file:", "tel:" ...) it is
 // passed on as written, so that no request is made of the page's host for it.
+// https is resolved as browsers do (FetchUrl): an "https:" link is taken as
+// written with its scheme and host lower-cased, a relative link on an https
+// page follows RFC 3986. A protocol-relative link ("//host/path") takes the
+// page's scheme and names that host.
 std::u16string resolveLinkKeepCase(std::u16string_view page, std::u16string_view link);
+
+// The site a URL belongs to, for the same-host test: its host with the port
+// when that is not the scheme's default, whatever the scheme ("http://Site/"
+// and "https://site/" are one site; "site:8080" another).
+std::u16string siteOf(std::u16string_view Turl);
+
+// The http form of an https URL (same host, port, path and query), which
+// names the same saved file; any other URL is returned as it is.
+std::u16string storageForm(std::u16string_view Turl);
 
 }  // namespace harbek::url

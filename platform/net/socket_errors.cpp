@@ -40,6 +40,8 @@ constexpr Row kRows[] = {
      {},
      {ARES_ENOTFOUND, ARES_ENODATA, ARES_ENONAME, ARES_EBADNAME, ARES_ESERVFAIL, ARES_EREFUSED, ARES_ECONNREFUSED,
       ARES_ETIMEOUT, ARES_EFORMERR, ARES_EBADRESP}},
+    {kTlsCertificateRejected, "the server's certificate was rejected", {}, {}},
+    {kTlsChannelFailed, "the secure channel failed", {}, {}},
 };
 
 template <size_t N>

@@ -27,6 +27,9 @@ enum WsaError : int32_t {
   kWsaHostUnreachable = 10065,     // EHOSTUNREACH
   kWsaSystemCallFailure = 10107,   // any other system error
   kWsaHostNotFound = 11001,        // the name does not exist, or no server could tell
+  // TLS failures, in the numbering of the Windows Internet functions.
+  kTlsCertificateRejected = 12169,  // the server's certificate did not pass the checks
+  kTlsChannelFailed = 12157,        // no secure channel: a broken handshake or record
 };
 
 // The Windows Sockets number of a system error (errno value).
