@@ -1,6 +1,7 @@
 // harbek: the web-site copier.
 //
 //   harbek [--headless] [--ini FILE] [--save-dir DIR] [--interval MS] [URL ...]
+//          [--user-agent TEXT] [--no-check-certificate] [--ca-certificate FILE]
 //   harbek --replace RULES DIR
 //
 // Without --headless the program opens its main window; the URLs given are
@@ -12,7 +13,9 @@
 // standard output; when standard error is a terminal, one status line there
 // shows the four status panels. SIGINT and SIGTERM run the close sequence
 // (the queue is spilled, the settings saved) and the program exits 0; so does
-// a crawl that ends by itself.
+// a crawl that ends by itself, unless a fetch got no response at all (no
+// connection, a rejected certificate): then the status is 4, as wget's for a
+// network failure.
 #include <signal.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
@@ -38,7 +41,9 @@ namespace {
 using namespace harbek;
 
 constexpr const char* kUsage =
-    "usage: harbek [--headless] [--ini FILE] [--save-dir DIR] [--interval MS] [URL ...]\n";
+    "usage: harbek [--headless] [--ini FILE] [--save-dir DIR] [--interval MS] [URL ...]\n"
+    "              [--user-agent TEXT] [--no-check-certificate] [--ca-certificate FILE]\n";
+constexpr int kNetworkFailureStatus = 4;
 constexpr const char* kNoDisplay =
     "harbek: no display to open the window on (DISPLAY and WAYLAND_DISPLAY are not set); "
     "use --headless to copy a site in the terminal\n";
@@ -49,7 +54,23 @@ struct Arguments {
   std::string saveDir;
   int interval = 100;
   std::vector<std::string> urls;
+  crawler::sysMain::RequestOptions request;
 };
+
+// The request options; false when a is none of them. A missing value is an
+// error (ok false).
+bool parseRequestOption(const std::string& a, int argc, char** argv, int& i, bool& ok,
+                        crawler::sysMain::RequestOptions& out) {
+  if (a == "--no-check-certificate") {
+    out.noCheckCertificate = true;
+    return true;
+  }
+  std::u16string* into = a == "--user-agent" ? &out.userAgent : a == "--ca-certificate" ? &out.caCertificate : nullptr;
+  if (!into) return false;
+  ok = i + 1 < argc && argv[i + 1][0] != '\0';
+  if (ok) *into = text::fromUtf8(argv[++i]);
+  return true;
+}
 
 bool parseArguments(int argc, char** argv, Arguments& out) {
   for (int i = 1; i < argc; ++i) {
@@ -59,7 +80,9 @@ bool parseArguments(int argc, char** argv, Arguments& out) {
       into = argv[++i];
       return true;
     };
-    if (a == "--headless") {
+    if (bool ok = true; parseRequestOption(a, argc, argv, i, ok, out.request)) {
+      if (!ok) return false;
+    } else if (a == "--headless") {
       out.headless = true;
     } else if (a == "--ini") {
       if (!value(out.ini)) return false;
@@ -116,6 +139,7 @@ int runWindows(const Arguments& args) {
   for (const auto& u : args.urls) options.addresses.push_back(text::fromUtf8(u));
   options.makeReplaceWindow = tools::openReplaceWindow;
   options.closeSignalFd = closeSignals();
+  options.request = args.request;
   int status = windows::runWindowMode(options);
   if (options.closeSignalFd >= 0) close(options.closeSignalFd);
   return status;
@@ -129,6 +153,7 @@ int runHeadless(const Arguments& args) {
   crawler::sysMain::Options options;
   options.iniPath = text::fromUtf8(iniPath(args));
   options.intervalMs = args.interval;
+  options.request = args.request;
   crawler::sysMain sys(*loop, view, options);
 
   auto quit = [&] { loop->quit(); };
@@ -150,6 +175,7 @@ int runHeadless(const Arguments& args) {
   int status = 0;
   if (sys.run()) {
     loop->run();
+    if (sys.networkFailures() > 0) status = kNetworkFailureStatus;
   } else {
     status = 1;
   }

@@ -1,5 +1,7 @@
 #include "crawler/settings.h"
 
+#include <vector>
+
 #include "platform/fs/fs.h"
 #include "platform/text/text.h"
 
@@ -39,6 +41,9 @@ profile::ProfileError loadSettings(const std::u16string& path, Settings& out) {
   out.SiteListUrl = read("SiteListUrl");
   out.waitTime = static_cast<int16_t>(settingNumber(read("waitTime"), INT16_MIN, INT16_MAX));
   out.username = read("username");
+  out.UserAgent = read("UserAgent");
+  out.NoCheckCertificate = settingNumber(read("NoCheckCertificate"), 0, 1) == 1;
+  out.CaCertificate = read("CaCertificate");
   return profile::ProfileError::None;
 }
 
@@ -46,11 +51,27 @@ bool fitsSettingsFile(std::u16string_view value) { return text::fromCodePage(tex
 
 profile::ProfileError saveSettings(const std::u16string& path, const Settings& in) {
   auto number = [](int64_t n) { return std::to_string(n); };
-  if (!fitsSettingsFile(in.dbpath) || !fitsSettingsFile(in.SiteListUrl)) return profile::ProfileError::BadName;
-  const std::pair<const char*, std::string> values[] = {
+  for (const std::u16string* text : {&in.dbpath, &in.SiteListUrl, &in.UserAgent, &in.CaCertificate}) {
+    if (!fitsSettingsFile(*text)) return profile::ProfileError::BadName;
+  }
+  std::vector<std::pair<const char*, std::string>> values = {
       {"dbpath", text::toCodePage(in.dbpath)},           {"wnum", number(in.Wnum)}, {"Rnum", number(in.Rnum)},
       {"SiteListUrl", text::toCodePage(in.SiteListUrl)}, {"waitTime", number(in.waitTime)},
   };
+  std::string content;
+  fs::readFile(text::toUtf8(path), content);
+  const struct {
+    const char* key;
+    std::string value;
+    bool set;
+  } requestValues[] = {
+      {"UserAgent", text::toCodePage(in.UserAgent), !in.UserAgent.empty()},
+      {"NoCheckCertificate", in.NoCheckCertificate ? "1" : "0", in.NoCheckCertificate},
+      {"CaCertificate", text::toCodePage(in.CaCertificate), !in.CaCertificate.empty()},
+  };
+  for (const auto& r : requestValues) {
+    if (r.set || profile::findValue(content, "sys", r.key)) values.emplace_back(r.key, r.value);
+  }
   for (const auto& [key, value] : values) {
     const profile::ProfileError e = profile::writeProfileString(text::toUtf8(path), "sys", key, value);
     if (e != profile::ProfileError::None) return e;

@@ -6,6 +6,10 @@
 // survives every save. A number that is missing, empty, not decimal or too
 // wide for its field reads as 0: start-up never fails on the file. Values are
 // read and written whole, whatever their length.
+//
+// The request settings "UserAgent", "NoCheckCertificate" (1 or 0) and
+// "CaCertificate" follow; each is written only when it is set or already in
+// the file, so a file that never had them keeps its old shape.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +26,9 @@ struct Settings {
   std::u16string SiteListUrl;
   int16_t waitTime = 0;
   std::u16string username;
+  std::u16string UserAgent;  // empty: the fetcher's own
+  bool NoCheckCertificate = false;
+  std::u16string CaCertificate;  // empty: the system's trusted certificates
 };
 
 // Decimal text, spaces around it ignored; 0 when it is not a number or does

@@ -1,8 +1,10 @@
 #include "crawler/sys_main.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
+#include "libs/url/web_url.h"
 #include "platform/component/runtime.h"
 #include "platform/fs/fs.h"
 #include "platform/text/text.h"
@@ -216,6 +218,7 @@ bool sysMain::addUrl(const std::u16string& address) {
   if (b == std::u16string::npos) return false;
   std::u16string u = address.substr(b, address.find_last_not_of(u" \t\r\n") - b + 1);
   if (u.find(u"://") == std::u16string::npos) u = u"http://" + u;
+  startAddresses_.insert(text::toLower(u));
   List1_.append(std::move(u));
   showQueueLength();
   return true;
@@ -231,6 +234,23 @@ void sysMain::saveSettingsWindow(const std::u16string& dbpath, const std::u16str
   settings_.dbpath = dbpath;
   settings_.SiteListUrl = siteListUrl;
   SaveConfig();
+}
+
+void sysMain::setRequestSettings(const std::u16string& userAgent, bool noCheckCertificate,
+                                 const std::u16string& caCertificate) {
+  settings_.UserAgent = userAgent;
+  settings_.NoCheckCertificate = noCheckCertificate;
+  settings_.CaCertificate = caCertificate;
+}
+
+// The run's options win over the settings; set before every fetch, so a
+// change in the settings window holds from the next page on.
+void sysMain::applyRequestOptions() {
+  const RequestOptions& run = options_.request;
+  net::TlsOptions tls;
+  tls.verify = !(run.noCheckCertificate || settings_.NoCheckCertificate);
+  tls.caFile = text::toUtf8(run.caCertificate.empty() ? settings_.CaCertificate : run.caCertificate);
+  html1().setRequestOptions(run.userAgent.empty() ? settings_.UserAgent : run.userAgent, tls);
 }
 
 std::u16string sysMain::siteListRequest() const {
@@ -302,6 +322,7 @@ void sysMain::CrawlStep() {
       if (!journalFolder_.empty()) {
         if (fs::Error e = journal_.fetching(u); e != fs::Error::kOk) journalFailed(e);
       }
+      applyRequestOptions();
       com::HResult h = html1().OpenUrl(u);
       const bool whole = html1().lastFetchComplete() && !saveFailed_;
       if (whole) keepSavedFile();
@@ -316,7 +337,9 @@ void sysMain::CrawlStep() {
       if (errorStatus) {
         AddLog(u"服务器返回状态" + html1().status() + u",不保存:" + u);
         fetchedThisRun_.insert(text::toLower(u));
+        if (!cancelledByClose) followRedirect(u);
       }
+      if (com::succeeded(h) && !cancelledByClose && html1().status().empty()) ++networkFailures_;
       static constexpr struct {
         const char16_t* tag;
         const char16_t* pro;
@@ -522,23 +545,25 @@ void sysMain::GetTag(const std::u16string& /*TagName*/, const std::u16string& Ta
   const std::u16string& link = fields[0];
   if (!link.empty()) {
     if (fields.size() < 2) return;
-    if (isDirectoryPage()) {
+    queueLink(link);
+  }
+}
+
+// A link found on the current page: the same-host test (hosts compared
+// whatever the scheme; anySite skips it), the "already saved" test and the
+// filters; a long queue spills.
+void sysMain::queueLink(const std::u16string& link, bool anySite) {
+  if (isDirectoryPage()) {
+    List1_.append(link);
+    showQueueLength();
+  } else if ((anySite || url::siteOf(link) == html1().host()) && !isSaved(link)) {
+    const std::u16string lower = text::toLower(link);
+    if (!contains(lower, u"javascript:") && !contains(lower, u"?") && !contains(lower, u"mailto:")) {
       List1_.append(link);
       showQueueLength();
-    } else {
-      url::IWebUrl* web = nullptr;
-      std::u16string host;
-      if (com::failed(webUrl(&web)) || com::failed(web->gethost(link, &host))) return;
-      if (host == html1().host() && !isSaved(link)) {
-        const std::u16string lower = text::toLower(link);
-        if (!contains(lower, u"javascript:") && !contains(lower, u"?") && !contains(lower, u"mailto:")) {
-          List1_.append(link);
-          showQueueLength();
-        }
-      } else {
-        AddLog(u"文件已经存在,放弃");
-      }
     }
+  } else {
+    AddLog(u"文件已经存在,放弃");
   }
   if (List1_.count() > kQueueLimit) {
     site_.SaveList(List1_, settings_.Wnum);
@@ -546,6 +571,29 @@ void sysMain::GetTag(const std::u16string& /*TagName*/, const std::u16string& Ta
     queueSpilled_ = false;
     snapshotQueue();
   }
+}
+
+// A redirect's target is a link found on the page that redirected: what was
+// fetched in this run is not fetched again, so no cycle of redirects runs for
+// ever. A start address that leads to another site moves the crawl there.
+void sysMain::followRedirect(const std::u16string& from) {
+  static constexpr std::u16string_view kRedirects[] = {u"301", u"302", u"303", u"307", u"308"};
+  const std::u16string status = html1().status();
+  if (std::find(std::begin(kRedirects), std::end(kRedirects), status) == std::end(kRedirects)) return;
+  const std::u16string location = html1().location();
+  const std::u16string target = location.empty() ? std::u16string() : url::resolveLinkKeepCase(from, location);
+  AddLog(u"重定向" + status + u":" + from + u" -> " + (target.empty() ? location : target));
+  if (target.empty()) return;
+  bool anySite = false;
+  if (startAddresses_.contains(text::toLower(from))) {
+    startAddresses_.insert(text::toLower(target));
+    const std::u16string site = url::siteOf(target);
+    if (site != html1().host() && !isDirectoryPage()) {
+      AddLog(u"起始地址转到新站点:" + site);
+      anySite = true;
+    }
+  }
+  queueLink(target, anySite);
 }
 
 void sysMain::setPanel(int n, std::u16string text) {

@@ -54,12 +54,21 @@ class sysMain : public fetcher::HtmlEvents {
   // A head whose fetch fails this many times in a row is given up.
   static constexpr int kHeadAttempts = 3;
 
+  // For one run, over what the settings say: the User-Agent (empty: the
+  // settings'), no certificate checks, a file of trusted certificates.
+  struct RequestOptions {
+    std::u16string userAgent;
+    bool noCheckCertificate = false;
+    std::u16string caCertificate;
+  };
+
   struct Options {
     std::u16string iniPath;  // sys.ini
     std::u16string directoryDomain = kDirectoryDomain;
     int intervalMs = 100;  // the crawl timer (Timer1)
     // Makes the fetcher; the controller is its owner. Null: the control html.
     std::function<std::unique_ptr<PageFetcher>(event::EventLoop&, fetcher::HtmlEvents&)> makeFetcher;
+    RequestOptions request;
   };
 
   sysMain(event::EventLoop& loop, CrawlView& view, Options options);
@@ -95,6 +104,9 @@ class sysMain : public fetcher::HtmlEvents {
   void help();
   // The settings window's "=保存=".
   void saveSettingsWindow(const std::u16string& dbpath, const std::u16string& siteListUrl);
+  // The settings window's request fields, saved with the next SaveConfig.
+  void setRequestSettings(const std::u16string& userAgent, bool noCheckCertificate,
+                          const std::u16string& caCertificate);
 
   // Closing the main window: spills a non-empty queue and saves the
   // settings. Inside a step the fetch is cancelled first and the close runs
@@ -111,6 +123,9 @@ class sysMain : public fetcher::HtmlEvents {
   const MonitorLog& log() const { return log_; }
   store::SiteData& site() { return site_; }
   bool timerEnabled() const { return timerEnabled_; }
+  // Fetches in this run that got no response at all (no connection, a
+  // rejected certificate, a broken handshake, a time-out before the header).
+  int networkFailures() const { return networkFailures_; }
   const std::u16string& panel(int n) const { return panels_[n - 1]; }
 
   // The fetcher's events.
@@ -125,6 +140,9 @@ class sysMain : public fetcher::HtmlEvents {
   bool alreadyFetched(const std::u16string& u);
   bool isSaved(const std::u16string& u);
   bool isDirectoryPage();
+  void queueLink(const std::u16string& link, bool anySite = false);
+  void followRedirect(const std::u16string& from);
+  void applyRequestOptions();
   std::u16string siteListRequest() const;
   void setPanel(int n, std::u16string text);
   void setTimerEnabled(bool enabled);
@@ -179,6 +197,10 @@ class sysMain : public fetcher::HtmlEvents {
   // Hashes of the URLs found saved in this run.
   std::unordered_set<size_t> savedThisRun_;
   int failures_ = 0;
+  int networkFailures_ = 0;
+  // Lower-cased addresses the user gave, and where their redirects led: a
+  // redirect from one of them to another site moves the crawl there.
+  std::unordered_set<std::u16string> startAddresses_;
 
   // The journal of the queue, kept in the spill folder of journalFolder_
   // (empty until the crawl first starts).

@@ -226,7 +226,7 @@ bool html::ConnectHost(const Target& to) {
     // The owner's Cancel ends the wait; the socket's own errors leave it to
     // run out, except over TLS, where a rejected certificate or a broken
     // handshake (already reported) ends the fetch at once.
-    if (cancelled_ || (to.tls && socket.state() == net::SocketState::kError)) return false;
+    if (cancelled_ || (to.tls && getHtmlCodeIsOver_)) return false;
     if (ranOut(start)) {
       ShowMsg(u"连接服务器时间过长");
       return false;

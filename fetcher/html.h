@@ -148,7 +148,8 @@ class html : public HtmlProperties {
 
   com::HResult target(Target& out) const;
   bool ConnectHost(const Target& to);
-  net::TcpClient& wsk() { return *(https_ ? static_cast<net::TcpClient*>(tls_.get()) : wsk_.get()); }
+  // The current fetch's transport.
+  net::TcpClient& wsk() { return https_ ? tlsClient() : *wsk_; }
   net::TlsClient& tlsClient();
   net::TcpClient::Handlers handlers();
   bool pauseBeforeRetry(Clock::time_point firstAttempt);

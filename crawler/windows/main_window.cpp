@@ -229,10 +229,13 @@ bool MainWindow::queueTypedAddress() {
 void MainWindow::showSettings() {
   if (!settings_) {
     const crawler::Settings& now = sys_->settings();
-    settings_ = new SettingsWindow(this, now.dbpath, now.SiteListUrl,
-                                   [this](const std::u16string& dbpath, const std::u16string& siteListUrl) {
-                                     sys_->saveSettingsWindow(dbpath, siteListUrl);
-                                   });
+    const RequestFields request{now.UserAgent, now.NoCheckCertificate, now.CaCertificate};
+    settings_ = new SettingsWindow(
+        this, now.dbpath, now.SiteListUrl, request,
+        [this](const std::u16string& dbpath, const std::u16string& siteListUrl, const RequestFields& fields) {
+          sys_->setRequestSettings(fields.userAgent, fields.noCheckCertificate, fields.caCertificate);
+          sys_->saveSettingsWindow(dbpath, siteListUrl);
+        });
   }
   settings_->show();
   settings_->raise();

@@ -1,5 +1,6 @@
 #include "crawler/windows/settings_window.h"
 
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -12,7 +13,7 @@
 namespace harbek::windows {
 
 SettingsWindow::SettingsWindow(QWidget* mainWindow, const std::u16string& dbpath, const std::u16string& siteListUrl,
-                               SaveHandler onSave)
+                               const RequestFields& request, SaveHandler onSave)
     : QWidget(mainWindow, Qt::Window), onSave_(std::move(onSave)) {
   setObjectName(QStringLiteral("db_cofing"));
   setWindowTitle(QStringLiteral("系统环境配置"));
@@ -52,16 +53,49 @@ SettingsWindow::SettingsWindow(QWidget* mainWindow, const std::u16string& dbpath
   grid->setContentsMargins(12, 12, 12, 12);
   grid->setHorizontalSpacing(14);
   grid->setVerticalSpacing(10);
-  grid->addWidget(picture1, 0, 0, 3, 1);
+  grid->addWidget(picture1, 0, 0, 4, 1);
   grid->addWidget(frame4, 0, 1);
   grid->addWidget(frame2, 1, 1);
-  grid->addWidget(command2, 2, 1, Qt::AlignRight);
+  grid->addWidget(makeRequestFrame(request), 2, 1);
+  grid->addWidget(command2, 3, 1, Qt::AlignRight);
   grid->setColumnStretch(1, 1);
-  grid->setRowStretch(3, 1);
+  grid->setRowStretch(4, 1);
   resize(560, 0);
 
   connect(browse, &QPushButton::clicked, this, [this] { chooseFolder(); });
   connect(command2, &QPushButton::clicked, this, [this] { save(); });
+}
+
+QWidget* SettingsWindow::makeRequestFrame(const RequestFields& request) {
+  auto* frame = new QGroupBox(QStringLiteral("请求设置"), this);
+  frame->setObjectName(QStringLiteral("FrameRequest"));
+  auto* agentLabel = new QLabel(QStringLiteral("User-Agent (空则用默认)"), frame);
+  userAgent_ = new QLineEdit(QString::fromStdU16String(request.userAgent), frame);
+  userAgent_->setObjectName(QStringLiteral("UserAgent"));
+  noCheckCertificate_ = new QCheckBox(QStringLiteral("不检查HTTPS证书"), frame);
+  noCheckCertificate_->setObjectName(QStringLiteral("NoCheckCertificate"));
+  noCheckCertificate_->setChecked(request.noCheckCertificate);
+  auto* caLabel = new QLabel(QStringLiteral("信任的证书文件 (空则用系统的)"), frame);
+  caCertificate_ = new QLineEdit(QString::fromStdU16String(request.caCertificate), frame);
+  caCertificate_->setObjectName(QStringLiteral("CaCertificate"));
+  auto* caBrowse = new QPushButton(QStringLiteral("浏览..."), frame);
+  caBrowse->setObjectName(QStringLiteral("CaBrowse"));
+  auto* caRow = new QHBoxLayout;
+  caRow->addWidget(caCertificate_, 1);
+  caRow->addWidget(caBrowse);
+  auto* layout = new QVBoxLayout(frame);
+  layout->addWidget(agentLabel);
+  layout->addWidget(userAgent_);
+  layout->addWidget(noCheckCertificate_);
+  layout->addWidget(caLabel);
+  layout->addLayout(caRow);
+  connect(caBrowse, &QPushButton::clicked, this, [this] { chooseCaFile(); });
+  return frame;
+}
+
+void SettingsWindow::chooseCaFile() {
+  const QString file = QFileDialog::getOpenFileName(this, QStringLiteral("选择信任的证书文件"), caCertificate_->text());
+  if (!file.isEmpty()) caCertificate_->setText(file);
 }
 
 void SettingsWindow::chooseFolder() {
@@ -70,7 +104,11 @@ void SettingsWindow::chooseFolder() {
 }
 
 void SettingsWindow::save() {
-  onSave_(dbpath_->text().toStdU16String(), siteListUrl_->text().toStdU16String());
+  RequestFields request;
+  request.userAgent = userAgent_->text().trimmed().toStdU16String();
+  request.noCheckCertificate = noCheckCertificate_->isChecked();
+  request.caCertificate = caCertificate_->text().trimmed().toStdU16String();
+  onSave_(dbpath_->text().toStdU16String(), siteListUrl_->text().toStdU16String(), request);
   hide();
 }
 

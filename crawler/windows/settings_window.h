@@ -1,30 +1,44 @@
-// The settings window db_cofing ("系统环境配置"): the site-list address and
-// the save folder. It is made once, with the settings as they stand then;
-// "=保存=" hands both texts to the controller (which writes sys.ini) and
-// hides the window.
+// The settings window db_cofing ("系统环境配置"): the site-list address, the
+// save folder, and the request fields (User-Agent, no certificate checks, a
+// file of trusted certificates). It is made once, with the settings as they
+// stand then; "=保存=" hands them to the controller (which writes sys.ini)
+// and hides the window.
 #pragma once
 
 #include <QWidget>
 #include <functional>
 #include <string>
 
+class QCheckBox;
 class QLineEdit;
 
 namespace harbek::windows {
 
+struct RequestFields {
+  std::u16string userAgent;
+  bool noCheckCertificate = false;
+  std::u16string caCertificate;
+};
+
 class SettingsWindow : public QWidget {
  public:
-  using SaveHandler = std::function<void(const std::u16string& dbpath, const std::u16string& siteListUrl)>;
+  using SaveHandler = std::function<void(const std::u16string& dbpath, const std::u16string& siteListUrl,
+                                         const RequestFields& request)>;
 
   SettingsWindow(QWidget* mainWindow, const std::u16string& dbpath, const std::u16string& siteListUrl,
-                 SaveHandler onSave);
+                 const RequestFields& request, SaveHandler onSave);
 
  private:
+  QWidget* makeRequestFrame(const RequestFields& request);
   void chooseFolder();
+  void chooseCaFile();
   void save();
 
   QLineEdit* siteListUrl_;
   QLineEdit* dbpath_;
+  QLineEdit* userAgent_ = nullptr;
+  QCheckBox* noCheckCertificate_ = nullptr;
+  QLineEdit* caCertificate_ = nullptr;
   SaveHandler onSave_;
 };
 

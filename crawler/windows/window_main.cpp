@@ -31,6 +31,7 @@ int runWindowMode(const WindowModeOptions& options) {
   MainWindow::Options windowOptions;
   windowOptions.crawl.iniPath = options.iniPath;
   windowOptions.crawl.intervalMs = options.intervalMs;
+  windowOptions.crawl.request = options.request;
   windowOptions.makeReplaceWindow = options.makeReplaceWindow;
   MainWindow window(*loop, windowOptions);
   if (!options.saveFolder.empty()) window.controller().setSaveFolder(options.saveFolder);

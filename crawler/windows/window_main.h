@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "crawler/sys_main.h"
 #include "crawler/windows/replace_window.h"
 
 namespace harbek::windows {
@@ -17,6 +18,7 @@ struct WindowModeOptions {
   // Readable when the program is asked to end (a signalfd for SIGINT and
   // SIGTERM): the main window then closes as by its close button. -1: none.
   int closeSignalFd = -1;
+  crawler::sysMain::RequestOptions request;  // the terminal's request options
 };
 
 // True when Qt has somewhere to show windows: DISPLAY, WAYLAND_DISPLAY or

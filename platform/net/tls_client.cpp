@@ -111,6 +111,12 @@ class OpenSslTlsClient final : public TlsClient {
   void close() override {
     ++generation_;
     transport_->close();
+    // A connection closed after a good handshake leaves its session
+    // resumable: OpenSSL spoils the session of a connection freed without
+    // a shutdown. The close_notify itself is not worth a round trip.
+    if (ssl_ && (state_ == SocketState::kConnected || state_ == SocketState::kClosing)) {
+      SSL_set_shutdown(ssl_, SSL_SENT_SHUTDOWN | SSL_RECEIVED_SHUTDOWN);
+    }
     freeEngine();
     pending_.clear();
     taken_ = 0;
