@@ -52,8 +52,13 @@ bool accepts(uint16_t port) {
   return ok;
 }
 
-std::string config(const std::filesystem::path& dir, const std::filesystem::path& root, uint16_t port) {
+std::string config(const std::filesystem::path& dir, const std::filesystem::path& root, uint16_t port,
+                   const NginxOptions& options) {
   const std::string d = dir.string();
+  const bool https = !options.certificate.empty();
+  const std::string tls = https ? "    ssl_certificate " + options.certificate.string() + ";\n" +
+                                      "    ssl_certificate_key " + options.key.string() + ";\n"
+                                : std::string();
   return "daemon off;\n"
          "master_process off;\n"
          "worker_processes 1;\n"
@@ -61,7 +66,9 @@ std::string config(const std::filesystem::path& dir, const std::filesystem::path
          "error_log " + d + "/error.log warn;\n"
          "events { worker_connections 64; }\n"
          "http {\n"
-         "  access_log " + d + "/access.log;\n"
+         "  log_format resumed '$remote_addr - - [$time_local] \"$request\" $status $body_bytes_sent "
+         "\"$http_referer\" \"$http_user_agent\" $ssl_session_reused';\n"
+         "  access_log " + d + "/access.log" + (https ? " resumed" : "") + ";\n"
          "  client_body_temp_path " + d + "/client_body;\n"
          "  proxy_temp_path " + d + "/proxy;\n"
          "  fastcgi_temp_path " + d + "/fastcgi;\n"
@@ -71,16 +78,16 @@ std::string config(const std::filesystem::path& dir, const std::filesystem::path
          "          image/png png; image/jpeg jpg jpeg; text/plain txt; }\n"
          "  default_type application/octet-stream;\n"
          "  server {\n"
-         "    listen 127.0.0.1:" + std::to_string(port) + ";\n"
+         "    listen 127.0.0.1:" + std::to_string(port) + (https ? " ssl" : "") + ";\n" + tls +
          "    root " + root.string() + ";\n"
-         "    location /slow/ { limit_rate 2m; }\n"
+         "    location /slow/ { limit_rate 2m; }\n" + options.serverLines + "\n"
          "  }\n"
          "}\n";
 }
 
 }  // namespace
 
-NginxServer::NginxServer(const std::filesystem::path& root) {
+NginxServer::NginxServer(const std::filesystem::path& root, NginxOptions options) : options_(std::move(options)) {
   if (dir_.path().empty()) {
     error_ = "no temporary folder";
     return;
@@ -96,7 +103,7 @@ bool NginxServer::start(const std::filesystem::path& root) {
   std::filesystem::path conf = dir_.file("nginx.conf");
   {
     std::ofstream out(conf, std::ios::trunc);
-    out << config(dir_.path(), std::filesystem::absolute(root), port_);
+    out << config(dir_.path(), std::filesystem::absolute(root), port_, options_);
   }
   std::string prefix = dir_.path().string() + "/";
   std::string errorLog = dir_.file("error.log").string();
@@ -147,7 +154,7 @@ void NginxServer::stop() {
 }
 
 std::string NginxServer::url(const std::string& path) const {
-  return "http://127.0.0.1:" + std::to_string(port_) + path;
+  return (https() ? "https://127.0.0.1:" : "http://127.0.0.1:") + std::to_string(port_) + path;
 }
 
 size_t NginxServer::requestCount() const {

@@ -6,6 +6,10 @@
 // serving a given folder. The constructor returns once the server accepts
 // connections; the destructor stops it and waits for it. Files under /slow/
 // are sent at 2 MB/s, for tests that need a body still arriving.
+//
+// Given a certificate and its key the server speaks https; its access log
+// lines then end with "r" for a resumed TLS session and "." for a full
+// handshake.
 #pragma once
 
 #include <cstddef>
@@ -17,9 +21,16 @@
 
 namespace harbek::testing {
 
+struct NginxOptions {
+  std::filesystem::path certificate;  // with key: https
+  std::filesystem::path key;
+  // More lines for the server block, e.g. "location = /old { return 301 /new; }".
+  std::string serverLines;
+};
+
 class NginxServer {
  public:
-  explicit NginxServer(const std::filesystem::path& root);
+  explicit NginxServer(const std::filesystem::path& root, NginxOptions options = {});
   ~NginxServer();
   NginxServer(const NginxServer&) = delete;
   NginxServer& operator=(const NginxServer&) = delete;
@@ -29,6 +40,7 @@ class NginxServer {
   const std::string& error() const { return error_; }
 
   uint16_t port() const { return port_; }
+  bool https() const { return !options_.certificate.empty(); }
   std::string url(const std::string& path = "/") const;
 
   // One line per request served (nginx writes it when the response is done).
@@ -39,6 +51,7 @@ class NginxServer {
   bool start(const std::filesystem::path& root);
   void stop();
 
+  NginxOptions options_;
   TempDir dir_;
   int pid_ = -1;
   uint16_t port_ = 0;
