@@ -10,6 +10,7 @@
 #include <set>
 
 #include "crawler/tests/fake_fetcher.h"
+#include "libs/url/fetch_url.h"
 #include "platform/text/text.h"
 #include "store/url_list.h"
 #include "tests/support/checked_loop.h"
@@ -676,6 +677,98 @@ TEST_F(SysMainTest, ShowStateShowsTheUrlAndLogs) {
   sys->ShowState(u"接收到数据");
   EXPECT_EQ(sys->panel(1), u"http://h/x.htm");
   EXPECT_EQ(view_.lines.back(), u"接收到数据");
+}
+
+}  // namespace
+}  // namespace harbek::crawler
+
+namespace harbek::crawler {
+namespace {
+
+// A redirect is not a page: its target, resolved against the URL fetched,
+// goes through the tests of a link found on that page. Each row crawls from
+// its start address to the end; the fetches, the saved files and the log
+// lines tell what was followed.
+TEST_F(SysMainTest, RedirectsAreLinksOfTheUrlThatRedirected) {
+  struct Page {
+    std::u16string url, status, location;
+    std::vector<std::u16string> links;
+  };
+  const struct {
+    const char* name;
+    std::u16string start;
+    std::vector<Page> pages;
+    std::vector<std::u16string> opened;
+    std::set<std::string> saved;
+    std::vector<std::u16string> lines;  // each logged at least once
+  } cases[] = {
+      {"http to https of one host, both ways",
+       u"http://site/",
+       {{u"http://site/", u"301", u"https://site/", {}},
+        {u"https://site/", u"200", u"", {u"https://site/A.html", u"http://site/b.html", u"https://site/"}},
+        {u"https://site/A.html", u"200", u"", {u"/b.html"}},
+        {u"http://site/b.html", u"302", u"  HTTPS://Site/b.html  ", {}},
+        {u"https://site/b.html", u"200", u"", {}}},
+       {u"http://site/", u"https://site/", u"https://site/A.html", u"http://site/b.html", u"https://site/b.html"},
+       {"site/index.html", "site/a.html", "site/b.html"},
+       {u"重定向301:http://site/ -> https://site/", u"重定向302:http://site/b.html -> https://site/b.html"}},
+      {"another site is not followed",
+       u"http://site/",
+       {{u"http://site/", u"200", u"", {u"/go"}}, {u"http://site/go", u"303", u"http://elsewhere/x", {}}},
+       {u"http://site/", u"http://site/go"},
+       {"site/index.html"},
+       {u"重定向303:http://site/go -> http://elsewhere/x", u"文件已经存在,放弃"}},
+      {"a loop of two ends",
+       u"http://site/l1",
+       {{u"http://site/l1", u"307", u"/l2", {}}, {u"http://site/l2", u"308", u"http://site/l1", {}}},
+       {u"http://site/l1", u"http://site/l2"},
+       {},
+       {u"重定向308:http://site/l2 -> http://site/l1", u"文件存在,不再请求"}},
+      {"a self-redirect ends",
+       u"https://site/s",
+       {{u"https://site/s", u"301", u"s", {}}},
+       {u"https://site/s"},
+       {},
+       {u"重定向301:https://site/s -> https://site/s"}},
+      {"a start address moves to its www host",
+       u"example.test",
+       {{u"http://example.test", u"301", u"https://www.example.test/", {}},
+        {u"https://www.example.test/", u"200", u"", {u"p.html", u"https://example.test/other.html"}},
+        {u"https://www.example.test/p.html", u"200", u"", {}}},
+       {u"http://example.test", u"https://www.example.test/", u"https://www.example.test/p.html"},
+       {"www.example.test/index.html", "www.example.test/p.html"},
+       {u"起始地址转到新站点:www.example.test", u"文件已经存在,放弃"}},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const fsys::path folder = save() / std::to_string(n++);
+    fsys::create_directories(folder);
+    std::ofstream(ini()) << "[sys]\ndbpath=" << folder.string() << "\n";
+    script_ = FakeScript();
+    for (const Page& p : c.pages) {
+      FakePage page;
+      page.status = p.status;
+      page.location = p.location;
+      const std::optional<url::FetchUrl> parsed = url::FetchUrl::parse(p.url);
+      ASSERT_TRUE(parsed);
+      page.pieces = {{parsed->path, text::toUtf8(p.url)}};
+      for (const auto& link : p.links) page.tags[u"a"].push_back(url::resolveLinkKeepCase(p.url, link) + u",x");
+      script_.pages[p.url] = page;
+    }
+    auto sys = start();
+    ASSERT_TRUE(sys->addUrl(c.start));
+    ASSERT_TRUE(sys->run());
+    for (int step = 0; step < 20 && sys->timerEnabled(); ++step) sys->CrawlStep();
+    EXPECT_FALSE(sys->timerEnabled());
+    EXPECT_EQ(script_.opened, c.opened);
+    std::set<std::string> saved;
+    for (const std::string& f : filesUnder(folder)) {
+      if (!f.starts_with("tmp")) saved.insert(f);
+    }
+    EXPECT_EQ(saved, c.saved);
+    for (const auto& line : c.lines) EXPECT_GE(view_.count(line), 1u) << text::toUtf8(line);
+  }
 }
 
 }  // namespace

@@ -149,3 +149,65 @@ TEST(WebUrl, KeepCaseDiffersOnlyInLetterCase) {
 
 }  // namespace
 }  // namespace harbek::url
+
+namespace harbek::url {
+namespace {
+
+// Links of both schemes as the scanner resolves them. The https rows follow
+// RFC 3986 (its section 5.4 examples among them); http pages keep the
+// crawler's own rules except for https and protocol-relative links.
+TEST(WebUrl, LinksOfBothSchemes) {
+  struct Case {
+    std::u16string page, link, want;
+  } cases[] = {
+      {u"https://a/b/c/d;p?q", u"g", u"https://a/b/c/g"},
+      {u"https://a/b/c/d;p?q", u"./g/", u"https://a/b/c/g/"},
+      {u"https://a/b/c/d;p?q", u"?y", u"https://a/b/c/d;p?y"},
+      {u"https://a/b/c/d;p?q", u"g?y#s", u"https://a/b/c/g?y"},
+      {u"https://a/b/c/d;p?q", u"#s", u"https://a/b/c/d;p?q"},
+      {u"https://a/b/c/d;p?q", u"", u"https://a/b/c/d;p?q"},
+      {u"https://a/b/c/d;p?q", u"../..", u"https://a/"},
+      {u"https://a/b/c/d;p?q", u"../../../g", u"https://a/g"},
+      {u"https://a/b/c/d;p?q", u"/./g", u"https://a/g"},
+      {u"https://a/b/c/d;p?q", u"g.", u"https://a/b/c/g."},
+      {u"https://a/b/c/d;p?q", u"..g", u"https://a/b/c/..g"},
+      {u"https://a/b/c/d;p?q", u"./../g", u"https://a/b/g"},
+      {u"https://Site:8443/Dir/Page.html", u"Next.HTML", u"https://site:8443/Dir/Next.HTML"},
+      {u"https://site/x", u"//Other.Host/P", u"https://other.host/P"},
+      {u"https://site/x", u"http://Site/A", u"http://site/A"},
+      {u"https://site/x", u"mailto:a@site", u""},
+      {u"https://site/x", u"ftp://site/f", u"ftp://site/f"},
+      {u"http://site/x/y.html", u"HTTPS://Site:443/A/../B#f", u"https://site/B"},
+      {u"http://site/x/y.html", u"https://site:99999/", u"https://site:99999/"},
+      {u"http://site/x/y.html", u"//127.0.0.1:8080/c2", u"http://127.0.0.1:8080/c2"},
+      {u"http://site/x/y.html", u"../Z.html", u"http://site/Z.html"},
+      {u"http://site/x/y.html", u"/a//b", u"http://site/a/b"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(u8(resolveLinkKeepCase(c.page, c.link)), u8(c.want)) << u8(c.page) << " + " << u8(c.link);
+  }
+}
+
+// http and https of one host are one site and one saved file; a port that is
+// not the scheme's default makes another.
+TEST(WebUrl, SiteAndSavedFormOfBothSchemes) {
+  struct Case {
+    std::u16string url, site, stored;
+  } cases[] = {
+      {u"https://Site/A.html?x=1", u"site", u"http://site/A.html?x=1"},
+      {u"https://site:443/", u"site", u"http://site/"},
+      {u"https://site", u"site", u"http://site/"},
+      {u"https://site:8443/a", u"site:8443", u"http://site:8443/a"},
+      {u"https://user@site/a", u"site", u"http://site/a"},
+      {u"http://Site:8080/A.html", u"site:8080", u"http://Site:8080/A.html"},
+      {u"http://site/a", u"site", u"http://site/a"},
+      {u"https://:443/", u"", u"https://:443/"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(u8(siteOf(c.url)), u8(c.site)) << u8(c.url);
+    EXPECT_EQ(u8(storageForm(c.url)), u8(c.stored)) << u8(c.url);
+  }
+}
+
+}  // namespace
+}  // namespace harbek::url
