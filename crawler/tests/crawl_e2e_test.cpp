@@ -17,6 +17,7 @@
 #include "platform/text/text.h"
 #include "tests/support/nginx_server.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_ca.h"
 
 namespace harbek::crawler {
 namespace {
@@ -384,6 +385,65 @@ TEST(HarbekArguments, WindowModeWithoutADisplaySaysSo) {
   }
   EXPECT_FALSE(fsys::exists(dir.file("save")));
   for (const auto& [name, value] : saved) setenv(name.c_str(), value.c_str(), 1);
+}
+
+// The generated site over https: copied byte for byte when its certificate
+// is trusted (by the CA given) or not checked, and not at all, at once and
+// with the reason and exit status 4, when the CA is not trusted.
+TEST(HttpsCrawlEndToEnd, CopiesTheSiteOnlyWhenItsCertificateIsTrusted) {
+  harbek::testing::TestCa ca;
+  ASSERT_TRUE(ca.ready());
+  TempDir dir, logs;
+  const harbek::testing::TestCa::Issued cert = ca.issue("IP:127.0.0.1");
+  fsys::create_directories(dir.file("site"));
+  NginxServer server(dir.file("site"), {cert.certificate, cert.key, ""});
+  ASSERT_TRUE(server.running()) << server.error();
+  SiteWriter site(dir.file("site"), "127.0.0.1:" + std::to_string(server.port()));
+  const Tree expected = writeSite(site, server.port(), 60, "https");
+
+  const std::string agent = "harbek-test/1.0 (HTTPS)";
+  const std::string defaultAgent = "Mozilla/4.0 (compatible; MSIE 5.5; Windows NT 5.0)";
+  const struct {
+    const char* name;
+    std::vector<std::string> args;
+    int exitCode;
+    const char* line;
+    std::string userAgent;  // of every request
+  } cases[] = {
+      {"trusted CA, own User-Agent",
+       {"--ca-certificate", ca.certificate().string(), "--user-agent", agent},
+       0,
+       "一个网站已经下载完成",
+       agent},
+      {"CA not trusted", {}, 4, "unable to get local issuer certificate", ""},
+      {"no check", {"--no-check-certificate"}, 0, "一个网站已经下载完成", defaultAgent},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const fsys::path save = dir.file("save" + std::to_string(n++));
+    std::ofstream(server.accessLogPath(), std::ios::trunc).close();
+    std::vector<std::string> args = {"--headless", "--ini", dir.file("sys.ini").string(), "--save-dir", save.string(),
+                                     "--interval", "0", server.url("/")};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const auto start = std::chrono::steady_clock::now();
+    const auto r = runHarbek(logs.path(), args);
+    EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
+    EXPECT_NE(r.out.find(c.line), std::string::npos) << r.out;
+    if (c.exitCode == 0) {
+      expectSameTree(expected, savedTree(save, nullptr));
+      std::istringstream log(readFile(server.accessLogPath()));
+      size_t lines = 0;
+      for (std::string line; std::getline(log, line); ++lines) {
+        EXPECT_NE(line.find("\"" + c.userAgent + "\""), std::string::npos) << line;
+      }
+      EXPECT_EQ(lines, expected.size());
+    } else {
+      EXPECT_TRUE(savedTree(save, nullptr).empty());
+      EXPECT_EQ(server.requestCount(), 0u);
+      EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+    }
+  }
 }
 
 }  // namespace

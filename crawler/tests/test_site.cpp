@@ -40,7 +40,7 @@ namespace {
 
 std::string pageName(int i) { return "Sec" + std::to_string(i % 7) + "/Item_" + std::to_string(i) + ".Html"; }
 
-Tree writeSite(SiteWriter& site, uint16_t port, int pages) {
+Tree writeSite(SiteWriter& site, uint16_t port, int pages, const std::string& scheme) {
   std::mt19937 rng(1234);
   const std::string p = std::to_string(port);
   const std::string gbk = text::toCodePage(u"中文页面，链接与图片。");
@@ -71,7 +71,7 @@ Tree writeSite(SiteWriter& site, uint16_t port, int pages) {
     for (int child : {2 * i + 1, 2 * i + 2}) {
       if (child < pages) h << "<a href=\"/" << pageName(child) << "#part\">child</a>\n";
     }
-    h << "<a href=\"http://127.0.0.1:" << p << "/" << pageName((i * 7) % pages) << "\">full</a>\n"
+    h << "<a href=\"" << scheme << "://127.0.0.1:" << p << "/" << pageName((i * 7) % pages) << "\">full</a>\n"
       << "<img src=\"/Images/Pic" << i % 20 << ".GIF\" alt=\"" << gbk << "\">\n"
       << "<iframe src=\"/Frames/Frame" << i % 10 << ".html\"></iframe>\n"
       << "<a href=\"/Only_Query.html?id=" << i << "\">q</a> <a href=\"Item_" << i << ".Html?print=1\">print</a>\n"

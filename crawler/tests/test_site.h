@@ -42,8 +42,9 @@ std::string pageName(int i);
 // images and frames, linked through all five element kinds, relative,
 // absolute and full links, mixed-case names, with fragments and queries,
 // mail and script links, and links to another host. A few files are served
-// but reachable only through links that must not be followed.
-Tree writeSite(SiteWriter& site, uint16_t port, int pages);
+// but reachable only through links that must not be followed. The full links
+// carry the scheme given (the one the site is served with).
+Tree writeSite(SiteWriter& site, uint16_t port, int pages, const std::string& scheme = "http");
 
 // Every file under the save folder but the spill files; spill files must be
 // numbered ".dat" files in tmp/ (anything else there goes to strays).
