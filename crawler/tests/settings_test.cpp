@@ -120,6 +120,36 @@ TEST(Settings, UserNameInTheFileSurvivesEverySave) {
   EXPECT_EQ(again.sys->settings().SiteListUrl, u"http://l/");
 }
 
+// The request settings are written once set, and from then on whatever they
+// hold, so clearing one in the settings window clears it in the file.
+TEST(Settings, RequestSettingsAreWrittenOnceSetAndReadBack) {
+  harbek::testing::TempDir dir;
+  const struct {
+    std::u16string userAgent;
+    bool noCheck;
+    std::u16string caFile;
+    std::vector<std::string> extraLines;  // after the five keys
+  } saves[] = {
+      {u"", false, u"", {}},
+      {u"Agent/1 (中文)", false, u"", {"UserAgent=" + text::toCodePage(u"Agent/1 (中文)")}},
+      {u"Agent/1", true, u"/etc/ca.pem", {"UserAgent=Agent/1", "NoCheckCertificate=1", "CaCertificate=/etc/ca.pem"}},
+      {u"", false, u"", {"UserAgent=", "NoCheckCertificate=0", "CaCertificate="}},
+  };
+  for (const auto& save : saves) {
+    SCOPED_TRACE(text::toUtf8(save.userAgent));
+    Controller ctl(dir.file("sys.ini"));
+    ctl.sys->setRequestSettings(save.userAgent, save.noCheck, save.caFile);
+    ctl.sys->saveSettingsWindow(u"/d", u"");
+    std::vector<std::string> want = {"[sys]", "dbpath=/d", "wnum=0", "Rnum=0", "SiteListUrl=", "waitTime=0"};
+    want.insert(want.end(), save.extraLines.begin(), save.extraLines.end());
+    EXPECT_EQ(lines(harbek::testing::readFile(dir.file("sys.ini"))), want);
+    Controller again(dir.file("sys.ini"));
+    EXPECT_EQ(again.sys->settings().UserAgent, save.userAgent);
+    EXPECT_EQ(again.sys->settings().NoCheckCertificate, save.noCheck);
+    EXPECT_EQ(again.sys->settings().CaCertificate, save.caFile);
+  }
+}
+
 TEST(MonitorLog, ClearedOnceItHoldsMoreThan500Characters) {
   const struct {
     size_t before;  // characters already in the log

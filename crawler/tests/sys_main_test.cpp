@@ -59,6 +59,7 @@ class SysMainTest : public ::testing::Test {
     options.intervalMs = intervalMs;
     options.iniPath = text::fromUtf8(ini().string());
     options.directoryDomain = u"sitelist.test";
+    options.request = request_;
     options.makeFetcher = [this](event::EventLoop&, fetcher::HtmlEvents& owner) {
       return std::make_unique<testing::FakeFetcher>(script_, owner);
     };
@@ -75,6 +76,7 @@ class SysMainTest : public ::testing::Test {
   harbek::testing::CheckedLoop loop_;
   FakeScript script_;
   RecordingView view_;
+  sysMain::RequestOptions request_;  // the run's, as the terminal gives them
 };
 
 TEST_F(SysMainTest, FirstStepWithEmptyQueueFetchesTheSiteListRequestAtOnce) {
@@ -768,6 +770,36 @@ TEST_F(SysMainTest, RedirectsAreLinksOfTheUrlThatRedirected) {
     }
     EXPECT_EQ(saved, c.saved);
     for (const auto& line : c.lines) EXPECT_GE(view_.count(line), 1u) << text::toUtf8(line);
+  }
+}
+
+// What each fetch is asked to send and check: the run's options over the
+// settings in sys.ini, the fetcher's own User-Agent when neither names one.
+TEST_F(SysMainTest, RequestOptionsOfTheRunWinOverTheSettings) {
+  const struct {
+    std::string ini;
+    sysMain::RequestOptions run;
+    std::u16string userAgent;
+    bool verify;
+    std::string caFile;
+  } cases[] = {
+      {"", {}, u"", true, ""},
+      {"UserAgent=Saved/1\nNoCheckCertificate=1\nCaCertificate=/saved.pem\n", {}, u"Saved/1", false, "/saved.pem"},
+      {"UserAgent=Saved/1\nCaCertificate=/saved.pem\n", {u"Run/2", false, u"/run.pem"}, u"Run/2", true, "/run.pem"},
+      {"NoCheckCertificate=0\n", {u"", true, u""}, u"", false, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.ini);
+    writeIni(c.ini);
+    request_ = c.run;
+    script_ = FakeScript();
+    auto sys = start();
+    sys->addUrl(u"http://h/");
+    sys->CrawlStep();
+    ASSERT_EQ(script_.opened.size(), 1u);
+    EXPECT_EQ(script_.userAgent, c.userAgent);
+    EXPECT_EQ(script_.tls.verify, c.verify);
+    EXPECT_EQ(script_.tls.caFile, c.caFile);
   }
 }
 
