@@ -9,6 +9,7 @@
 #include <QWidgetAction>
 #include <QGroupBox>
 #include <QLabel>
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
@@ -213,14 +214,23 @@ TEST_F(WindowTest, AClickOnAnyStatusPanelShowsTheMonitor) {
 }
 
 TEST_F(WindowTest, SettingsWindowSavesIntoSysIni) {
-  writeIni("SiteListUrl=http://old.test/list\nusername=bob\n");
+  writeIni("SiteListUrl=http://old.test/list\nusername=bob\nUserAgent=Old/1\n");
   auto main = open();
   click(*main, u"配置");
   SettingsWindow* settings = main->settingsWindow();
   ASSERT_TRUE(settings && settings->isVisible());
   auto* dbpath = settings->findChild<QLineEdit*>(QStringLiteral("dbpath"));
   auto* siteListUrl = settings->findChild<QLineEdit*>(QStringLiteral("SiteListUrl"));
+  auto* userAgent = settings->findChild<QLineEdit*>(QStringLiteral("UserAgent"));
+  auto* noCheck = settings->findChild<QCheckBox*>(QStringLiteral("NoCheckCertificate"));
+  auto* caFile = settings->findChild<QLineEdit*>(QStringLiteral("CaCertificate"));
+  ASSERT_TRUE(userAgent && noCheck && caFile);
   EXPECT_EQ(siteListUrl->text(), "http://old.test/list");
+  EXPECT_EQ(userAgent->text(), "Old/1");
+  EXPECT_FALSE(noCheck->isChecked());
+  userAgent->setText(QStringLiteral(" New/2 "));
+  noCheck->setChecked(true);
+  caFile->setText(QStringLiteral("/etc/test-ca.pem"));
   const QString folder = QString::fromStdString((dir_.path() / "其他目录").string());
   dbpath->setText(folder);
   siteListUrl->setText(QStringLiteral("http://new.test/list"));
@@ -228,7 +238,8 @@ TEST_F(WindowTest, SettingsWindowSavesIntoSysIni) {
   EXPECT_FALSE(settings->isVisible());  // hidden, not destroyed
   const std::string written = readFile(ini());  // in the system code page
   for (const std::string& line : {"dbpath=" + text::toCodePage(folder.toStdU16String()), std::string("SiteListUrl=http://new.test/list"),
-                                  std::string("username=bob")}) {
+                                  std::string("username=bob"), std::string("UserAgent=New/2"),
+                                  std::string("NoCheckCertificate=1"), std::string("CaCertificate=/etc/test-ca.pem")}) {
     EXPECT_NE(written.find(line), std::string::npos) << line << " in\n" << written;
   }
   EXPECT_EQ(main->controller().settings().dbpath, folder.toStdU16String());
