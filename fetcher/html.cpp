@@ -73,7 +73,9 @@ net::TcpClient::Handlers html::handlers() {
 
 net::TlsClient& html::tlsClient() {
   if (!tls_) {
-    tls_ = net::makeTlsClient(loop_, net::makeTcpClient(loop_), tlsOptions_);
+    net::TcpClientOptions transport;
+    transport.noDelay = true;
+    tls_ = net::makeTlsClient(loop_, net::makeTcpClient(loop_, transport), tlsOptions_);
     tls_->setHandlers(handlers());
   }
   return *tls_;

@@ -2,6 +2,7 @@
 
     bench_measure.py make-site DIR PAGES
     bench_measure.py compare URL SMALL_URL HARBEK RUNS
+    bench_measure.py compare-https URL HARBEK RUNS CA_FILE
 """
 import os
 import shutil
@@ -50,11 +51,12 @@ def measure(argv):
     return wall, float(user) + float(system), int(rss), code
 
 
-def run_harbek(harbek, url, interval, judge=None):
+def run_harbek(harbek, url, interval, judge=None, extra=()):
     out = tempfile.mkdtemp(prefix="bench-harbek-")
     ini = os.path.join(out, "..", os.path.basename(out) + ".ini")
     try:
-        r = measure([harbek, "--headless", "--ini", ini, "--save-dir", out, "--interval", str(interval), url])
+        r = measure([harbek, "--headless", "--ini", ini, "--save-dir", out, "--interval", str(interval), url]
+                    + list(extra))
         return r, (judge(out) if judge else count_files(out))
     finally:
         shutil.rmtree(out, ignore_errors=True)
@@ -62,10 +64,10 @@ def run_harbek(harbek, url, interval, judge=None):
             os.remove(ini)
 
 
-def run_wget(url, judge=None):
+def run_wget(url, judge=None, extra=()):
     out = tempfile.mkdtemp(prefix="bench-wget-")
     try:
-        r = measure(["wget", "--mirror", "--no-parent", "-q", "-e", "robots=off", "-P", out, url])
+        r = measure(["wget", "--mirror", "--no-parent", "-q", "-e", "robots=off", "-P", out] + list(extra) + [url])
         return r, (judge(out) if judge else count_files(out))
     finally:
         shutil.rmtree(out, ignore_errors=True)
@@ -157,9 +159,28 @@ def compare(url, small_url, harbek, runs):
           % (files, wall, files / wall, cpu, rss / 1024))
 
 
+def compare_https(url, harbek, runs, ca):
+    """harbek and wget, alternating, over https, both trusting the CA file."""
+    rows = {"harbek": [], "wget": []}
+    for _ in range(runs):
+        rows["harbek"].append(run_harbek(harbek, url, 0, extra=["--ca-certificate", ca]))
+        rows["wget"].append(run_wget(url, extra=["--ca-certificate=" + ca]))
+    print("%-8s %6s %8s %8s %9s %10s" % ("copier", "files", "wall s", "cpu s", "peak MB", "files/s"))
+    best = {}
+    for name, results in rows.items():
+        for (wall, cpu, rss, code), files in results:
+            print("%-8s %6d %8.3f %8.3f %9.1f %10.1f%s" % (name, files, wall, cpu, rss / 1024, files / wall,
+                                                           "" if code == 0 else "  (exit %d)" % code))
+        best[name] = max(files / r[0] for r, files in results)
+    print("best of %d over https: files/s harbek %.1f, wget %.1f, harbek/wget %.2f"
+          % (runs, best["harbek"], best["wget"], best["harbek"] / best["wget"]))
+
+
 if __name__ == "__main__":
     if sys.argv[1] == "make-site":
         make_site(sys.argv[2], int(sys.argv[3]), sys.argv[4] if len(sys.argv) > 4 else "")
+    elif sys.argv[1] == "compare-https":
+        compare_https(sys.argv[2], sys.argv[3], int(sys.argv[4]), sys.argv[5])
     elif sys.argv[1] == "compare-real":
         compare_real(sys.argv[2], sys.argv[3], sys.argv[4], sys.argv[5], int(sys.argv[6]))
     else:

@@ -1,6 +1,7 @@
 # Serving a folder with nginx on a free loopback port, for the run and
 # benchmark scripts. Source it, then:
-#   start_nginx ROOT STATEDIR   sets NGINX_PORT and NGINX_PID
+#   start_nginx ROOT STATEDIR [CERT KEY]   sets NGINX_PORT and NGINX_PID;
+#                                          with a certificate, https
 #   stop_nginx
 
 free_port() {
@@ -11,6 +12,11 @@ start_nginx() {
   local root state
   root=$(realpath "$1")
   state=$(realpath -m "$2")
+  local listen_tls="" tls_lines=""
+  if [ -n "${3:-}" ]; then
+    listen_tls=" ssl"
+    tls_lines="ssl_certificate $(realpath "$3"); ssl_certificate_key $(realpath "$4");"
+  fi
   mkdir -p "$state"
   local attempt
   for attempt in 1 2 3 4 5; do
@@ -31,7 +37,7 @@ http {
   scgi_temp_path $state/scgi;
   types { text/html html htm; text/css css; application/javascript js; image/gif gif; image/png png; }
   default_type application/octet-stream;
-  server { listen 127.0.0.1:$NGINX_PORT; root $root; }
+  server { listen 127.0.0.1:$NGINX_PORT$listen_tls; $tls_lines root $root; }
 }
 CONF
     /usr/sbin/nginx -c "$state/nginx.conf" -p "$state" &

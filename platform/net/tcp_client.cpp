@@ -9,6 +9,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -34,7 +35,7 @@ bool isLocalShortage(int32_t number) { return number == kWsaNoBufferSpace || num
 class PollTcpClient final : public TcpClient {
  public:
   PollTcpClient(event::EventLoop& loop, const TcpClientOptions& options)
-      : loop_(loop), resolver_(loop, options.nameServers) {}
+      : loop_(loop), resolver_(loop, options.nameServers), noDelay_(options.noDelay) {}
 
   ~PollTcpClient() override {
     *alive_ = false;
@@ -109,6 +110,10 @@ class PollTcpClient final : public TcpClient {
     address.sin_port = htons(port_);
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) return immediateOrLater(wsaFromErrno(errno));
+    if (noDelay_) {
+      const int on = 1;
+      ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    }
     if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 && errno != EINPROGRESS) {
       int32_t number = wsaFromErrno(errno);
       ::close(fd);
@@ -266,6 +271,7 @@ class PollTcpClient final : public TcpClient {
 
   event::EventLoop& loop_;
   Resolver resolver_;
+  bool noDelay_;
   Handlers handlers_;
   SocketState state_ = SocketState::kClosed;
   uint16_t port_ = 0;

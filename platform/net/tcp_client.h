@@ -94,6 +94,11 @@ struct TcpClientOptions {
   // a loopback resolver in tests. Empty: the system's (/etc/resolv.conf);
   // names in /etc/hosts are found either way.
   std::string nameServers;
+  // Small writes go out at once instead of waiting for the peer's ack of the
+  // last one (TCP_NODELAY). TLS needs it: the request follows the handshake's
+  // last flight as a second small write, which would otherwise wait for a
+  // delayed ack (40 ms) on every connection.
+  bool noDelay = false;
 };
 
 std::unique_ptr<TcpClient> makeTcpClient(event::EventLoop& loop);
