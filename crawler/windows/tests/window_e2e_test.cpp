@@ -25,6 +25,7 @@
 #include "tests/support/checked_loop.h"
 #include "tests/support/nginx_server.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_ca.h"
 
 namespace harbek::windows {
 namespace {
@@ -127,6 +128,41 @@ TEST_F(WindowCrawl, CopiesASiteByClicksAndAClosedCrawlResumesAfterARestart) {
     crawler::testing::expectSameTree(expected_, crawler::testing::savedTree(save(), nullptr));
     closeAndWait(*main);
   }
+}
+
+// The site served over https, reached through a plain server that redirects
+// every request there; the CA file is in sys.ini as the settings window saves
+// it. The crawl moves to the https site and copies it whole.
+class WindowHttpsCrawl : public WindowCrawl {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(ca_.ready());
+    const harbek::testing::TestCa::Issued cert = ca_.issue("IP:127.0.0.1");
+    fsys::create_directories(dir_.file("site"));
+    server_ = std::make_unique<harbek::testing::NginxServer>(dir_.file("site"),
+                                                            harbek::testing::NginxOptions{cert.certificate, cert.key, ""});
+    ASSERT_TRUE(server_->running()) << server_->error();
+    redirect_ = std::make_unique<harbek::testing::NginxServer>(
+        dir_.file("site"), harbek::testing::NginxOptions{{}, {}, "location / { return 301 " + server_->url("") + "$request_uri; }"});
+    ASSERT_TRUE(redirect_->running()) << redirect_->error();
+    crawler::testing::SiteWriter site(dir_.file("site"), "127.0.0.1:" + std::to_string(server_->port()));
+    expected_ = crawler::testing::writeSite(site, server_->port(), 60, "https");
+  }
+
+  harbek::testing::TestCa ca_;
+  std::unique_ptr<harbek::testing::NginxServer> redirect_;
+};
+
+TEST_F(WindowHttpsCrawl, CopiesAnHttpsSiteReachedThroughARedirect) {
+  std::ofstream(dir_.file("sys.ini")) << "[sys]\ndbpath=" << save().string()
+                                      << "\nCaCertificate=" << ca_.certificate().string() << "\n";
+  auto main = open();
+  QTest::keyClicks(main->findChild<QLineEdit*>(QStringLiteral("UrlEdit")), QString::fromStdString(redirect_->url("/")));
+  click(*main, u"运行");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return finished_ == 1; }, 60000));
+  crawler::testing::expectSameTree(expected_, crawler::testing::savedTree(save(), nullptr));
+  EXPECT_EQ(redirect_->requestCount(), 1u);
+  closeAndWait(*main);
 }
 
 // Runs a tool to its end and returns what it printed.
