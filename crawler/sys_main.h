@@ -13,6 +13,14 @@
 // and user commands all run nested inside a step; a step never starts while
 // another runs. Everything the main window shows goes to a CrawlView.
 //
+// Schemes and redirects: http and https URLs of one host are one site (the
+// same-host test compares hosts, with their ports, whatever the scheme) and
+// one saved file. A redirect (301, 302, 303, 307, 308) is neither saved nor
+// scanned; its Location is a link found on the URL that redirected, so the
+// same tests apply and the rule that a URL fetched in this run is not fetched
+// again ends any cycle. A start address (one given with addUrl) that
+// redirects to another site moves the crawl there.
+//
 // Letter case: links are queued as the scanner resolved them (host in lower
 // case, path as written) so that requests keep the path's case, while the
 // filters and the same-host test look at the lower-cased form, and files are

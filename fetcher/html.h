@@ -89,9 +89,10 @@ class html : public HtmlProperties {
   // Runs one whole fetch of an absolute "http://" or "https://" URL and
   // returns when it is over. A failed connection, a time-out or a broken response are not
   // errors of the call (they are reported as ShowState texts); the result is
-  // kOverflow when the port (of the URL, else Port) is not 1..65535, in which
-  // case nothing is connected or sent, or the code of a URL component that
-  // could not be created.
+  // kOverflow when the port (of the URL, else Port, or for https the https
+  // port) is not 1..65535, kInvalidArgument for an https URL without a host
+  // or with a bad port (nothing is connected or sent in either case), or the
+  // code of a URL component that could not be created.
   com::HResult OpenUrl(const std::u16string& Turl);
   // Sets url, host and fileName from the URL.
   com::HResult iniUrl(const std::u16string& Turl);
