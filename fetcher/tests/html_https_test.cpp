@@ -62,29 +62,32 @@ TEST(HttpsFetch, CertificateChecksDecideEachFetchAtOnce) {
   NginxServer other(root.path(), NginxOptions{forOther.certificate, forOther.key, ""});
   ASSERT_TRUE(good.running()) << good.error();
   ASSERT_TRUE(other.running()) << other.error();
+  const std::string trusted = ca.certificate().string();
 
   const struct {
     const char* name;
     const NginxServer& server;
     const char* host;
-    bool trustCa;
+    std::string caFile;  // empty: the system's trusted certificates
     bool verify;
     const char* line;  // in the log; for a page, the end of a whole fetch
   } cases[] = {
-      {"trusted CA", good, "127.0.0.1", true, true, "数据取回完成"},
-      {"trusted CA, host name", good, "localhost", true, true, "数据取回完成"},
-      {"CA not trusted", good, "127.0.0.1", false, true, "unable to get local issuer certificate"},
-      {"no check", good, "127.0.0.1", false, false, "数据取回完成"},
-      {"certificate for another name", other, "127.0.0.1", true, true, "IP address mismatch"},
-      {"certificate for another host name", other, "localhost", true, true, "hostname mismatch"},
-      {"no check, another name", other, "localhost", false, false, "数据取回完成"},
+      {"trusted CA", good, "127.0.0.1", trusted, true, "数据取回完成"},
+      {"trusted CA, host name", good, "localhost", trusted, true, "数据取回完成"},
+      {"CA not trusted", good, "127.0.0.1", "", true, "unable to get local issuer certificate"},
+      {"no check", good, "127.0.0.1", "", false, "数据取回完成"},
+      {"certificate for another name", other, "127.0.0.1", trusted, true, "IP address mismatch"},
+      {"certificate for another host name", other, "localhost", trusted, true, "hostname mismatch"},
+      {"no check, another name", other, "localhost", "", false, "数据取回完成"},
+      {"CA file missing", good, "127.0.0.1", root.file("none.pem").string(), true,
+       "cannot read the trusted certificates"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Fetch f;
     net::TlsOptions tls;
     tls.verify = c.verify;
-    if (c.trustCa) tls.caFile = ca.certificate().string();
+    tls.caFile = c.caFile;
     f.control.setTlsOptions(tls);
     const std::string url = std::string("https://") + c.host + ":" + std::to_string(c.server.port()) + "/p.html";
     const Clock::time_point start = Clock::now();

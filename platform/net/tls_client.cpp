@@ -65,7 +65,7 @@ class OpenSslTlsClient final : public TlsClient {
     verify_ = options.verify;
     ERR_clear_error();
     Handlers handlers;
-    handlers.connected = [this] { startHandshake(); };
+    handlers.connected = [this] { handshake(); };
     handlers.dataArrival = [this](int32_t) { onTransportData(); };
     handlers.closed = [this] { onTransportClosed(); };
     handlers.error = [this](int32_t number, const std::string& description) { fail(number, description); };
@@ -82,12 +82,11 @@ class OpenSslTlsClient final : public TlsClient {
   void setHandlers(Handlers handlers) override { handlers_ = std::move(handlers); }
   SocketState state() const override { return state_; }
   void setServerName(const std::string& name) override { serverName_ = name; }
-  bool ready() const override { return ctx_ && setupError_.empty(); }
 
   int32_t connect(const std::string& host, uint16_t port) override {
     if (state_ != SocketState::kClosed) close();
     state_ = SocketState::kConnecting;
-    if (!ready()) {
+    if (!ctx_ || !setupError_.empty()) {
       // Reported from the loop, as every failure about the connection is.
       const std::string why = ctx_ ? setupError_ : "no TLS engine";
       loop_.post([this, alive = alive_, generation = generation_, why] {
@@ -210,12 +209,8 @@ class OpenSslTlsClient final : public TlsClient {
     in_ = out_ = nullptr;
   }
 
-  void startHandshake() {
-    if (!ssl_) return;
-    handshake();
-  }
-
   void handshake() {
+    if (!ssl_) return;
     const int r = SSL_do_handshake(ssl_);
     if (flushOut() != 0) return;
     if (r == 1) {

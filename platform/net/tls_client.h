@@ -14,7 +14,8 @@
 // The certificate is checked against the system's trusted certificates (or
 // a file of them) and against the name given to setServerName, which is also
 // sent as SNI; a failed check, a broken handshake or a server that closes
-// during it is an error notification whose description says why. Sessions
+// during it is an error notification whose description says why; so is a
+// file of trusted certificates that cannot be read, at every connect. Sessions
 // are kept per server name and port and offered again on the next
 // connection, so the connections to one site after the first skip the full
 // handshake.
@@ -39,9 +40,6 @@ class TlsClient : public TcpClient {
   // The name the certificate must carry and that goes out as SNI; set before
   // connect, which may then be given the host's address rather than its name.
   virtual void setServerName(const std::string& name) = 0;
-  // False when the options cannot be used (a CA file that cannot be read);
-  // every connect then fails with kTlsSetupFailed.
-  virtual bool ready() const = 0;
 };
 
 std::unique_ptr<TlsClient> makeTlsClient(event::EventLoop& loop, std::unique_ptr<TcpClient> transport,
