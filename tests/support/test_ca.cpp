@@ -19,7 +19,7 @@ TestCa::TestCa() {
                quoted(certificate()) + " -days 2 -subj '/CN=harbek test CA'");
 }
 
-TestCa::Issued TestCa::issue(const std::string& subjectAltNames) {
+TestCa::Issued TestCa::issue(const std::string& subjectAltNames, int days) {
   if (!ready_) return {};
   const std::string n = std::to_string(issued_++);
   Issued out{dir_.file("server" + n + ".pem"), dir_.file("server" + n + ".key")};
@@ -28,7 +28,7 @@ TestCa::Issued TestCa::issue(const std::string& subjectAltNames) {
   const bool ok = run(std::string("openssl req") + kNewKey + " -keyout " + quoted(out.key) + " -out " +
                       quoted(request) + " -subj '/CN=harbek test server'") &&
                   run("openssl x509 -req -in " + quoted(request) + " -CA " + quoted(certificate()) + " -CAkey " +
-                      quoted(dir_.file("ca.key")) + " -CAcreateserial -days 2 -extfile " + quoted(ext) + " -out " +
+                      quoted(dir_.file("ca.key")) + " -CAcreateserial -days " + std::to_string(days) + " -extfile " + quoted(ext) + " -out " +
                       quoted(out.certificate));
   return ok ? out : Issued{};
 }

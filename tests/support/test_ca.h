@@ -25,8 +25,10 @@ class TestCa {
   bool ready() const { return ready_; }
   // The CA's certificate (PEM), to be trusted by the client.
   std::filesystem::path certificate() const { return dir_.file("ca.pem"); }
-  // A server certificate for the names; empty paths when it failed.
-  Issued issue(const std::string& subjectAltNames);
+  // A server certificate for the names, valid for the days given from now
+  // (a negative number: one that expired that long ago); empty paths when it
+  // failed.
+  Issued issue(const std::string& subjectAltNames, int days = 2);
 
  private:
   bool run(const std::string& command) const;
