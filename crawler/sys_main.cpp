@@ -103,18 +103,18 @@ void sysMain::warn(const std::u16string& msg) {
 // A crawl starts only when its save folder is there or can be made; a queue
 // closed before any crawl started needs it too, for its spill file.
 bool sysMain::makeSaveFolder() {
-  if (settings_.dbpath.empty()) return true;
+  if (savePath().empty()) return true;
   std::error_code ec;
-  std::filesystem::path folder(text::toUtf8(settings_.dbpath));
+  std::filesystem::path folder(text::toUtf8(savePath()));
   return std::filesystem::is_directory(folder, ec) || (std::filesystem::create_directories(folder, ec) && !ec);
 }
 
 bool sysMain::startTimer(std::u16string tip) {
   if (!makeSaveFolder()) {
-    AddLog(u"无法创建保存目录,蜘蛛没有启动:" + settings_.dbpath);
+    AddLog(u"无法创建保存目录,蜘蛛没有启动:" + savePath());
     return false;
   }
-  site_.setSavePath(settings_.dbpath);
+  site_.setSavePath(savePath());
   recoverQueue();
   setTray(TrayIcon::kRunning, std::move(tip));
   setTimerEnabled(true);
@@ -275,7 +275,7 @@ void sysMain::CrawlStep() {
   bool headIsSiteListRequest = false;
   bool keepHead = false;
 
-  site_.setSavePath(settings_.dbpath);
+  site_.setSavePath(savePath());
   if (List1_.empty()) {
     const int32_t reading = settings_.Rnum;
     site_.LoadList(List1_, settings_.Rnum);
@@ -299,6 +299,7 @@ void sysMain::CrawlStep() {
       html1().clearHTMLcode();
       savingTo_.clear();
       saveFailed_ = false;
+      bodyBytes_ = 0;
       if (!journalFolder_.empty()) {
         if (fs::Error e = journal_.fetching(u); e != fs::Error::kOk) journalFailed(e);
       }
@@ -316,6 +317,9 @@ void sysMain::CrawlStep() {
       if (errorStatus) {
         AddLog(u"服务器返回状态" + html1().status() + u",不保存:" + u);
         fetchedThisRun_.insert(text::toLower(u));
+        if (html1().status().front() >= u'4') ++counts_.serverErrors;
+      } else if (!html1().lastFetchComplete() && !cancelledByClose && !saveFailed_ && com::succeeded(h)) {
+        ++counts_.networkFailures;
       }
       static constexpr struct {
         const char16_t* tag;
@@ -338,7 +342,10 @@ void sysMain::CrawlStep() {
         failures_ = failingHead_ == u ? failures_ + 1 : 1;
         failingHead_ = u;
         keepHead = failures_ < kHeadAttempts;
-        if (!keepHead) AddLog(u"多次请求失败,放弃:" + u);
+        if (!keepHead) {
+          AddLog(u"多次请求失败,放弃:" + u);
+          ++counts_.networkFailures;
+        }
       } else {
         failures_ = 0;
         failingHead_.clear();
@@ -392,10 +399,23 @@ void sysMain::skipMissingSpillFile() {
 
 void sysMain::finish() {
   setTimerEnabled(false);
-  // Nothing is left to resume: the journal has served.
-  if (!journalFolder_.empty()) journal_.remove();
+  clearSpillFolder();
   AddLog(u"一个网站已经下载完成");
   if (onFinished_) loop_.post(onFinished_);
+}
+
+// Nothing is left to read: the spill files and the journal have served, and
+// the copy keeps no folder of the program's. The counters start again.
+bool sysMain::clearSpillFolder() {
+  if (!List1_.empty() || settings_.Rnum != settings_.Wnum || journalFolder_.empty()) return false;
+  journal_.remove();
+  site_.setSavePath(savePath());
+  if (!site_.removeSpillFolder()) return false;
+  if (settings_.Rnum != 0) {
+    settings_.Rnum = settings_.Wnum = 0;
+    SaveConfig();
+  }
+  return true;
 }
 
 void sysMain::discardPartialFile() {
@@ -410,12 +430,15 @@ void sysMain::keepSavedFile() {
   if (fs::Error e = site_.commitPartial(savingTo_); e != fs::Error::kOk) {
     saveFailed(e);
     site_.discardPartial(savingTo_);
+    return;
   }
+  ++counts_.filesSaved;
+  counts_.bytesSaved += bodyBytes_;
 }
 
 void sysMain::saveFailed(fs::Error e) {
   saveFailed_ = true;
-  ++saveFailures_;
+  ++counts_.writeFailures;
   diskFailed_ = diskFailed_ || e == fs::Error::kNoSpace || e == fs::Error::kDenied || e == fs::Error::kIo;
   AddLog(u"保存文件失败:" + html1().url() + u" (" + reason(e) + u")");
 }
@@ -446,15 +469,16 @@ void sysMain::closeNow() {
   if (!List1_.empty()) {
     setPanel(4, u"保存记录,请不要再次关闭");
     makeSaveFolder();
-    site_.setSavePath(settings_.dbpath);
+    site_.setSavePath(savePath());
     if (!site_.SaveAllList(List1_, settings_.Wnum)) {
       // The journal keeps the queue for the next start.
       spillFailed_ = true;
+      ++counts_.writeFailures;
       warn(u"无法保存队列到:" + text::fromUtf8(site_.spillFolder()) + u",下次启动时从队列日志恢复");
     }
     SaveConfig();
   }
-  if (!journalFolder_.empty()) {
+  if (!clearSpillFolder() && !journalFolder_.empty()) {
     // A clean close leaves no journal unless something is kept only there:
     // the queue that could not be spilled, or the counters that the settings
     // file could not take.
@@ -472,7 +496,7 @@ void sysMain::closeNow() {
 
 void sysMain::SaveFile(const std::u16string& fileName, const fetcher::Bytes& Data, int32_t /*CurrLen*/) {
   if (isDirectoryPage() || saveFailed_ || !answeredWithPage()) return;
-  site_.setSavePath(settings_.dbpath);
+  site_.setSavePath(savePath());
   std::u16string name = fileName;
   if (name.empty() || name.ends_with(u'/')) name = trimSpaces(name + u"/index.html");
   if (contains(name, u"?")) return;  // pages with a query are never saved
@@ -498,6 +522,7 @@ void sysMain::SaveFile(const std::u16string& fileName, const fetcher::Bytes& Dat
     html1().Cancel();
     return;
   }
+  bodyBytes_ += static_cast<int64_t>(Data.size());
   AddLog(u"保存文件" + html1().url());
 }
 
@@ -516,7 +541,7 @@ void sysMain::ShowState(const std::u16string& State) {
 }
 
 void sysMain::GetTag(const std::u16string& /*TagName*/, const std::u16string& TagDis) {
-  site_.setSavePath(settings_.dbpath);
+  site_.setSavePath(savePath());
   if (TagDis.empty()) return;
   const std::vector<std::u16string> fields = splitFields(TagDis);
   const std::u16string& link = fields[0];

@@ -47,6 +47,15 @@ inline constexpr char16_t kDirectoryDomain[] = u"sitelist.harbek.invalid";
 // The help page that the "帮助" command opens.
 inline constexpr char16_t kHelpPageUrl[] = u"http://help.harbek.invalid/forum/";
 
+// What a run did, for its summary and its exit status.
+struct CrawlCounts {
+  int64_t filesSaved = 0;
+  int64_t bytesSaved = 0;
+  int64_t networkFailures = 0;  // no connection, a time-out, a reset, a response cut short
+  int64_t serverErrors = 0;     // an answer with a 4xx or 5xx status
+  int64_t writeFailures = 0;    // a file, the spill or the settings that could not be written
+};
+
 class sysMain : public fetcher::HtmlEvents {
  public:
   // A queue above this many entries spills to disk.
@@ -91,6 +100,10 @@ class sysMain : public fetcher::HtmlEvents {
   // folder until the next SaveConfig, which writes the folder together with
   // the spill counters that belong to it.
   void setSaveFolder(const std::u16string& dbpath) { settings_.dbpath = dbpath; }
+  // The folder a run saves into when the settings name none (the terminal
+  // takes the current folder); it is not written to the settings.
+  void setDefaultSaveFolder(const std::u16string& folder) { defaultSaveFolder_ = folder; }
+  const std::u16string& savePath() const { return settings_.dbpath.empty() ? defaultSaveFolder_ : settings_.dbpath; }
   // "帮助"
   void help();
   // The settings window's "=保存=".
@@ -106,6 +119,11 @@ class sysMain : public fetcher::HtmlEvents {
   // Called when a crawl ends by itself.
   void setFinishedHandler(std::function<void()> onFinished) { onFinished_ = std::move(onFinished); }
 
+  const CrawlCounts& counts() const { return counts_; }
+  // Something is queued, spilled or to be asked of the site list.
+  bool hasWork() const {
+    return !List1_.empty() || settings_.Rnum != settings_.Wnum || !settings_.SiteListUrl.empty();
+  }
   CrawlQueue& List1() { return List1_; }
   Settings& settings() { return settings_; }
   const MonitorLog& log() const { return log_; }
@@ -134,6 +152,7 @@ class sysMain : public fetcher::HtmlEvents {
   void skipMissingSpillFile();
   void closeNow();
   void discardPartialFile();
+  bool clearSpillFolder();
   com::HResult webUrl(url::IWebUrl** out);
   bool isSiteListRequest(const std::u16string& u) const;
   bool answeredWithPage();
@@ -193,7 +212,9 @@ class sysMain : public fetcher::HtmlEvents {
   bool saveFailed_ = false;
   // A failure of the disk itself (full, read-only): the crawl stops.
   bool diskFailed_ = false;
-  int saveFailures_ = 0;
+  CrawlCounts counts_;
+  std::u16string defaultSaveFolder_;
+  int64_t bodyBytes_ = 0;  // of the running fetch
 };
 
 }  // namespace harbek::crawler
