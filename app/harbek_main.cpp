@@ -1,14 +1,17 @@
 // harbek: the web-site copier.
 //
-//   harbek --headless [--ini FILE] [--save-dir DIR] [--interval MS] [URL ...]
+//   harbek --headless [--convert-links] [--ini FILE] [--save-dir DIR] [--interval MS] [URL ...]
 //   harbek --replace RULES DIR
+//   harbek --convert-links DIR
 //
 // Terminal mode starts as the main window would (settings loaded, spider not
 // started) and at once as if "运行" were pressed. Every log line goes to
 // standard output; when standard error is a terminal, one status line there
 // shows the four status panels. SIGINT and SIGTERM run the close sequence
 // (the queue is spilled, the settings saved) and the program exits 0; so does
-// a crawl that ends by itself.
+// a crawl that ends by itself. With --convert-links, a crawl that ends by
+// itself then converts the links of the pages it saved, so the copy browses
+// offline; the exit status is 1 when a page could not be converted.
 #include <signal.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
@@ -24,6 +27,7 @@
 #include "platform/event/event_loop.h"
 #include "platform/fs/fs.h"
 #include "platform/text/text.h"
+#include "tools/convert_command.h"
 #include "tools/replace_command.h"
 
 namespace {
@@ -31,7 +35,9 @@ namespace {
 using namespace harbek;
 
 constexpr const char* kUsage =
-    "usage: harbek --headless [--ini FILE] [--save-dir DIR] [--interval MS] [URL ...]\n";
+    "usage: harbek --headless [--convert-links] [--ini FILE] [--save-dir DIR] [--interval MS] [URL ...]\n"
+    "       harbek --replace RULES DIR\n"
+    "       harbek --convert-links DIR\n";
 
 class TerminalView : public crawler::CrawlView {
  public:
@@ -75,6 +81,7 @@ struct Arguments {
   std::string ini;
   std::string saveDir;
   int interval = 100;
+  bool convertLinks = false;
   std::vector<std::string> urls;
 };
 
@@ -89,6 +96,8 @@ bool parseArguments(int argc, char** argv, Arguments& out) {
     };
     if (a == "--headless") {
       headless = true;
+    } else if (a == "--convert-links") {
+      out.convertLinks = true;
     } else if (a == "--ini") {
       if (!value(out.ini)) return false;
     } else if (a == "--save-dir") {
@@ -146,7 +155,11 @@ int runHeadless(const Arguments& args) {
     // A bare host name is taken as an http address.
     sys.List1().append(text::fromUtf8(u.find("://") == std::string::npos ? "http://" + u : u));
   }
-  sys.setFinishedHandler([&] { sys.requestClose(quit); });
+  bool finished = false;
+  sys.setFinishedHandler([&] {
+    finished = true;
+    sys.requestClose(quit);
+  });
 
   int status = 0;
   if (sys.run()) {
@@ -156,6 +169,16 @@ int runHeadless(const Arguments& args) {
   }
   if (signalWatch) loop->removeWatch(signalWatch);
   if (signalFd >= 0) close(signalFd);
+  // An interrupted crawl is not converted: it is resumed later, and its
+  // pages must stay as served until the copy is whole.
+  if (finished && args.convertLinks) {
+    std::vector<std::string> saved;
+    for (const std::u16string& rel : sys.savedThisRun()) saved.push_back(text::toUtf8(rel));
+    const tools::ConvertSummary summary = tools::convertPages(text::toUtf8(sys.settings().dbpath), saved,
+                                                              tools::printingObserver(std::cout, std::cerr));
+    tools::printSummary(summary, std::cout);
+    if (!summary.ok()) status = 1;
+  }
   return status;
 }
 
@@ -170,6 +193,10 @@ int main(int argc, char** argv) {
     // A reader that goes away must not end the run between two files.
     signal(SIGPIPE, SIG_IGN);
     return harbek::tools::runReplaceCommand(argv[2], argv[3], std::cout, std::cerr);
+  }
+  if (argc == 3 && std::strcmp(argv[1], "--convert-links") == 0) {
+    signal(SIGPIPE, SIG_IGN);
+    return harbek::tools::runConvertCommand(argv[2], std::cout, std::cerr);
   }
   Arguments args;
   if (!parseArguments(argc, argv, args)) {

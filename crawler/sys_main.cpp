@@ -350,6 +350,8 @@ void sysMain::keepSavedFile() {
   if (fs::Error e = site_.commitPartial(savingTo_); e != fs::Error::kOk) {
     saveFailed(e);
     site_.discardPartial(savingTo_);
+  } else {
+    savedThisRun_.push_back(savingTo_);
   }
 }
 
