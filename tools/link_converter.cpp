@@ -107,8 +107,11 @@ std::optional<std::string> convertedValue(std::string_view raw, bool inAttribute
   if (inAttribute) link = readCharacterReferences(link);
   const auto url = resolveLink(page.url, link);
   if (!url) return std::nullopt;
+  std::optional<std::string> file;
+  if (const auto across = resolveAcrossHosts(page.url, link)) file = savedFileOf(page.saveFolder, *across);
+  if (!file) file = savedFileOf(page.saveFolder, *url);
   std::u16string value;
-  if (const auto file = savedFileOf(page.saveFolder, *url)) {
+  if (file) {
     value = text::fromUtf8(relativeLink(page.rel, *file)) + percentEncoded(url->fragment, false);
     ++page.counts.local;
   } else if (!isAbsolute(link)) {

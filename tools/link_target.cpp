@@ -187,6 +187,23 @@ std::optional<LinkUrl> resolveLink(const LinkUrl& base, std::u16string_view link
   return url;
 }
 
+std::optional<LinkUrl> resolveAcrossHosts(const LinkUrl& base, std::u16string_view link) {
+  const std::u16string s = cleaned(link);
+  if (s.empty() || schemeOf(s) || s[0] == u'/' || s[0] == u'?' || s[0] == u'#') return std::nullopt;
+  LinkUrl url;
+  std::u16string path;
+  splitTail(s, url, path);
+  const std::u16string dir = base.path.substr(0, base.path.rfind(u'/') + 1);
+  const std::u16string inCopy = removeDotSegments(u"/" + base.host + dir + path);
+  if (inCopy == u"/" + base.host + removeDotSegments(dir + path)) return std::nullopt;
+  const size_t slash = inCopy.find(u'/', 1);
+  if (slash == npos) return std::nullopt;  // the save folder itself
+  url.scheme = base.scheme;
+  url.host = inCopy.substr(1, slash - 1);
+  url.path = inCopy.substr(slash);
+  return url;
+}
+
 LinkUrl pageUrl(std::string_view rel) {
   const std::u16string r = text::fromUtf8(rel);
   const size_t slash = r.find(u'/');

@@ -35,6 +35,13 @@ struct LinkUrl {
 // schemes (mailto:, javascript:, data:, ftp:, ...).
 std::optional<LinkUrl> resolveLink(const LinkUrl& base, std::u16string_view link);
 
+// What a relative link names when it climbs above its page's host, as the
+// links from one host of a copy to another do ("../other/x.html" from
+// host/a.html): from a file:// page it goes on into the save folder, whose
+// folders are hosts. Nothing for a link that does not climb that far, which
+// names the same URL either way.
+std::optional<LinkUrl> resolveAcrossHosts(const LinkUrl& base, std::u16string_view link);
+
 // The URL of the saved file at rel (host/path, "/" separators, UTF-8), as
 // the crawler fetched it.
 LinkUrl pageUrl(std::string_view rel);
