@@ -104,6 +104,9 @@ struct PageContext {
 // The new bytes of one link's value; nothing when it stays as it is.
 std::optional<std::string> convertedValue(std::string_view raw, bool inAttribute, const PageContext& page) {
   std::u16string link = decode(raw, page.encoding);
+  // Bytes that are no text in the page's encoding cannot be read as a link,
+  // nor written back unchanged.
+  if (encode(link, page.encoding) != raw) return std::nullopt;
   if (inAttribute) link = readCharacterReferences(link);
   const auto url = resolveLink(page.url, link);
   if (!url) return std::nullopt;
@@ -169,19 +172,6 @@ std::optional<PageKind> kindByName(std::string_view rel) {
   return std::find(kPages.begin(), kPages.end(), ext) != kPages.end() ? PageKind::kHtml : PageKind::kNone;
 }
 
-// The page's place decides every relative link it gets, so its path is
-// taken without empty and "." segments: "host//a/./b.html" is host/a/b.html.
-std::string tidied(std::string_view rel) {
-  std::string out;
-  for (size_t start = 0; start <= rel.size();) {
-    const size_t slash = std::min(rel.find('/', start), rel.size());
-    const std::string_view seg = rel.substr(start, slash - start);
-    if (!seg.empty() && seg != ".") out.append(out.empty() ? "" : "/").append(seg);
-    start = slash + 1;
-  }
-  return out;
-}
-
 }  // namespace
 
 PageKind pageKindOf(std::string_view rel, std::string_view bytes) {
@@ -227,6 +217,9 @@ PageResult convertPage(const std::string& saveFolder, const std::string& given) 
   PageResult result;
   const std::string converted = convertLinks(bytes, kind, saveFolder, rel, result.links);
   if (converted == bytes) return result;
+  // A page whose only bytes of one encoding stood in rewritten paths would
+  // be read in the other encoding next time, and its links read otherwise.
+  if (encodingOf(converted) != encodingOf(bytes)) return {PageOutcome::kSkipped, "mixed encodings", {}};
   if (fs::isReadOnly(path)) return {PageOutcome::kFailed, "read-only file", result.links};
   if (fs::Error e = fs::replaceFile(path, converted); e != fs::Error::kOk) return failed("cannot write", e);
   result.outcome = PageOutcome::kConverted;

@@ -1,5 +1,6 @@
 #include "tools/link_target.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "libs/url/web_url.h"
@@ -114,14 +115,15 @@ std::u16string percentDecoded(std::u16string_view path) {
   return text::fromUtf8(bytes);
 }
 
-// The saved name of host + path, by the store's rules; nothing for a name
-// the store would never write.
-std::optional<std::u16string> savedName(std::u16string_view hostAndPath) {
+// The saved name of host + path (UTF-8), by the store's rules; nothing for a
+// name the store would never write.
+std::optional<std::string> savedName(std::u16string_view hostAndPath) {
   std::u16string name = url::nohttp(hostAndPath);
   if (name.find(u'/') == npos) name += u'/';
   if (name.ends_with(u'/')) name += u"index.html";
   if (!store::SiteData().savable(name)) return std::nullopt;
-  return name;
+  // The store's slash clean-up can leave "/./" behind ("a///" is "a/./").
+  return tidied(text::toUtf8(name));
 }
 
 std::vector<std::string_view> segments(std::string_view rel) {
@@ -220,15 +222,25 @@ std::optional<std::string> savedFileOf(const std::string& saveFolder, const Link
   const std::u16string raw = url.host + url.path;
   const std::u16string decoded = url.host + percentDecoded(url.path);
   for (const std::u16string& form : {raw, decoded}) {
-    const auto name = savedName(form);
-    if (!name) continue;
-    const std::string rel = text::toUtf8(*name);
-    const std::string file = saveFolder + "/" + rel;
+    const auto rel = savedName(form);
+    if (!rel) continue;
+    const std::string file = saveFolder + "/" + *rel;
     if (fs::isFile(file)) return rel;
     // "/news" on a server answers with the folder's index page.
-    if (fs::isFolder(file) && fs::isFile(file + "/index.html")) return rel + "/index.html";
+    if (fs::isFolder(file) && fs::isFile(file + "/index.html")) return *rel + "/index.html";
   }
   return std::nullopt;
+}
+
+std::string tidied(std::string_view rel) {
+  std::string out;
+  for (size_t start = 0; start <= rel.size();) {
+    const size_t slash = std::min(rel.find('/', start), rel.size());
+    const std::string_view seg = rel.substr(start, slash - start);
+    if (!seg.empty() && seg != ".") out.append(out.empty() ? "" : "/").append(seg);
+    start = slash + 1;
+  }
+  return out;
 }
 
 std::string relativeLink(std::string_view fromRel, std::string_view toRel) {

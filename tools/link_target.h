@@ -50,6 +50,11 @@ LinkUrl pageUrl(std::string_view rel);
 // saveFolder (UTF-8). Nothing when the copy does not hold it.
 std::optional<std::string> savedFileOf(const std::string& saveFolder, const LinkUrl& url);
 
+// rel without empty and "." segments: "host//a/./b.html" is host/a/b.html.
+// Relative links are counted from a page's place, so both ends of one are
+// taken in this form.
+std::string tidied(std::string_view rel);
+
 // The path from the file at fromRel to the file at toRel (both relative to
 // the same folder), written as a relative link: every byte a browser could
 // read as something else than part of a name is percent-encoded, so the

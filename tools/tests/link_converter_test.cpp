@@ -46,6 +46,9 @@ TEST(LinkConverter, RewritesEachKindOfLinkAndNothingElse) {
       {"site/index.html", PageKind::kHtml, R"x(<a href="/news/">)x", R"x(<a href="news/index.html">)x"},
       {"site/index.html", PageKind::kHtml, "<a href=/docs>x</a>", "<a href=docs/index.html>x</a>"},
       {"site/index.html", PageKind::kHtml, R"x(<a href=" ./news/../about.html ">)x", R"x(<a href="about.html">)x"},
+      {"site/index.html", PageKind::kHtml, R"x(<a href="/news///">)x", R"x(<a href="news/index.html">)x"},
+      // Bytes that are no text in the page's encoding are kept as they are.
+      {"site/index.html", PageKind::kHtml, "<a href=\"/x\x81\">", "<a href=\"/x\x81\">"},
       // Not in the copy: an absolute address, so it still works online.
       {"site/news/story.html", PageKind::kHtml, R"x(<a href="find.html?q=a&amp;b=c#r">)x",
        R"x(<a href="http://site/news/find.html?q=a&amp;b=c#r">)x"},
@@ -101,6 +104,10 @@ TEST(LinkConverter, ConvertsACopyInPlaceAndLeavesWhatItMustNotTouch) {
   dir.write("save/site/readonly.html", page);
   dir.write("save/site/logo.gif", "GIF89a<a href=\"/About.html\">");
   dir.write("save/tmp/journal.html", page);
+  // UTF-8 text, and a path in the system code page that conversion would
+  // percent-encode: the page would read as UTF-8 afterwards.
+  const std::string mixed = "<p>\xE4\xB8\xAD</p><a href=\"/\xD6\xD0.html\">";
+  dir.write("save/site/mixed.html", mixed);
   dir.write("outside/page.html", page);
   fsys::create_symlink(dir.file("outside/page.html"), save / "site/link.html");
   chmod((save / "site/readonly.html").c_str(), 0444);
@@ -113,10 +120,11 @@ TEST(LinkConverter, ConvertsACopyInPlaceAndLeavesWhatItMustNotTouch) {
   ASSERT_EQ(first.failures.size(), 1u);
   EXPECT_EQ(first.failures[0].first, "site/readonly.html");
   // Left as they were: a read-only page, what is not a page, the spill
-  // folder, and the file behind a symbolic link.
+  // folder, the file behind a symbolic link, and a page of mixed encodings.
   for (const fsys::path& kept : {save / "site/readonly.html", save / "tmp/journal.html", dir.file("outside/page.html")}) {
     EXPECT_EQ(readFile(kept), page) << kept;
   }
+  EXPECT_EQ(readFile(save / "site/mixed.html"), mixed);
   EXPECT_EQ(readFile(save / "site/logo.gif"), "GIF89a<a href=\"/About.html\">");
   EXPECT_TRUE(fsys::is_symlink(save / "site/link.html"));
   // A page that needs no change is not written at all.
