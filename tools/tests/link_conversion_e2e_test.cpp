@@ -251,6 +251,35 @@ TEST(LinkConversion, EveryLinkOfAGeneratedSiteLeadsIntoTheCopyOrToTheWeb) {
   EXPECT_EQ(filesUnder(work.file("direct") / host), converted);
 }
 
+TEST(LinkConversion, CommandExitStatusSaysWhetherEveryPageWasHandled) {
+  TempDir work;
+  work.write("copy/site/index.html", "<a href=\"/About.html\">");
+  work.write("copy/site/about.html", "<a href=\"/\">");
+  const std::string copy = work.file("copy").string();
+  struct Case {
+    const char* what;
+    fsys::perms indexMode;
+    std::vector<std::string> args;
+    int exitCode;
+    std::string out, err;
+  } cases[] = {
+      {"a read-only page", fsys::perms(0444), {"--convert-links", copy}, 1, "converted site/about.html\n",
+       "failed site/index.html: read-only file\n"},
+      {"the rest", fsys::perms(0644), {"--convert-links", copy}, 0, "converted site/index.html\n", ""},
+      {"no such folder", fsys::perms(0644), {"--convert-links", work.file("none").string()}, 2, "",
+       "harbek: " + work.file("none").string() + " is not a folder\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fsys::permissions(work.file("copy/site/index.html"), c.indexMode);
+    const ProgramRun r = harbek(work, c.args);
+    EXPECT_EQ(r.exitCode, c.exitCode);
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n') + 1), c.out);
+    EXPECT_EQ(r.err, c.err);
+  }
+  EXPECT_EQ(readFile(work.file("copy/site/index.html")), "<a href=\"about.html\">");
+}
+
 std::string findChromium() {
   const char* path = std::getenv("PATH");
   std::istringstream dirs(path ? path : "");
