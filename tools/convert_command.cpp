@@ -16,7 +16,7 @@ PageObserver printingObserver(std::ostream& out, std::ostream& err) {
 void printSummary(const ConvertSummary& summary, std::ostream& out) {
   out << summary.converted << " pages converted, " << summary.unchanged << " already right, "
       << summary.failures.size() << " failed; " << summary.links.local << " links lead into the copy, "
-      << summary.links.online << " to the web\n";
+      << summary.links.online << " made absolute web addresses\n";
 }
 
 int runConvertCommand(const std::string& dir, std::ostream& out, std::ostream& err) {

@@ -61,14 +61,14 @@ std::u16string readCharacterReferences(std::u16string_view s) {
 }
 
 // Characters that would end or bend a value where it stands (quotes,
-// spaces, parentheses of url(), angle brackets) are percent-encoded, and so is
-// every non-ASCII character of a path, as a browser sends it.
-std::u16string percentEncoded(std::u16string_view s, bool wholeText) {
+// spaces, parentheses of url(), angle brackets) are percent-encoded, and in a
+// path so is every non-ASCII character, as a browser sends it.
+std::u16string percentEncoded(std::u16string_view s, bool isPath) {
   static constexpr char16_t kHex[] = u"0123456789ABCDEF";
   std::u16string out;
   for (char16_t c : s) {
     const bool unsafe = c <= u' ' || c == 0x7F || std::u16string_view(u"\"'<>`()\\").find(c) != npos;
-    if (!unsafe && (c < 0x80 || !wholeText)) {
+    if (!unsafe && (c < 0x80 || !isPath)) {
       out += c;
       continue;
     }

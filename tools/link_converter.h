@@ -30,8 +30,8 @@ enum class PageKind { kNone, kHtml, kCss };
 PageKind pageKindOf(std::string_view rel, std::string_view bytes);
 
 struct LinkCounts {
-  size_t local = 0;   // now leading to a file of the copy
-  size_t online = 0;  // now an absolute URL
+  size_t local = 0;   // leading to a file of the copy
+  size_t online = 0;  // made an absolute URL
 };
 
 // The page's bytes with its links converted. rel is the page's path under

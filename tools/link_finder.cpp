@@ -46,6 +46,8 @@ bool startsAtNoCase(std::u16string_view view, size_t at, std::u16string_view low
   return true;
 }
 
+// Where lowPattern, which starts with "<", stands from `from` on, in any
+// letter case.
 size_t findNoCase(std::u16string_view view, std::u16string_view lowPattern, size_t from) {
   for (size_t at = view.find(u'<', from); at != npos; at = view.find(u'<', at + 1)) {
     if (startsAtNoCase(view, at, lowPattern)) return at;
@@ -69,9 +71,12 @@ class Finder {
   };
   void srcset(size_t begin, size_t end);
   void add(size_t begin, size_t end, bool inAttribute) {
-    if (end <= begin) return;
-    if (view_.substr(begin, end - begin).find(u'\\') != npos) return;
-    links_.push_back({begin, end, inAttribute});
+    if (end > begin) links_.push_back({begin, end, inAttribute});
+  }
+  // A CSS value with a backslash holds escapes, which would have to be read
+  // first.
+  void addCss(size_t begin, size_t end, bool inAttribute) {
+    if (view_.substr(begin, end - begin).find(u'\\') == npos) add(begin, end, inAttribute);
   }
   size_t stringEnd(size_t open, size_t end) const {
     for (size_t i = open + 1; i < end; ++i) {
@@ -175,7 +180,7 @@ void Finder::css(size_t begin, size_t end, bool inAttribute) {
     } else if (c == u'"' || c == u'\'') {
       const size_t close = stringEnd(i, end);
       if (close == npos) return;
-      if (importing) add(i + 1, close, inAttribute);
+      if (importing) addCss(i + 1, close, inAttribute);
       importing = false;
       i = close + 1;
     } else if (c == u'@' && startsAtNoCase(view_, i, u"@import") && (i == begin || !isNameChar(view_[i - 1]))) {
@@ -189,12 +194,12 @@ void Finder::css(size_t begin, size_t end, bool inAttribute) {
       if (i < end && (view_[i] == u'"' || view_[i] == u'\'')) {
         const size_t close = stringEnd(i, end);
         if (close == npos) return;
-        add(i + 1, close, inAttribute);
+        addCss(i + 1, close, inAttribute);
         i = close + 1;
       } else {
         const size_t start = i;
         while (i < end && view_[i] != u')' && !isSpace(view_[i])) ++i;
-        add(start, i, inAttribute);
+        addCss(start, i, inAttribute);
       }
     } else {
       if (c == u'\\') ++i;  // an escaped character is no syntax

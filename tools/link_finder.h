@@ -9,8 +9,8 @@
 // a ">" inside quotes is not the end), comments are passed over, and the
 // text of script and style elements is not taken for tags.
 // CSS: url(...) (quoted or not) and the string of @import, outside comments
-// and other strings. A value holding a backslash escape is left out, since
-// rewriting it would need the escapes read first.
+// and other strings. A CSS value holding a backslash escape is left out,
+// since rewriting it would need the escapes read first.
 //
 // The search runs on the bytes themselves, so positions are byte offsets. In
 // a page in the system code page, the two bytes of a double-byte character

@@ -47,6 +47,7 @@ TEST(LinkConverter, RewritesEachKindOfLinkAndNothingElse) {
       {"site/index.html", PageKind::kHtml, "<a href=/docs>x</a>", "<a href=docs/index.html>x</a>"},
       {"site/index.html", PageKind::kHtml, R"x(<a href=" ./news/../about.html ">)x", R"x(<a href="about.html">)x"},
       {"site/index.html", PageKind::kHtml, R"x(<a href="/news///">)x", R"x(<a href="news/index.html">)x"},
+      {"site/index.html", PageKind::kHtml, R"x(<img src="\img\A.gif">)x", R"x(<img src="img/a.gif">)x"},
       // Bytes that are no text in the page's encoding are kept as they are.
       {"site/index.html", PageKind::kHtml, "<a href=\"/x\x81\">", "<a href=\"/x\x81\">"},
       // Not in the copy: an absolute address, so it still works online.
