@@ -157,7 +157,8 @@ int runHeadless(const Arguments& args) {
   }
   bool finished = false;
   sys.setFinishedHandler([&] {
-    finished = true;
+    // A crawl stopped by a failing disk keeps its queue: it is not done.
+    finished = sys.List1().empty();
     sys.requestClose(quit);
   });
 
