@@ -1,7 +1,8 @@
 // harbek: the web-site copier.
 //
-//   harbek [--headless] [--ini FILE] [--save-dir DIR] [--interval MS] [URL ...]
+//   harbek [--headless] [--convert-links] [--ini FILE] [--save-dir DIR] [--interval MS] [URL ...]
 //   harbek --replace RULES DIR
+//   harbek --convert-links DIR
 //
 // Without --headless the program opens its main window; the URLs given are
 // queued and the crawl starts with "运行". SIGINT and SIGTERM close the
@@ -13,7 +14,8 @@
 // shows the progress. SIGINT and SIGTERM run the close sequence (the queue is
 // spilled, the settings saved). Every run ends with a summary line on
 // standard error and an exit status that says what went wrong (--help lists
-// them).
+// them). With --convert-links, a crawl that ends by itself then converts the
+// links of the pages it saved, so the copy browses offline.
 #include <signal.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
@@ -34,6 +36,7 @@
 #include "platform/event/event_loop.h"
 #include "platform/fs/fs.h"
 #include "platform/text/text.h"
+#include "tools/convert_command.h"
 #include "tools/replace_command.h"
 #include "tools/windows/replace_entry.h"
 
@@ -49,6 +52,7 @@ constexpr const char* kHelp =
     "\n"
     "usage: harbek [--headless] [OPTION ...] [URL ...]\n"
     "       harbek --replace RULES DIR\n"
+    "       harbek --convert-links DIR\n"
     "\n"
     "Copies every page and file of each start URL's site into FOLDER/host/path\n"
     "(lower case, index.html for folders). Without --headless the main window\n"
@@ -64,7 +68,9 @@ constexpr const char* kHelp =
     "  --interval MS      milliseconds between two fetches (default 100; 0: none)\n"
     "  --quiet            print no log lines (warnings and the summary still go\n"
     "                     to standard error)\n"
+    "  --convert-links    once the copy is done, make its links work offline\n"
     "  --replace RULES DIR  run find-and-replace rules over the files under DIR\n"
+    "  --convert-links DIR  make the links of an existing copy work offline\n"
     "  --help             this text\n"
     "  --version          the version\n"
     "\n"
@@ -92,6 +98,7 @@ struct Arguments {
   std::string ini;
   std::string saveDir;
   int interval = 100;
+  bool convertLinks = false;
   std::vector<std::string> urls;
 };
 
@@ -114,6 +121,8 @@ Parsed parseArguments(int argc, char** argv, Arguments& out) {
       out.headless = true;
     } else if (a == "--quiet" || a == "-q") {
       out.quiet = true;
+    } else if (a == "--convert-links") {
+      out.convertLinks = true;
     } else if (a == "--ini") {
       if (!value(out.ini)) return Parsed::kUsageError;
     } else if (a == "--save-dir") {
@@ -267,7 +276,12 @@ int runHeadless(const Arguments& args) {
   if (!args.saveDir.empty()) sys.setSaveFolder(saveFolder(args));
   sys.setDefaultSaveFolder(absoluteFolder("."));  // a terminal user expects the copy here
   for (const auto& u : addresses) sys.addUrl(u);
-  sys.setFinishedHandler([&] { sys.requestClose(quit); });
+  bool finished = false;
+  sys.setFinishedHandler([&] {
+    // A crawl stopped by a failing disk keeps its queue: it is not done.
+    finished = sys.List1().empty();
+    sys.requestClose(quit);
+  });
 
   int status = 1;
   if (!sys.run()) {
@@ -283,6 +297,16 @@ int runHeadless(const Arguments& args) {
   printSummary(sys.counts(), std::chrono::steady_clock::now() - started);
   if (signalWatch) loop->removeWatch(signalWatch);
   if (signalFd >= 0) close(signalFd);
+  // An interrupted crawl is not converted: it is resumed later, and its
+  // pages must stay as served until the copy is whole.
+  if (finished && args.convertLinks) {
+    std::vector<std::string> saved;
+    for (const std::u16string& rel : sys.savedThisRun()) saved.push_back(text::toUtf8(rel));
+    const tools::ConvertSummary summary = tools::convertPages(text::toUtf8(sys.savePath()), saved,
+                                                              tools::printingObserver(std::cout, std::cerr));
+    tools::printSummary(summary, std::cout);
+    if (!summary.ok()) status = 1;
+  }
   return status;
 }
 
@@ -297,6 +321,10 @@ int main(int argc, char** argv) {
     // A reader that goes away must not end the run between two files.
     signal(SIGPIPE, SIG_IGN);
     return harbek::tools::runReplaceCommand(argv[2], argv[3], std::cout, std::cerr);
+  }
+  if (argc == 3 && std::strcmp(argv[1], "--convert-links") == 0) {
+    signal(SIGPIPE, SIG_IGN);
+    return harbek::tools::runConvertCommand(argv[2], std::cout, std::cerr);
   }
   Arguments args;
   switch (parseArguments(argc, argv, args)) {

@@ -131,7 +131,7 @@ void sysMain::recoverQueue() {
   if (journalFolder_ == site_.SavePath() && !journalFolder_.empty()) return;
   site_.ClearTmp();
   journalFolder_ = site_.SavePath();
-  savedThisRun_.clear();  // another save folder
+  foundSaved_.clear();  // another save folder
   const std::string tmp = site_.spillFolder();
   if (!fs::isFolder(tmp)) fs::createFolder(tmp);
   journal_.open(tmp);
@@ -143,7 +143,7 @@ void sysMain::recoverQueue() {
       // Its page may be saved while its links never reached the journal.
       if (!last->inFlightFile.empty()) {
         site_.removeFileByUrl(last->inFlightFile);
-        savedThisRun_.clear();
+        foundSaved_.clear();
       }
       queue.insert(queue.begin(), last->inFlightUrl);
     }
@@ -251,9 +251,9 @@ bool sysMain::alreadyFetched(const std::u16string& u) {
 // program's own removal of a file makes it unsaved again.
 bool sysMain::isSaved(const std::u16string& u) {
   const size_t key = std::hash<std::u16string>()(u);
-  if (savedThisRun_.contains(key)) return true;
+  if (foundSaved_.contains(key)) return true;
   if (!site_.isExsitUrl(u, false)) return false;
-  savedThisRun_.insert(key);
+  foundSaved_.insert(key);
   return true;
 }
 
@@ -432,6 +432,7 @@ void sysMain::keepSavedFile() {
     site_.discardPartial(savingTo_);
     return;
   }
+  savedThisRun_.push_back(savingTo_);
   ++counts_.filesSaved;
   counts_.bytesSaved += bodyBytes_;
 }

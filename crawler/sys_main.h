@@ -28,6 +28,7 @@
 #include <memory>
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 #include "crawler/crawl_queue.h"
 #include "crawler/crawl_view.h"
@@ -129,6 +130,9 @@ class sysMain : public fetcher::HtmlEvents {
   const MonitorLog& log() const { return log_; }
   store::SiteData& site() { return site_; }
   bool timerEnabled() const { return timerEnabled_; }
+  // The files saved whole in this run (host/path under the save folder, in
+  // saving order), for the work done on them when the crawl ends.
+  const std::vector<std::u16string>& savedThisRun() const { return savedThisRun_; }
   const std::u16string& panel(int n) const { return panels_[n - 1]; }
 
   // The fetcher's events.
@@ -196,7 +200,9 @@ class sysMain : public fetcher::HtmlEvents {
   // Lower-cased URLs fetched whole in this run.
   std::unordered_set<std::u16string> fetchedThisRun_;
   // Hashes of the URLs found saved in this run.
-  std::unordered_set<size_t> savedThisRun_;
+  std::unordered_set<size_t> foundSaved_;
+  // The files saved in this run, relative to the save folder.
+  std::vector<std::u16string> savedThisRun_;
   int failures_ = 0;
 
   // The journal of the queue, kept in the spill folder of journalFolder_

@@ -172,7 +172,7 @@ TEST(TcpClient, ArrivalPatternsDeliverEveryByteThenTheEnd) {
 }
 
 TEST(TcpClient, BytesStayPendingUntilTakenAndArrivalsCountThemAll) {
-  ScriptedHttpServer server(Script().awaitRequest().write("HTTP/1.1 200 OK\r\n\r\nab").sleep(50ms).write("cd").close());
+  ScriptedHttpServer server(Script().awaitRequest().write("HTTP/1.1 200 OK\r\n\r\nab").sleep(300ms).write("cd").close());
   Harness h;
   h.takeOnArrival = false;
   h.client->connect("127.0.0.1", server.port());
