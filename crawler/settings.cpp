@@ -1,5 +1,7 @@
 #include "crawler/settings.h"
 
+#include <unistd.h>
+
 #include "platform/fs/fs.h"
 #include "platform/text/text.h"
 
@@ -40,6 +42,16 @@ profile::ProfileError loadSettings(const std::u16string& path, Settings& out) {
   out.waitTime = static_cast<int16_t>(settingNumber(read("waitTime"), INT16_MIN, INT16_MAX));
   out.username = read("username");
   return profile::ProfileError::None;
+}
+
+profile::ProfileError settingsWritable(const std::u16string& path) {
+  const std::string file = text::toUtf8(path);
+  if (fs::isFolder(file)) return profile::ProfileError::CannotWrite;
+  if (fs::exists(file)) return ::access(file.c_str(), W_OK) == 0 ? profile::ProfileError::None : profile::ProfileError::ReadOnly;
+  const size_t slash = file.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : file.substr(0, slash);
+  return fs::isFolder(folder) && ::access(folder.c_str(), W_OK) == 0 ? profile::ProfileError::None
+                                                                      : profile::ProfileError::CannotWrite;
 }
 
 bool fitsSettingsFile(std::u16string_view value) { return text::fromCodePage(text::toCodePage(value)) == value; }

@@ -33,6 +33,9 @@ profile::ProfileError loadSettings(const std::u16string& path, Settings& out);
 // BadName when a text cannot be stored exactly (a character the code page
 // cannot hold): nothing is written then rather than a changed path.
 profile::ProfileError saveSettings(const std::u16string& path, const Settings& in);
+// Whether the settings file could be written now (it, or its folder, takes
+// writes), so that a file that will not keep the settings is told at start.
+profile::ProfileError settingsWritable(const std::u16string& path);
 // True when the settings file holds the text exactly as it is.
 bool fitsSettingsFile(std::u16string_view value);
 

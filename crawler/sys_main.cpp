@@ -80,9 +80,14 @@ void sysMain::AddLog(const std::u16string& msg) {
 void sysMain::LoadConfig() {
   if (profile::ProfileError e = loadSettings(options_.iniPath, settings_); e != profile::ProfileError::None) {
     warn(u"无法读取系统配置文件:" + options_.iniPath + u" (" + reason(e) + u")");
-    return;
+  } else {
+    AddLog(u"读取系统配置文件成功!");
   }
-  AddLog(u"读取系统配置文件成功!");
+  if (profile::ProfileError e = settingsWritable(options_.iniPath); e != profile::ProfileError::None) {
+    settingsSaved_ = e;
+    settingsWarned_ = true;
+    warn(u"无法写入系统配置文件:" + options_.iniPath + u" (" + reason(e) + u")");
+  }
 }
 
 void sysMain::SaveConfig() {
