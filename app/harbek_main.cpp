@@ -224,11 +224,20 @@ void printSummary(const crawler::CrawlCounts& c, std::chrono::steady_clock::dura
                seconds > 0 ? static_cast<double>(c.filesSaved) / seconds : 0.0);
 }
 
+// Without its components the crawl could only claim every file saved.
+bool componentsReady() {
+  std::string why;
+  if (crawler::sysMain::componentsReady(why)) return true;
+  std::fprintf(stderr, "harbek: %s\n", why.c_str());
+  return false;
+}
+
 int runWindows(const Arguments& args) {
   if (!windows::displayAvailable()) {
     std::fputs(kNoDisplay, stderr);
     return 2;
   }
+  if (!componentsReady()) return 1;
   windows::WindowModeOptions options;
   options.iniPath = text::fromUtf8(iniPath(args));
   options.saveFolder = saveFolder(args);
@@ -244,6 +253,7 @@ int runWindows(const Arguments& args) {
 }
 
 int runHeadless(const Arguments& args) {
+  if (!componentsReady()) return 1;
   std::vector<std::u16string> addresses;
   for (const auto& u : args.urls) {
     if (!startAddress(u, addresses.emplace_back())) return 1;

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "libs/text/totextor_interface.h"
 #include "platform/component/runtime.h"
 #include "platform/fs/fs.h"
 #include "platform/text/text.h"
@@ -65,6 +66,13 @@ com::HResult sysMain::webUrl(url::IWebUrl** out) {
   }
   *out = webUrl_.get();
   return com::kOk;
+}
+
+bool sysMain::componentsReady(std::string& why) {
+  com::ComPtr<url::IWebUrl> web;
+  com::ComPtr<textor::ITotextor> textor;
+  return com::succeeded(com::create(url::kVornetClsid, web, &why)) &&
+         com::succeeded(com::create(textor::kTotextorClsid, textor, &why));
 }
 
 void sysMain::startUp() {

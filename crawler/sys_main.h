@@ -79,6 +79,9 @@ class sysMain : public fetcher::HtmlEvents {
 
   // Start-up as the main window does it: tray tip "蜘蛛没有启动..", LoadConfig.
   void startUp();
+  // The components the crawl loads (the URL rules, the text of elements)
+  // can be made; otherwise false, with the reason naming the class and file.
+  static bool componentsReady(std::string& why);
 
   void AddLog(const std::u16string& msg);
   void CrawlStep();

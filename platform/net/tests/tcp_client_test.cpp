@@ -1,5 +1,8 @@
 #include <arpa/inet.h>
 #include <dirent.h>
+#include <fstream>
+#include <iterator>
+
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -266,6 +269,11 @@ TEST(TcpClient, CloseOrDestroyFromInsideAHandlerStopsEverything) {
 }
 
 TEST(TcpClient, HostNamesFromTheHostsFileConnect) {
+  // The lookup library reads the system's hosts file only; a minimal root
+  // (a container, a build chroot) may have none.
+  std::ifstream hosts("/etc/hosts");
+  const std::string names((std::istreambuf_iterator<char>(hosts)), std::istreambuf_iterator<char>());
+  if (names.find("localhost") == std::string::npos) GTEST_SKIP() << "/etc/hosts does not name localhost here";
   ScriptedHttpServer server(patterns::oneWrite("hello"));
   Harness h;
   EXPECT_EQ(h.client->connect("localhost", server.port()), 0);
