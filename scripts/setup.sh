@@ -10,6 +10,7 @@ PACKAGES=(
   nginx-light wget python3-jieba time
   qt6-base-dev fonts-wqy-microhei xvfb xdotool
   chromium
+  dpkg-dev lintian
 )
 
 missing=()

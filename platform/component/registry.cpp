@@ -100,7 +100,11 @@ HResult rewrite(const std::string& path, Edit edit) {
 
 std::string defaultRegistryPath() {
   if (const char* env = std::getenv("HARBEK_REGISTRY"); env && *env) return env;
-  return folderOfRunningProgram() + "/components.reg";
+  // Beside the program in a build folder; in lib/harbek/ of an installed tree.
+  const std::string folder = folderOfRunningProgram();
+  const std::string beside = folder + "/components.reg";
+  const std::string installed = folder + "/../lib/harbek/components.reg";
+  return ::access(beside.c_str(), F_OK) != 0 && ::access(installed.c_str(), F_OK) == 0 ? installed : beside;
 }
 
 std::vector<RegistryEntry> readRegistry(const std::string& path) {

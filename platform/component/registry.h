@@ -21,7 +21,8 @@ struct RegistryEntry {
   std::string modulePath;
 };
 
-// HARBEK_REGISTRY, or components.reg in the folder of the running program.
+// HARBEK_REGISTRY, or components.reg in the folder of the running program,
+// or, for an installed program, in ../lib/harbek/ from that folder.
 std::string defaultRegistryPath();
 
 // Every well-formed line of the file (none when it is missing).
