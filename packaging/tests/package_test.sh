@@ -2,7 +2,8 @@
 # Builds the Debian package of a build folder, unpacks it into a temporary
 # root and runs what it holds: harbek copies the sample site served by nginx
 # on loopback, comcall calls a component through the installed registry, and
-# lintian finds no error in the package.
+# lintian finds no error in the package. A copy of the build's bin/ folder
+# moved elsewhere works as well.
 #   bash package_test.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
 build=$1
@@ -23,6 +24,13 @@ unset HARBEK_REGISTRY
 got=$("$root/bin/comcall" vornet.WebUrl rightUrl http://site/news/list.html ../d.html)
 [ "$got" = "http://site/d.html" ] || { echo "comcall printed '$got'"; exit 1; }
 echo "comcall: $got"
+
+# The build's own programs, moved: the registry names its modules relative
+# to itself.
+cp -r "$build/bin" "$work/moved"
+got=$("$work/moved/comcall" vornet.WebUrl gethost http://Moved.Site/x)
+[ "$got" = "moved.site" ] || { echo "the moved comcall printed '$got'"; exit 1; }
+echo "moved build: $got"
 
 start_nginx "$source/app/sample_site" "$work/nginx"
 "$root/bin/harbek" --headless --quiet --ini "$work/sys.ini" --save-dir "$work/copy" --interval 0 \
