@@ -41,6 +41,7 @@ profile::ProfileError loadSettings(const std::u16string& path, Settings& out) {
   out.SiteListUrl = read("SiteListUrl");
   out.waitTime = static_cast<int16_t>(settingNumber(read("waitTime"), INT16_MIN, INT16_MAX));
   out.username = read("username");
+  out.ConvertLinks = settingNumber(read("ConvertLinks"), 0, 1) == 1;
   return profile::ProfileError::None;
 }
 
@@ -66,6 +67,12 @@ profile::ProfileError saveSettings(const std::u16string& path, const Settings& i
   for (const auto& [key, value] : values) {
     const profile::ProfileError e = profile::writeProfileString(text::toUtf8(path), "sys", key, value);
     if (e != profile::ProfileError::None) return e;
+  }
+  // A file that never had the key keeps its shape until the user turns it on.
+  std::string content;
+  fs::readFile(text::toUtf8(path), content);
+  if (in.ConvertLinks || profile::findValue(content, "sys", "ConvertLinks")) {
+    return profile::writeProfileString(text::toUtf8(path), "sys", "ConvertLinks", in.ConvertLinks ? "1" : "0");
   }
   return profile::ProfileError::None;
 }

@@ -22,6 +22,9 @@ struct Settings {
   std::u16string SiteListUrl;
   int16_t waitTime = 0;
   std::u16string username;
+  // "ConvertLinks": the window converts a finished copy's links for offline
+  // browsing. Written only once it has been turned on.
+  bool ConvertLinks = false;
 };
 
 // Decimal text, spaces around it ignored; 0 when it is not a number or does
