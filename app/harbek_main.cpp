@@ -38,7 +38,6 @@
 #include "platform/text/text.h"
 #include "tools/convert_command.h"
 #include "tools/replace_command.h"
-#include "tools/windows/replace_entry.h"
 
 namespace {
 
@@ -245,9 +244,10 @@ int runWindows(const Arguments& args) {
   for (const auto& u : args.urls) {
     if (!startAddress(u, options.addresses.emplace_back())) return 1;
   }
-  options.makeReplaceWindow = tools::openReplaceWindow;
   options.closeSignalFd = closeSignals();
-  int status = windows::runWindowMode(options);
+  std::string why;
+  int status = windows::launchWindowMode(options, why);
+  if (!why.empty()) std::fprintf(stderr, "harbek: %s\n", why.c_str());
   if (options.closeSignalFd >= 0) close(options.closeSignalFd);
   return status;
 }
