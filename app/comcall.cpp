@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/component/dispatch.h"
+#include "platform/component/registry.h"
 #include "platform/component/runtime.h"
 #include "platform/text/text.h"
 
@@ -24,6 +25,10 @@ using com::VarType;
 
 constexpr const char* kUsage =
     "usage: comcall [-e] CLASS CALL [+ CALL ...]\n"
+    "       comcall --list [CLASS]   the registered classes, or one class's operations and properties\n"
+    "       comcall --help | --version\n"
+    "  -e     print texts with escapes (as the esc: form takes them), so that line ends and\n"
+    "         control characters in a result stay visible and on one line\n"
     "  CLASS  a ProgID such as vornet.WebUrl, or a class identifier {93230451-C2DF-4170-B76B-CF301AA382C8}\n"
     "  CALL   METHOD [ARG ...]   call an operation, or read a property by its name\n"
     "         NAME=VALUE         write a property (VALUE is one ARG)\n"
@@ -203,7 +208,69 @@ std::vector<Call> parseCalls(int argc, char** argv, int first) {
   return calls;
 }
 
+const char* kindName(VarType type) {
+  switch (type) {
+    case VarType::Empty: return "nothing";
+    case VarType::Text: return "text";
+    case VarType::I16: return "i16";
+    case VarType::I32: return "i32";
+    case VarType::F64: return "f64";
+    case VarType::Flag: return "bool";
+    case VarType::Date: return "date";
+    case VarType::Bytes: return "hex";
+    case VarType::Any: return "any";
+  }
+  return "?";
+}
+
+// The classes of the registry, one a line: ProgID, class identifier, module.
+int listClasses() {
+  const std::string registry = com::defaultRegistryPath();
+  const auto entries = com::readRegistry(registry);
+  if (entries.empty()) {
+    std::fprintf(stderr, "comcall: no classes registered in %s\n", registry.c_str());
+    return 1;
+  }
+  for (const auto& e : entries) {
+    std::printf("%-20s %s %s\n", e.progId.c_str(), e.clsid.toString().c_str(), e.modulePath.c_str());
+  }
+  return 0;
+}
+
+// A class's members in dispatch order, with their argument kinds as comcall's
+// prefixes name them.
+int listMembers(const std::string& className) {
+  com::ComPtr<com::IDispatch> object;
+  std::string message;
+  if (com::failed(com::createByName(className, object, &message))) {
+    std::fprintf(stderr, "comcall: %s\n", message.c_str());
+    return 2;
+  }
+  for (const com::MemberInfo& m : object->typeInfo().members) {
+    std::string line = (m.isProperty ? (m.canPut ? "property " : "property (read only) ") : "operation ") +
+                       text::toUtf8(m.name);
+    for (const auto& p : m.params) {
+      line += std::string(" ") + (p.byRef ? "&" : "") + text::toUtf8(p.name) + ":" + kindName(p.type);
+    }
+    if (m.result != VarType::Empty) line += std::string(" -> ") + kindName(m.result);
+    std::printf("%s\n", line.c_str());
+  }
+  return 0;
+}
+
 int run(int argc, char** argv) {
+  if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (argc >= 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::puts("comcall " HARBEK_VERSION);
+    return 0;
+  }
+  if (argc >= 2 && std::strcmp(argv[1], "--list") == 0) {
+    if (argc > 3) throw UsageError{"--list takes at most one class"};
+    return argc == 3 ? listMembers(argv[2]) : listClasses();
+  }
   bool escape = false;
   int i = 1;
   if (i < argc && std::strcmp(argv[i], "-e") == 0) {

@@ -1,8 +1,9 @@
 // harbek: the web-site copier.
 //
-//   harbek [--headless] [--ini FILE] [--save-dir DIR] [--interval MS] [URL ...]
+//   harbek [--headless] [--convert-links] [--ini FILE] [--save-dir DIR] [--interval MS] [URL ...]
 //          [--user-agent TEXT] [--no-check-certificate] [--ca-certificate FILE]
 //   harbek --replace RULES DIR
+//   harbek --convert-links DIR
 //
 // Without --headless the program opens its main window; the URLs given are
 // queued and the crawl starts with "运行". SIGINT and SIGTERM close the
@@ -11,16 +12,18 @@
 // Terminal mode starts as the main window would (settings loaded, spider not
 // started) and at once as if "运行" were pressed. Every log line goes to
 // standard output; when standard error is a terminal, one status line there
-// shows the four status panels. SIGINT and SIGTERM run the close sequence
-// (the queue is spilled, the settings saved) and the program exits 0; so does
-// a crawl that ends by itself, unless a fetch got no response at all (no
-// connection, a rejected certificate): then the status is 4, as wget's for a
-// network failure.
+// shows the progress. SIGINT and SIGTERM run the close sequence (the queue is
+// spilled, the settings saved). Every run ends with a summary line on
+// standard error and an exit status that says what went wrong (--help lists
+// them). With --convert-links, a crawl that ends by itself then converts the
+// links of the pages it saved, so the copy browses offline.
 #include <signal.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
@@ -30,86 +33,178 @@
 #include "crawler/sys_main.h"
 #include "crawler/terminal_view.h"
 #include "crawler/windows/window_main.h"
+#include "libs/url/web_url.h"
 #include "platform/event/event_loop.h"
 #include "platform/fs/fs.h"
 #include "platform/text/text.h"
+#include "tools/convert_command.h"
 #include "tools/replace_command.h"
-#include "tools/windows/replace_entry.h"
 
 namespace {
 
 using namespace harbek;
 
 constexpr const char* kUsage =
-    "usage: harbek [--headless] [--ini FILE] [--save-dir DIR] [--interval MS] [URL ...]\n"
-    "              [--user-agent TEXT] [--no-check-certificate] [--ca-certificate FILE]\n";
-constexpr int kNetworkFailureStatus = 4;
+    "usage: harbek [--headless] [OPTION ...] [URL ...]   (harbek --help explains)\n";
+
+constexpr const char* kHelp =
+    "harbek " HARBEK_VERSION " - copies web sites into a local folder\n"
+    "\n"
+    "usage: harbek [--headless] [OPTION ...] [URL ...]\n"
+    "       harbek --replace RULES DIR\n"
+    "       harbek --convert-links DIR\n"
+    "\n"
+    "Copies every page and file of each start URL's site into FOLDER/host/path\n"
+    "(lower case, index.html for folders). Without --headless the main window\n"
+    "opens and the copy starts with its \"运行\" button. A copy stopped by Ctrl-C,\n"
+    "SIGTERM or a crash resumes where it stopped at the next start.\n"
+    "\n"
+    "  --headless         copy in the terminal and end when the site is done\n"
+    "  --save-dir FOLDER  where the copy goes (default: the folder in the\n"
+    "                     settings file, else the current folder)\n"
+    "  --ini FILE         the settings file (default: sys.ini beside the program\n"
+    "                     when its folder is writable, else\n"
+    "                     ~/.config/harbek/sys.ini)\n"
+    "  --interval MS      milliseconds between two fetches (default 100; 0: none)\n"
+    "  --quiet            print no log lines (warnings and the summary still go\n"
+    "                     to standard error)\n"
+    "  --convert-links    once the copy is done, make its links work offline\n"
+    "  --user-agent TEXT  the User-Agent line's value (default: the settings file's,\n"
+    "                     else the program's own)\n"
+    "  --no-check-certificate  accept any https certificate\n"
+    "  --ca-certificate FILE   trust the certificates in FILE (PEM) instead of\n"
+    "                          the system's\n"
+    "  --replace RULES DIR  run find-and-replace rules over the files under DIR\n"
+    "  --convert-links DIR  make the links of an existing copy work offline\n"
+    "  --help             this text\n"
+    "  --version          the version\n"
+    "\n"
+    "A URL without a scheme is taken as http://. http:// and https:// are fetched;\n"
+    "a redirect of the start address to another host moves the copy there.\n"
+    "\n"
+    "Exit status (the lowest number other than 0 among what happened wins):\n"
+    "  0  every URL of the run was fetched and saved\n"
+    "  1  a generic failure: the copy could not start, nothing to copy\n"
+    "  2  wrong usage\n"
+    "  3  a file could not be written\n"
+    "  4  a network failure: no such host, refused, timed out, reset, a\n"
+    "     certificate that did not verify\n"
+    "  8  the server answered an error status (4xx, 5xx) for some URL\n"
+    "  130, 143  stopped by Ctrl-C or SIGTERM (the queue was saved)\n"
+    "\n"
+    "Example:\n"
+    "  harbek --headless --save-dir ~/copies http://www.example.org/\n";
+
 constexpr const char* kNoDisplay =
     "harbek: no display to open the window on (DISPLAY and WAYLAND_DISPLAY are not set); "
     "use --headless to copy a site in the terminal\n";
 
 struct Arguments {
   bool headless = false;
+  bool quiet = false;
   std::string ini;
   std::string saveDir;
   int interval = 100;
+  bool convertLinks = false;
   std::vector<std::string> urls;
   crawler::sysMain::RequestOptions request;
 };
 
-// The request options; false when a is none of them. A missing value is an
-// error (ok false).
-bool parseRequestOption(const std::string& a, int argc, char** argv, int& i, bool& ok,
-                        crawler::sysMain::RequestOptions& out) {
-  if (a == "--no-check-certificate") {
-    out.noCheckCertificate = true;
-    return true;
-  }
-  std::u16string* into = a == "--user-agent" ? &out.userAgent : a == "--ca-certificate" ? &out.caCertificate : nullptr;
-  if (!into) return false;
-  ok = i + 1 < argc && argv[i + 1][0] != '\0';
-  if (ok) *into = text::fromUtf8(argv[++i]);
-  return true;
-}
+enum class Parsed { kRun, kHelp, kVersion, kUsageError };
 
-bool parseArguments(int argc, char** argv, Arguments& out) {
+Parsed parseArguments(int argc, char** argv, Arguments& out) {
   for (int i = 1; i < argc; ++i) {
-    std::string a = argv[i];
+    const std::string a = argv[i];
     auto value = [&](std::string& into) {
-      if (i + 1 >= argc) return false;
+      if (i + 1 >= argc) {
+        std::fprintf(stderr, "harbek: %s needs a value\n", a.c_str());
+        return false;
+      }
       into = argv[++i];
       return true;
     };
-    if (bool ok = true; parseRequestOption(a, argc, argv, i, ok, out.request)) {
-      if (!ok) return false;
+    if (a == "--help" || a == "-h") return Parsed::kHelp;
+    if (a == "--version") return Parsed::kVersion;
+    if (a == "--no-check-certificate") {
+      out.request.noCheckCertificate = true;
+    } else if (a == "--user-agent" || a == "--ca-certificate") {
+      std::string v;
+      if (!value(v)) return Parsed::kUsageError;
+      if (v.empty()) {
+        std::fprintf(stderr, "harbek: %s needs a value\n", a.c_str());
+        return Parsed::kUsageError;
+      }
+      (a == "--user-agent" ? out.request.userAgent : out.request.caCertificate) = text::fromUtf8(v);
     } else if (a == "--headless") {
       out.headless = true;
+    } else if (a == "--quiet" || a == "-q") {
+      out.quiet = true;
+    } else if (a == "--convert-links") {
+      out.convertLinks = true;
     } else if (a == "--ini") {
-      if (!value(out.ini)) return false;
+      if (!value(out.ini)) return Parsed::kUsageError;
     } else if (a == "--save-dir") {
-      if (!value(out.saveDir) || out.saveDir.empty()) return false;
+      if (!value(out.saveDir)) return Parsed::kUsageError;
+      if (out.saveDir.empty()) {
+        std::fputs("harbek: --save-dir needs a folder\n", stderr);
+        return Parsed::kUsageError;
+      }
     } else if (a == "--interval") {
       std::string ms;
-      if (!value(ms) || ms.empty() || ms.size() > 9 || ms.find_first_not_of("0123456789") != std::string::npos)
-        return false;
+      if (!value(ms)) return Parsed::kUsageError;
+      if (ms.empty() || ms.size() > 9 || ms.find_first_not_of("0123456789") != std::string::npos) {
+        std::fprintf(stderr, "harbek: --interval takes milliseconds, not '%s'\n", ms.c_str());
+        return Parsed::kUsageError;
+      }
       out.interval = std::stoi(ms);
     } else if (a.starts_with("-")) {
-      return false;
+      std::fprintf(stderr, "harbek: unknown option '%s'\n", a.c_str());
+      return Parsed::kUsageError;
     } else {
       out.urls.push_back(a);
     }
   }
-  return true;
+  return Parsed::kRun;
 }
 
-std::string iniPath(const Arguments& args) { return args.ini.empty() ? fs::programFolder() + "/sys.ini" : args.ini; }
+// The settings file: beside the program when its folder is writable (a build
+// tree, a copied folder), else the user's configuration folder.
+std::string iniPath(const Arguments& args) {
+  if (!args.ini.empty()) return args.ini;
+  const std::string program = fs::programFolder();
+  if (!program.empty() && ::access(program.c_str(), W_OK) == 0) return program + "/sys.ini";
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  const char* home = std::getenv("HOME");
+  std::string folder = xdg && *xdg ? xdg : std::string(home ? home : "") + "/.config";
+  folder += "/harbek";
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  return folder + "/sys.ini";
+}
 
 // --save-dir as an absolute folder.
-std::u16string saveFolder(const Arguments& args) {
-  if (args.saveDir.empty()) return {};
+std::u16string absoluteFolder(const std::string& folder) {
   std::error_code ec;
-  std::string folder = std::filesystem::absolute(args.saveDir, ec).lexically_normal().string();
-  return text::fromUtf8(ec ? args.saveDir : folder);
+  std::string absolute = std::filesystem::absolute(folder, ec).lexically_normal().string();
+  return text::fromUtf8(ec ? folder : absolute);
+}
+std::u16string saveFolder(const Arguments& args) { return args.saveDir.empty() ? u"" : absoluteFolder(args.saveDir); }
+
+// A start address as harbek fetches it: a bare host name is taken as
+// http://; a scheme other than http and https is refused before the crawl.
+bool startAddress(const std::string& u, std::u16string& out) {
+  const std::u16string text = text::fromUtf8(u);
+  const std::u16string scheme = url::uriScheme(text);
+  if (scheme.empty() || u.find("://") == std::string::npos) {
+    out = u"http://" + text;
+    return true;
+  }
+  if (scheme != u"http" && scheme != u"https") {
+    std::fprintf(stderr, "harbek: cannot fetch %s: only http:// and https:// addresses are copied\n", u.c_str());
+    return false;
+  }
+  out = text;
+  return true;
 }
 
 // SIGINT and SIGTERM become readable events on the returned descriptor (-1
@@ -127,41 +222,82 @@ int closeSignals() {
   return signalfd(-1, &signals, SFD_NONBLOCK | SFD_CLOEXEC);
 }
 
+// The exit status of a run that started: the lowest code among what went
+// wrong, as wget does.
+int exitStatus(const crawler::CrawlCounts& c) {
+  if (c.writeFailures) return 3;
+  if (c.networkFailures) return 4;
+  if (c.serverErrors) return 8;
+  return 0;
+}
+
+void printSummary(const crawler::CrawlCounts& c, std::chrono::steady_clock::duration took) {
+  const double seconds = std::chrono::duration<double>(took).count();
+  std::fprintf(stderr,
+               "harbek: %lld files saved (%.1f MB); failures: %lld network, %lld server, %lld write; "
+               "%.1f s, %.1f files/s\n",
+               static_cast<long long>(c.filesSaved), static_cast<double>(c.bytesSaved) / (1 << 20),
+               static_cast<long long>(c.networkFailures), static_cast<long long>(c.serverErrors),
+               static_cast<long long>(c.writeFailures), seconds,
+               seconds > 0 ? static_cast<double>(c.filesSaved) / seconds : 0.0);
+}
+
+// Without its components the crawl could only claim every file saved.
+bool componentsReady() {
+  std::string why;
+  if (crawler::sysMain::componentsReady(why)) return true;
+  std::fprintf(stderr, "harbek: %s\n", why.c_str());
+  return false;
+}
+
 int runWindows(const Arguments& args) {
   if (!windows::displayAvailable()) {
     std::fputs(kNoDisplay, stderr);
     return 2;
   }
+  if (!componentsReady()) return 1;
   windows::WindowModeOptions options;
   options.iniPath = text::fromUtf8(iniPath(args));
   options.saveFolder = saveFolder(args);
   options.intervalMs = args.interval;
-  for (const auto& u : args.urls) options.addresses.push_back(text::fromUtf8(u));
-  options.makeReplaceWindow = tools::openReplaceWindow;
+  for (const auto& u : args.urls) {
+    if (!startAddress(u, options.addresses.emplace_back())) return 1;
+  }
   options.closeSignalFd = closeSignals();
   options.request = args.request;
-  int status = windows::runWindowMode(options);
+  std::string why;
+  int status = windows::launchWindowMode(options, why);
+  if (!why.empty()) std::fprintf(stderr, "harbek: %s\n", why.c_str());
   if (options.closeSignalFd >= 0) close(options.closeSignalFd);
   return status;
 }
 
 int runHeadless(const Arguments& args) {
+  if (!componentsReady()) return 1;
+  std::vector<std::u16string> addresses;
+  for (const auto& u : args.urls) {
+    if (!startAddress(u, addresses.emplace_back())) return 1;
+  }
   int signalFd = closeSignals();
+  const auto started = std::chrono::steady_clock::now();
 
   auto loop = event::makePollLoop();
-  crawler::TerminalView view;
+  crawler::TerminalView view(args.quiet);
   crawler::sysMain::Options options;
   options.iniPath = text::fromUtf8(iniPath(args));
   options.intervalMs = args.interval;
   options.request = args.request;
   crawler::sysMain sys(*loop, view, options);
+  view.showCounts(&sys.counts(), &sys.List1());
 
   auto quit = [&] { loop->quit(); };
+  int stoppedBy = 0;
   event::WatchId signalWatch = 0;
   if (signalFd >= 0) {
     signalWatch = loop->watchFd(signalFd, event::kReadable, [&](unsigned) {
       signalfd_siginfo info;
       while (read(signalFd, &info, sizeof info) == sizeof info) {
+        if (!stoppedBy) stoppedBy = static_cast<int>(info.ssi_signo);
       }
       sys.requestClose(quit);  // ignored while a close is already running
     });
@@ -169,18 +305,39 @@ int runHeadless(const Arguments& args) {
 
   sys.startUp();
   if (!args.saveDir.empty()) sys.setSaveFolder(saveFolder(args));
-  for (const auto& u : args.urls) sys.addUrl(text::fromUtf8(u));
-  sys.setFinishedHandler([&] { sys.requestClose(quit); });
+  sys.setDefaultSaveFolder(absoluteFolder("."));  // a terminal user expects the copy here
+  for (const auto& u : addresses) sys.addUrl(u);
+  bool finished = false;
+  sys.setFinishedHandler([&] {
+    // A crawl stopped by a failing disk keeps its queue: it is not done.
+    finished = sys.List1().empty();
+    sys.requestClose(quit);
+  });
 
-  int status = 0;
-  if (sys.run()) {
-    loop->run();
-    if (sys.networkFailures() > 0) status = kNetworkFailureStatus;
+  int status = 1;
+  if (!sys.run()) {
+    std::fputs("harbek: the save folder cannot be made; nothing was copied\n", stderr);
+  } else if (!sys.hasWork()) {
+    std::fputs("harbek: nothing to copy: give a start address (harbek --help)\n", stderr);
+    sys.requestClose([] {});
   } else {
-    status = 1;
+    loop->run();
+    status = stoppedBy ? 128 + stoppedBy : exitStatus(sys.counts());
   }
+  view.finish();
+  printSummary(sys.counts(), std::chrono::steady_clock::now() - started);
   if (signalWatch) loop->removeWatch(signalWatch);
   if (signalFd >= 0) close(signalFd);
+  // An interrupted crawl is not converted: it is resumed later, and its
+  // pages must stay as served until the copy is whole.
+  if (finished && args.convertLinks) {
+    std::vector<std::string> saved;
+    for (const std::u16string& rel : sys.savedThisRun()) saved.push_back(text::toUtf8(rel));
+    const tools::ConvertSummary summary = tools::convertPages(text::toUtf8(sys.savePath()), saved,
+                                                              tools::printingObserver(std::cout, std::cerr));
+    tools::printSummary(summary, std::cout);
+    if (!summary.ok()) status = 1;
+  }
   return status;
 }
 
@@ -196,10 +353,23 @@ int main(int argc, char** argv) {
     signal(SIGPIPE, SIG_IGN);
     return harbek::tools::runReplaceCommand(argv[2], argv[3], std::cout, std::cerr);
   }
+  if (argc == 3 && std::strcmp(argv[1], "--convert-links") == 0) {
+    signal(SIGPIPE, SIG_IGN);
+    return harbek::tools::runConvertCommand(argv[2], std::cout, std::cerr);
+  }
   Arguments args;
-  if (!parseArguments(argc, argv, args)) {
-    std::fputs(kUsage, stderr);
-    return 2;
+  switch (parseArguments(argc, argv, args)) {
+    case Parsed::kHelp:
+      std::fputs(kHelp, stdout);
+      return 0;
+    case Parsed::kVersion:
+      std::puts("harbek " HARBEK_VERSION);
+      return 0;
+    case Parsed::kUsageError:
+      std::fputs(kUsage, stderr);
+      return 2;
+    case Parsed::kRun:
+      break;
   }
   return args.headless ? runHeadless(args) : runWindows(args);
 }

@@ -19,12 +19,14 @@ function(harbek_test)
     PROPERTIES ENVIRONMENT "HARBEK_REGISTRY=${HARBEK_BIN_DIR}/components.reg")
 endfunction()
 
-# harbek_component(NAME <module> SOURCES <files...> LIBS <targets...>)
+# harbek_component(NAME <module> SOURCES <files...> LIBS <targets...> [TEST_ONLY])
 # A component module: a shared module that exports the four standard entry
 # points over a static library. It is registered in the build's class registry
-# as soon as it is linked, so every component of a build is creatable at once.
+# as soon as it is linked, so every component of a build is creatable at once,
+# and (unless TEST_ONLY) installed into lib/harbek/, whose registry the
+# install step writes.
 function(harbek_component)
-  cmake_parse_arguments(C "" "NAME" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(C "TEST_ONLY" "NAME" "SOURCES;LIBS" ${ARGN})
   add_library(${C_NAME} MODULE ${C_SOURCES})
   set_target_properties(${C_NAME} PROPERTIES PREFIX "" CXX_VISIBILITY_PRESET hidden)
   target_link_libraries(${C_NAME} PRIVATE ${C_LIBS} harbek_component_module)
@@ -32,4 +34,8 @@ function(harbek_component)
   add_custom_command(TARGET ${C_NAME} POST_BUILD
     COMMAND $<TARGET_FILE:comreg> --registry ${HARBEK_BIN_DIR}/components.reg $<TARGET_FILE:${C_NAME}>
     VERBATIM)
+  if(NOT C_TEST_ONLY)
+    install(TARGETS ${C_NAME} LIBRARY DESTINATION ${HARBEK_MODULE_DIR})
+    set_property(GLOBAL APPEND PROPERTY HARBEK_INSTALLED_MODULES ${C_NAME})
+  endif()
 endfunction()

@@ -1,6 +1,7 @@
 #include "crawler/settings.h"
 
 #include <vector>
+#include <unistd.h>
 
 #include "platform/fs/fs.h"
 #include "platform/text/text.h"
@@ -44,7 +45,18 @@ profile::ProfileError loadSettings(const std::u16string& path, Settings& out) {
   out.UserAgent = read("UserAgent");
   out.NoCheckCertificate = settingNumber(read("NoCheckCertificate"), 0, 1) == 1;
   out.CaCertificate = read("CaCertificate");
+  out.ConvertLinks = settingNumber(read("ConvertLinks"), 0, 1) == 1;
   return profile::ProfileError::None;
+}
+
+profile::ProfileError settingsWritable(const std::u16string& path) {
+  const std::string file = text::toUtf8(path);
+  if (fs::isFolder(file)) return profile::ProfileError::CannotWrite;
+  if (fs::exists(file)) return ::access(file.c_str(), W_OK) == 0 ? profile::ProfileError::None : profile::ProfileError::ReadOnly;
+  const size_t slash = file.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : file.substr(0, slash);
+  return fs::isFolder(folder) && ::access(folder.c_str(), W_OK) == 0 ? profile::ProfileError::None
+                                                                      : profile::ProfileError::CannotWrite;
 }
 
 bool fitsSettingsFile(std::u16string_view value) { return text::fromCodePage(text::toCodePage(value)) == value; }
@@ -64,12 +76,15 @@ profile::ProfileError saveSettings(const std::u16string& path, const Settings& i
     const char* key;
     std::string value;
     bool set;
-  } requestValues[] = {
+  } laterValues[] = {
       {"UserAgent", text::toCodePage(in.UserAgent), !in.UserAgent.empty()},
       {"NoCheckCertificate", in.NoCheckCertificate ? "1" : "0", in.NoCheckCertificate},
       {"CaCertificate", text::toCodePage(in.CaCertificate), !in.CaCertificate.empty()},
+      {"ConvertLinks", in.ConvertLinks ? "1" : "0", in.ConvertLinks},
   };
-  for (const auto& r : requestValues) {
+  // A file that never had one of these keys keeps its shape until the user
+  // sets it.
+  for (const auto& r : laterValues) {
     if (r.set || profile::findValue(content, "sys", r.key)) values.emplace_back(r.key, r.value);
   }
   for (const auto& [key, value] : values) {

@@ -29,6 +29,9 @@ struct Settings {
   std::u16string UserAgent;  // empty: the fetcher's own
   bool NoCheckCertificate = false;
   std::u16string CaCertificate;  // empty: the system's trusted certificates
+  // "ConvertLinks": the window converts a finished copy's links for offline
+  // browsing. Written only once it has been turned on.
+  bool ConvertLinks = false;
 };
 
 // Decimal text, spaces around it ignored; 0 when it is not a number or does
@@ -40,6 +43,9 @@ profile::ProfileError loadSettings(const std::u16string& path, Settings& out);
 // BadName when a text cannot be stored exactly (a character the code page
 // cannot hold): nothing is written then rather than a changed path.
 profile::ProfileError saveSettings(const std::u16string& path, const Settings& in);
+// Whether the settings file could be written now (it, or its folder, takes
+// writes), so that a file that will not keep the settings is told at start.
+profile::ProfileError settingsWritable(const std::u16string& path);
 // True when the settings file holds the text exactly as it is.
 bool fitsSettingsFile(std::u16string_view value);
 

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "libs/text/totextor_interface.h"
 #include "libs/url/web_url.h"
 #include "platform/component/runtime.h"
 #include "platform/fs/fs.h"
@@ -69,6 +70,13 @@ com::HResult sysMain::webUrl(url::IWebUrl** out) {
   return com::kOk;
 }
 
+bool sysMain::componentsReady(std::string& why) {
+  com::ComPtr<url::IWebUrl> web;
+  com::ComPtr<textor::ITotextor> textor;
+  return com::succeeded(com::create(url::kVornetClsid, web, &why)) &&
+         com::succeeded(com::create(textor::kTotextorClsid, textor, &why));
+}
+
 void sysMain::startUp() {
   setTray(TrayIcon::kWindow, u"蜘蛛没有启动..");
   LoadConfig();
@@ -82,9 +90,14 @@ void sysMain::AddLog(const std::u16string& msg) {
 void sysMain::LoadConfig() {
   if (profile::ProfileError e = loadSettings(options_.iniPath, settings_); e != profile::ProfileError::None) {
     warn(u"无法读取系统配置文件:" + options_.iniPath + u" (" + reason(e) + u")");
-    return;
+  } else {
+    AddLog(u"读取系统配置文件成功!");
   }
-  AddLog(u"读取系统配置文件成功!");
+  if (profile::ProfileError e = settingsWritable(options_.iniPath); e != profile::ProfileError::None) {
+    settingsSaved_ = e;
+    settingsWarned_ = true;
+    warn(u"无法写入系统配置文件:" + options_.iniPath + u" (" + reason(e) + u")");
+  }
 }
 
 void sysMain::SaveConfig() {
@@ -105,18 +118,18 @@ void sysMain::warn(const std::u16string& msg) {
 // A crawl starts only when its save folder is there or can be made; a queue
 // closed before any crawl started needs it too, for its spill file.
 bool sysMain::makeSaveFolder() {
-  if (settings_.dbpath.empty()) return true;
+  if (savePath().empty()) return true;
   std::error_code ec;
-  std::filesystem::path folder(text::toUtf8(settings_.dbpath));
+  std::filesystem::path folder(text::toUtf8(savePath()));
   return std::filesystem::is_directory(folder, ec) || (std::filesystem::create_directories(folder, ec) && !ec);
 }
 
 bool sysMain::startTimer(std::u16string tip) {
   if (!makeSaveFolder()) {
-    AddLog(u"无法创建保存目录,蜘蛛没有启动:" + settings_.dbpath);
+    AddLog(u"无法创建保存目录,蜘蛛没有启动:" + savePath());
     return false;
   }
-  site_.setSavePath(settings_.dbpath);
+  site_.setSavePath(savePath());
   recoverQueue();
   setTray(TrayIcon::kRunning, std::move(tip));
   setTimerEnabled(true);
@@ -133,7 +146,7 @@ void sysMain::recoverQueue() {
   if (journalFolder_ == site_.SavePath() && !journalFolder_.empty()) return;
   site_.ClearTmp();
   journalFolder_ = site_.SavePath();
-  savedThisRun_.clear();  // another save folder
+  foundSaved_.clear();  // another save folder
   const std::string tmp = site_.spillFolder();
   if (!fs::isFolder(tmp)) fs::createFolder(tmp);
   journal_.open(tmp);
@@ -145,7 +158,7 @@ void sysMain::recoverQueue() {
       // Its page may be saved while its links never reached the journal.
       if (!last->inFlightFile.empty()) {
         site_.removeFileByUrl(last->inFlightFile);
-        savedThisRun_.clear();
+        foundSaved_.clear();
       }
       queue.insert(queue.begin(), last->inFlightUrl);
     }
@@ -271,9 +284,9 @@ bool sysMain::alreadyFetched(const std::u16string& u) {
 // program's own removal of a file makes it unsaved again.
 bool sysMain::isSaved(const std::u16string& u) {
   const size_t key = std::hash<std::u16string>()(u);
-  if (savedThisRun_.contains(key)) return true;
+  if (foundSaved_.contains(key)) return true;
   if (!site_.isExsitUrl(u, false)) return false;
-  savedThisRun_.insert(key);
+  foundSaved_.insert(key);
   return true;
 }
 
@@ -295,7 +308,7 @@ void sysMain::CrawlStep() {
   bool headIsSiteListRequest = false;
   bool keepHead = false;
 
-  site_.setSavePath(settings_.dbpath);
+  site_.setSavePath(savePath());
   if (List1_.empty()) {
     const int32_t reading = settings_.Rnum;
     site_.LoadList(List1_, settings_.Rnum);
@@ -319,6 +332,7 @@ void sysMain::CrawlStep() {
       html1().clearHTMLcode();
       savingTo_.clear();
       saveFailed_ = false;
+      bodyBytes_ = 0;
       if (!journalFolder_.empty()) {
         if (fs::Error e = journal_.fetching(u); e != fs::Error::kOk) journalFailed(e);
       }
@@ -337,9 +351,11 @@ void sysMain::CrawlStep() {
       if (errorStatus) {
         AddLog(u"服务器返回状态" + html1().status() + u",不保存:" + u);
         fetchedThisRun_.insert(text::toLower(u));
+        if (html1().status().front() >= u'4') ++counts_.serverErrors;
         if (!cancelledByClose) followRedirect(u);
+      } else if (!html1().lastFetchComplete() && !cancelledByClose && !saveFailed_ && com::succeeded(h)) {
+        ++counts_.networkFailures;
       }
-      if (com::succeeded(h) && !cancelledByClose && html1().status().empty()) ++networkFailures_;
       static constexpr struct {
         const char16_t* tag;
         const char16_t* pro;
@@ -361,7 +377,10 @@ void sysMain::CrawlStep() {
         failures_ = failingHead_ == u ? failures_ + 1 : 1;
         failingHead_ = u;
         keepHead = failures_ < kHeadAttempts;
-        if (!keepHead) AddLog(u"多次请求失败,放弃:" + u);
+        if (!keepHead) {
+          AddLog(u"多次请求失败,放弃:" + u);
+          ++counts_.networkFailures;
+        }
       } else {
         failures_ = 0;
         failingHead_.clear();
@@ -415,10 +434,23 @@ void sysMain::skipMissingSpillFile() {
 
 void sysMain::finish() {
   setTimerEnabled(false);
-  // Nothing is left to resume: the journal has served.
-  if (!journalFolder_.empty()) journal_.remove();
+  clearSpillFolder();
   AddLog(u"一个网站已经下载完成");
   if (onFinished_) loop_.post(onFinished_);
+}
+
+// Nothing is left to read: the spill files and the journal have served, and
+// the copy keeps no folder of the program's. The counters start again.
+bool sysMain::clearSpillFolder() {
+  if (!List1_.empty() || settings_.Rnum != settings_.Wnum || journalFolder_.empty()) return false;
+  journal_.remove();
+  site_.setSavePath(savePath());
+  if (!site_.removeSpillFolder()) return false;
+  if (settings_.Rnum != 0) {
+    settings_.Rnum = settings_.Wnum = 0;
+    SaveConfig();
+  }
+  return true;
 }
 
 void sysMain::discardPartialFile() {
@@ -433,12 +465,16 @@ void sysMain::keepSavedFile() {
   if (fs::Error e = site_.commitPartial(savingTo_); e != fs::Error::kOk) {
     saveFailed(e);
     site_.discardPartial(savingTo_);
+    return;
   }
+  savedThisRun_.push_back(savingTo_);
+  ++counts_.filesSaved;
+  counts_.bytesSaved += bodyBytes_;
 }
 
 void sysMain::saveFailed(fs::Error e) {
   saveFailed_ = true;
-  ++saveFailures_;
+  ++counts_.writeFailures;
   diskFailed_ = diskFailed_ || e == fs::Error::kNoSpace || e == fs::Error::kDenied || e == fs::Error::kIo;
   AddLog(u"保存文件失败:" + html1().url() + u" (" + reason(e) + u")");
 }
@@ -469,15 +505,16 @@ void sysMain::closeNow() {
   if (!List1_.empty()) {
     setPanel(4, u"保存记录,请不要再次关闭");
     makeSaveFolder();
-    site_.setSavePath(settings_.dbpath);
+    site_.setSavePath(savePath());
     if (!site_.SaveAllList(List1_, settings_.Wnum)) {
       // The journal keeps the queue for the next start.
       spillFailed_ = true;
+      ++counts_.writeFailures;
       warn(u"无法保存队列到:" + text::fromUtf8(site_.spillFolder()) + u",下次启动时从队列日志恢复");
     }
     SaveConfig();
   }
-  if (!journalFolder_.empty()) {
+  if (!clearSpillFolder() && !journalFolder_.empty()) {
     // A clean close leaves no journal unless something is kept only there:
     // the queue that could not be spilled, or the counters that the settings
     // file could not take.
@@ -495,7 +532,7 @@ void sysMain::closeNow() {
 
 void sysMain::SaveFile(const std::u16string& fileName, const fetcher::Bytes& Data, int32_t /*CurrLen*/) {
   if (isDirectoryPage() || saveFailed_ || !answeredWithPage()) return;
-  site_.setSavePath(settings_.dbpath);
+  site_.setSavePath(savePath());
   std::u16string name = fileName;
   if (name.empty() || name.ends_with(u'/')) name = trimSpaces(name + u"/index.html");
   if (contains(name, u"?")) return;  // pages with a query are never saved
@@ -521,6 +558,7 @@ void sysMain::SaveFile(const std::u16string& fileName, const fetcher::Bytes& Dat
     html1().Cancel();
     return;
   }
+  bodyBytes_ += static_cast<int64_t>(Data.size());
   AddLog(u"保存文件" + html1().url());
 }
 
@@ -539,7 +577,7 @@ void sysMain::ShowState(const std::u16string& State) {
 }
 
 void sysMain::GetTag(const std::u16string& /*TagName*/, const std::u16string& TagDis) {
-  site_.setSavePath(settings_.dbpath);
+  site_.setSavePath(savePath());
   if (TagDis.empty()) return;
   const std::vector<std::u16string> fields = splitFields(TagDis);
   const std::u16string& link = fields[0];

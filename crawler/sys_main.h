@@ -36,6 +36,7 @@
 #include <memory>
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 #include "crawler/crawl_queue.h"
 #include "crawler/crawl_view.h"
@@ -54,6 +55,15 @@ namespace harbek::crawler {
 inline constexpr char16_t kDirectoryDomain[] = u"sitelist.harbek.invalid";
 // The help page that the "帮助" command opens.
 inline constexpr char16_t kHelpPageUrl[] = u"http://help.harbek.invalid/forum/";
+
+// What a run did, for its summary and its exit status.
+struct CrawlCounts {
+  int64_t filesSaved = 0;
+  int64_t bytesSaved = 0;
+  int64_t networkFailures = 0;  // no connection, a time-out, a reset, a response cut short
+  int64_t serverErrors = 0;     // an answer with a 4xx or 5xx status
+  int64_t writeFailures = 0;    // a file, the spill or the settings that could not be written
+};
 
 class sysMain : public fetcher::HtmlEvents {
  public:
@@ -86,6 +96,9 @@ class sysMain : public fetcher::HtmlEvents {
 
   // Start-up as the main window does it: tray tip "蜘蛛没有启动..", LoadConfig.
   void startUp();
+  // The components the crawl loads (the URL rules, the text of elements)
+  // can be made; otherwise false, with the reason naming the class and file.
+  static bool componentsReady(std::string& why);
 
   void AddLog(const std::u16string& msg);
   void CrawlStep();
@@ -108,6 +121,10 @@ class sysMain : public fetcher::HtmlEvents {
   // folder until the next SaveConfig, which writes the folder together with
   // the spill counters that belong to it.
   void setSaveFolder(const std::u16string& dbpath) { settings_.dbpath = dbpath; }
+  // The folder a run saves into when the settings name none (the terminal
+  // takes the current folder); it is not written to the settings.
+  void setDefaultSaveFolder(const std::u16string& folder) { defaultSaveFolder_ = folder; }
+  const std::u16string& savePath() const { return settings_.dbpath.empty() ? defaultSaveFolder_ : settings_.dbpath; }
   // "帮助"
   void help();
   // The settings window's "=保存=".
@@ -126,14 +143,19 @@ class sysMain : public fetcher::HtmlEvents {
   // Called when a crawl ends by itself.
   void setFinishedHandler(std::function<void()> onFinished) { onFinished_ = std::move(onFinished); }
 
+  const CrawlCounts& counts() const { return counts_; }
+  // Something is queued, spilled or to be asked of the site list.
+  bool hasWork() const {
+    return !List1_.empty() || settings_.Rnum != settings_.Wnum || !settings_.SiteListUrl.empty();
+  }
   CrawlQueue& List1() { return List1_; }
   Settings& settings() { return settings_; }
   const MonitorLog& log() const { return log_; }
   store::SiteData& site() { return site_; }
   bool timerEnabled() const { return timerEnabled_; }
-  // Fetches in this run that got no response at all (no connection, a
-  // rejected certificate, a broken handshake, a time-out before the header).
-  int networkFailures() const { return networkFailures_; }
+  // The files saved whole in this run (host/path under the save folder, in
+  // saving order), for the work done on them when the crawl ends.
+  const std::vector<std::u16string>& savedThisRun() const { return savedThisRun_; }
   const std::u16string& panel(int n) const { return panels_[n - 1]; }
 
   // The fetcher's events.
@@ -160,6 +182,7 @@ class sysMain : public fetcher::HtmlEvents {
   void skipMissingSpillFile();
   void closeNow();
   void discardPartialFile();
+  bool clearSpillFolder();
   com::HResult webUrl(url::IWebUrl** out);
   bool isSiteListRequest(const std::u16string& u) const;
   bool answeredWithPage();
@@ -203,9 +226,10 @@ class sysMain : public fetcher::HtmlEvents {
   // Lower-cased URLs fetched whole in this run.
   std::unordered_set<std::u16string> fetchedThisRun_;
   // Hashes of the URLs found saved in this run.
-  std::unordered_set<size_t> savedThisRun_;
+  std::unordered_set<size_t> foundSaved_;
+  // The files saved in this run, relative to the save folder.
+  std::vector<std::u16string> savedThisRun_;
   int failures_ = 0;
-  int networkFailures_ = 0;
   // Lower-cased addresses the user gave, and where their redirects led: a
   // redirect from one of them to another site moves the crawl there.
   std::unordered_set<std::u16string> startAddresses_;
@@ -223,7 +247,9 @@ class sysMain : public fetcher::HtmlEvents {
   bool saveFailed_ = false;
   // A failure of the disk itself (full, read-only): the crawl stops.
   bool diskFailed_ = false;
-  int saveFailures_ = 0;
+  CrawlCounts counts_;
+  std::u16string defaultSaveFolder_;
+  int64_t bodyBytes_ = 0;  // of the running fetch
 };
 
 }  // namespace harbek::crawler

@@ -8,13 +8,17 @@
 
 namespace harbek::crawler {
 
-TerminalView::TerminalView()
-    : statusLine_(isatty(STDERR_FILENO) == 1), logToTerminal_(isatty(STDOUT_FILENO) == 1) {
+TerminalView::TerminalView(bool quiet)
+    : quiet_(quiet), statusLine_(isatty(STDERR_FILENO) == 1), logToTerminal_(isatty(STDOUT_FILENO) == 1) {
   if (!logToTerminal_) std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
 }
 
-TerminalView::~TerminalView() {
+TerminalView::~TerminalView() { finish(); }
+
+void TerminalView::finish() {
+  std::fflush(stdout);
   if (statusLine_ && drawn_) std::fputs("\n", stderr);
+  drawn_ = false;
 }
 
 void TerminalView::panelChanged(int panel, const std::u16string& text) {
@@ -23,6 +27,7 @@ void TerminalView::panelChanged(int panel, const std::u16string& text) {
 }
 
 void TerminalView::logged(const std::u16string& line, const std::u16string&) {
+  if (quiet_) return;
   std::string utf8 = text::toUtf8(line);
   utf8.push_back('\n');
   if (statusLine_ && drawn_) std::fputs("\r\x1b[K", stderr);
@@ -39,7 +44,16 @@ void TerminalView::warned(const std::u16string& message) {
 
 void TerminalView::redraw() {
   if (!statusLine_) return;
-  std::string line = "\r\x1b[K" + panels_[0] + " | queue " + panels_[1] + " | fetched " + panels_[2];
+  std::string line = "\r\x1b[K";
+  if (counts_ && queue_) {
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+    char figures[160];
+    std::snprintf(figures, sizeof figures, "%lld files, %.1f MB | queue %zu | %.0f s, %.1f files/s | ",
+                  static_cast<long long>(counts_->filesSaved), static_cast<double>(counts_->bytesSaved) / (1 << 20),
+                  queue_->count(), seconds, seconds > 0 ? static_cast<double>(counts_->filesSaved) / seconds : 0.0);
+    line += figures;
+  }
+  line += panels_[0];
   if (!panels_[3].empty()) line += " | " + panels_[3];
   std::fputs(line.c_str(), stderr);
   std::fflush(stderr);

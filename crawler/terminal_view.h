@@ -6,15 +6,17 @@
 // a terminal.
 #pragma once
 
+#include <chrono>
 #include <string>
 
 #include "crawler/crawl_view.h"
+#include "crawler/sys_main.h"
 
 namespace harbek::crawler {
 
 class TerminalView : public CrawlView {
  public:
-  TerminalView();
+  explicit TerminalView(bool quiet = false);
   ~TerminalView() override;
   TerminalView(const TerminalView&) = delete;
   TerminalView& operator=(const TerminalView&) = delete;
@@ -27,11 +29,23 @@ class TerminalView : public CrawlView {
   void queueChanged(const QueueChange&, const CrawlQueue&) override {}
   void warned(const std::u16string& message) override;
 
+  // The status line shows these counts (files, bytes, queue, elapsed time, rate).
+  void showCounts(const CrawlCounts* counts, const CrawlQueue* queue) {
+    counts_ = counts;
+    queue_ = queue;
+  }
+  // Ends the status line and writes out the log lines held back.
+  void finish();
+
  private:
   void redraw();
 
+  bool quiet_;
   bool statusLine_;
   bool logToTerminal_;
+  const CrawlCounts* counts_ = nullptr;
+  const CrawlQueue* queue_ = nullptr;
+  std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
   bool drawn_ = false;
   std::string panels_[4];
 };

@@ -225,10 +225,11 @@ bool html::ConnectHost(const Target& to) {
     // turn blocks while nothing is ready, so stop as soon as the connection
     // is there rather than sit out the remaining turns.
     for (int i = 0; i < 4 && socket.state() != net::SocketState::kConnected; ++i) loop_.pumpOnce(kPumpWait);
-    // The owner's Cancel ends the wait; the socket's own errors leave it to
-    // run out, except over TLS, where a rejected certificate or a broken
-    // handshake (already reported) ends the fetch at once.
-    if (cancelled_ || (to.tls && getHtmlCodeIsOver_)) return false;
+    // The owner's Cancel ends the wait, and so does the socket's error
+    // notification (a name that does not resolve, a refused connection, a
+    // rejected certificate or a broken handshake): waiting out the limit
+    // would tell nothing more.
+    if (cancelled_ || getHtmlCodeIsOver_) return false;
     if (ranOut(start)) {
       ShowMsg(u"连接服务器时间过长");
       return false;

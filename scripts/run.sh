@@ -3,8 +3,10 @@
 #   bash scripts/run.sh            copies the bundled sample site, served by
 #                                  nginx on a free loopback port
 #   bash scripts/run.sh URL        copies the site at URL
-# The copy goes to ./harbek-copy; the crawl's settings file (and with it the
-# queue counters, so an interrupted copy resumes) to build/run/sys.ini.
+# The copy goes to ./harbek-copy, its links converted for offline browsing
+# once the crawl is done; the crawl's settings file (and with it the queue
+# counters, so an interrupted copy resumes) to build/run/sys.ini. The script
+# ends with the file:// address of the copy's start page.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -28,8 +30,20 @@ else
   url=$1
 fi
 
-build/release/bin/harbek --headless --ini "$state/sys.ini" --save-dir "$out" "$url"
+build/release/bin/harbek --headless --convert-links --ini "$state/sys.ini" --save-dir "$out" "$url"
 
 echo
 echo "saved under $out:"
 (cd "$out" && find . -type f ! -path './tmp/*' | sort)
+
+# The start page's file, named as the copy names it: host and path in lower
+# case, index.html for a folder.
+start=${url#*://}
+start=${start%%[?#]*}
+case $start in */*) ;; *) start=$start/ ;; esac
+case $start in */) start=${start}index.html ;; esac
+start=$out/${start,,}
+if [ -f "$start" ]; then
+  echo
+  echo "open the copy in a browser: $(python3 -c 'import pathlib, sys; print(pathlib.Path(sys.argv[1]).as_uri())' "$start")"
+fi

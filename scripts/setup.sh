@@ -9,6 +9,8 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   nginx-light wget python3-jieba time
   qt6-base-dev fonts-wqy-microhei xvfb xdotool
+  chromium
+  dpkg-dev lintian
 )
 
 missing=()

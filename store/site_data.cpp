@@ -275,6 +275,19 @@ void SiteData::removeSpillLeftovers() {
   }
 }
 
+bool SiteData::removeSpillFolder() {
+  if (!applySaveFolderDefault()) return false;
+  const std::string folder = spillFolder();
+  std::vector<fs::Entry> entries;
+  if (fs::listFolder(folder, entries) != fs::Error::kOk) return !fs::exists(folder);
+  removeSpillLeftovers();
+  for (const fs::Entry& e : entries) {
+    const bool spillFile = e.name.ends_with(".dat") && e.name.find_first_not_of("0123456789") == e.name.size() - 4;
+    if (!e.isFolder && (spillFile || e.name == "queue.journal")) fs::removeFile(folder + "/" + e.name);
+  }
+  return fs::removeFolder(folder) == fs::Error::kOk;
+}
+
 int32_t SiteData::nextSpillNumber() {
   if (!applySaveFolderDefault()) return 0;
   std::vector<fs::Entry> entries;

@@ -108,6 +108,9 @@ class SiteData {
   // Removes what a killed run left half written in the spill folder (the
   // temporary files of spills and journal snapshots).
   void removeSpillLeftovers();
+  // Removes the spill files, the rest of the program's files there and the
+  // folder itself; false when something stays (a file of someone else's).
+  bool removeSpillFolder();
 
  private:
   bool applySaveFolderDefault();

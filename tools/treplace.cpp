@@ -15,14 +15,6 @@ bool isImageExtension(const std::u16string& ext) {
   return std::find(kImages.begin(), kImages.end(), ext) != kImages.end();
 }
 
-std::u16string decode(std::string_view bytes, Encoding enc) {
-  return enc == Encoding::kUtf8 ? text::fromUtf8(bytes) : text::fromCodePage(bytes);
-}
-
-std::string encode(std::u16string_view text, Encoding enc) {
-  return enc == Encoding::kUtf8 ? text::toUtf8(text) : text::toCodePage(text);
-}
-
 const char* encodingName(Encoding enc) { return enc == Encoding::kUtf8 ? "UTF-8" : "GBK"; }
 
 // The decoders never fail: a byte sequence they cannot read turns into
@@ -60,6 +52,14 @@ ReplaceResult failed(std::string what, fs::Error e) {
 }
 
 }  // namespace
+
+std::u16string decode(std::string_view bytes, Encoding enc) {
+  return enc == Encoding::kUtf8 ? text::fromUtf8(bytes) : text::fromCodePage(bytes);
+}
+
+std::string encode(std::u16string_view text, Encoding enc) {
+  return enc == Encoding::kUtf8 ? text::toUtf8(text) : text::toCodePage(text);
+}
 
 std::u16string applyRules(std::u16string text, const std::vector<Rule>& rules) {
   for (const Rule& rule : rules) {

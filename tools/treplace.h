@@ -33,6 +33,10 @@ std::u16string applyRules(std::u16string text, const std::vector<Rule>& rules);
 // How a file's bytes are read as text and written back.
 enum class Encoding { kCodePage, kUtf8 };
 
+// Bytes read as text and text written as bytes in an encoding.
+std::u16string decode(std::string_view bytes, Encoding enc);
+std::string encode(std::u16string_view text, Encoding enc);
+
 // UTF-8 when the bytes are valid UTF-8 and not all ASCII, or when a <meta>
 // element declares a UTF-8 charset; the system code page otherwise.
 Encoding encodingOf(std::string_view bytes);

@@ -48,5 +48,25 @@ TEST(Comcall, CallsPrintResultsAndByRefValues) {
   }
 }
 
+// What comcall tells of itself and of the registered classes.
+TEST(Comcall, HelpAndListsOfClassesAndMembers) {
+  struct Case {
+    std::vector<std::string> args;
+    int exitCode;
+    std::string outPart;
+  } cases[] = {
+      {{"--help"}, 0, "  -e     print texts with escapes"},
+      {{"--list"}, 0, "sampletest.Sample    {0C0FFEE0-1111-4222-8333-944445555666} "},
+      {{"--list", "sampletest.Sample"}, 0, "operation Swap &left:"},
+      {{"--list", "nosuch.Class"}, 2, ""},
+      {{"--list", "a", "b"}, 2, ""},
+  };
+  for (const auto& c : cases) {
+    ProgramResult r = runComcall(c.args);
+    EXPECT_EQ(r.exitCode, c.exitCode) << c.args.back() << "\n" << r.err;
+    EXPECT_NE(r.out.find(c.outPart), std::string::npos) << c.args.back() << "\n" << r.out;
+  }
+}
+
 }  // namespace
 }  // namespace harbek::testing

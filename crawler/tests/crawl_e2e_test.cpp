@@ -3,6 +3,7 @@
 // under save/<host:port>/<path in lower case>, and nothing else.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -44,13 +45,14 @@ struct Run {
 
 // Runs harbek to its end, killed when it outlives the limit (a crawl that
 // never ends must fail the test, not hang it).
-Run runHarbek(const fsys::path& dir, const std::vector<std::string>& args, std::chrono::seconds limit = 60s) {
+Run runHarbek(const fsys::path& dir, const std::vector<std::string>& args, std::chrono::seconds limit = 60s,
+              const std::string& program = harbekPath()) {
   static int serial = 0;
   const std::string n = std::to_string(serial++);
   const fsys::path out = dir / ("run" + n + ".out"), err = dir / ("run" + n + ".err");
   Run r;
   {
-    ChildProcess child(harbekPath(), args, out, err);
+    ChildProcess child(program, args, out, err);
     r.exitCode = child.wait(limit);
   }
   r.out = readFile(out);
@@ -170,7 +172,7 @@ TEST_F(CrawlEndToEnd, InterruptedCrawlResumesWhereItStopped) {
       ASSERT_TRUE(crawl.waitForOutput("保存文件", 40, 60s)) << readFile(out);
       crawl.signal(c.sig);
       if (c.twice) crawl.signal(c.sig);
-      EXPECT_EQ(crawl.wait(30s), 0) << readFile(err);
+      EXPECT_EQ(crawl.wait(30s), 128 + c.sig) << readFile(err);
     }
     ASSERT_EQ(readFile(out).find("一个网站已经下载完成"), std::string::npos) << "the crawl ended before the interrupt";
     EXPECT_TRUE(fsys::is_regular_file(save() / "tmp" / (std::to_string(run) + ".dat")));
@@ -191,7 +193,9 @@ TEST_F(CrawlEndToEnd, InterruptedCrawlResumesWhereItStopped) {
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.out.find("一个网站已经下载完成"), std::string::npos);
   expectSameTree(expected, savedTree(save(), nullptr));
-  EXPECT_NE(readFile(ini()).find("Rnum=2"), std::string::npos) << readFile(ini());
+  // Nothing is left to read: the spill folder is gone and the counters start again.
+  EXPECT_FALSE(fsys::exists(save() / "tmp"));
+  EXPECT_NE(readFile(ini()).find("Rnum=0"), std::string::npos) << readFile(ini());
 
   // No file fetched whole is fetched again; only a fetch that an interrupt
   // cut off (the last of an interrupted run) may be repeated.
@@ -231,10 +235,10 @@ TEST_F(CrawlEndToEnd, AQueueBeyondTenThousandSpillsAndComesBack) {
   EXPECT_EQ(crawl.wait(100s), 0) << readFile(dir_.file("err"));
   const std::string out = readFile(dir_.file("out"));
   EXPECT_NE(out.find("一个网站已经下载完成"), std::string::npos);
-  EXPECT_TRUE(fsys::is_regular_file(save() / "tmp" / "0.dat"));
+  EXPECT_FALSE(fsys::exists(save() / "tmp"));  // read back, then removed
   const std::string settings = readFile(ini());
-  EXPECT_NE(settings.find("wnum=1"), std::string::npos) << settings;
-  EXPECT_NE(settings.find("Rnum=1"), std::string::npos) << settings;
+  EXPECT_NE(settings.find("wnum=0"), std::string::npos) << settings;
+  EXPECT_NE(settings.find("Rnum=0"), std::string::npos) << settings;
   expectSameTree(site.expected(), savedTree(save(), nullptr));
   // Every queued duplicate was dropped at the head without a fetch.
   EXPECT_EQ(requests(server_->accessLogPath()).size(), site.expected().size());
@@ -306,7 +310,7 @@ TEST_F(CrawlEndToEnd, UnwritableSettingsLoseNothing) {
     ChildProcess crawl(harbekPath(), a, dir_.file("out"), dir_.file("err"));
     ASSERT_TRUE(crawl.waitForOutput("保存文件", 20, 60s));
     crawl.signal(SIGTERM);
-    EXPECT_EQ(crawl.wait(30s), 0);
+    EXPECT_EQ(crawl.wait(30s), 128 + SIGTERM);
   }
   EXPECT_NE(readFile(dir_.file("out")).find("无法写入系统配置文件"), std::string::npos);
   a.pop_back();  // the restart names no address: the queue must come from disk
@@ -328,7 +332,7 @@ TEST_F(CrawlEndToEnd, LongSaveFolderPathsAreKeptWhole) {
                        dir_.file("out"), dir_.file("err"));
     ASSERT_TRUE(crawl.waitForOutput("保存文件", 10, 60s));
     crawl.signal(SIGTERM);
-    EXPECT_EQ(crawl.wait(30s), 0);
+    EXPECT_EQ(crawl.wait(30s), 128 + SIGTERM);
   }
   EXPECT_NE(readFile(ini()).find("dbpath=" + deep.string() + "\r\n"), std::string::npos) << readFile(ini());
   auto r = runHarbek(logs_.path(), {"--headless", "--ini", ini().string(), "--interval", "0"});
@@ -348,19 +352,103 @@ TEST(HarbekArguments, ASaveFolderThatCannotBeMadeStopsTheStart) {
 
 TEST(HarbekArguments, BadArgumentsExitWithUsage) {
   TempDir dir;
-  const std::vector<std::vector<std::string>> cases = {
-      {"--headless", "--interval"},
-      {"--headless", "--interval", "fast"},
-      {"--headless", "--interval", "-5"},
-      {"--headless", "--ini"},
-      {"--headless", "--save-dir", ""},
-      {"--headless", "--unknown"},
+  const struct {
+    std::vector<std::string> args;
+    std::string says;  // on standard error, before the usage line
+  } cases[] = {
+      {{"--headless", "--interval"}, "--interval needs a value"},
+      {{"--headless", "--interval", "fast"}, "--interval takes milliseconds, not 'fast'"},
+      {{"--headless", "--interval", "-5"}, "not '-5'"},
+      {{"--headless", "--ini"}, "--ini needs a value"},
+      {{"--headless", "--save-dir", ""}, "--save-dir needs a folder"},
+      {{"--headless", "--bogus"}, "unknown option '--bogus'"},
   };
   for (const auto& c : cases) {
-    auto r = runHarbek(dir.path(), c, 10s);
-    EXPECT_EQ(r.exitCode, 2) << ::testing::PrintToString(c);
+    auto r = runHarbek(dir.path(), c.args, 10s);
+    EXPECT_EQ(r.exitCode, 2) << ::testing::PrintToString(c.args);
+    EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("usage: harbek [--headless]"), std::string::npos);
   }
+}
+
+// Every way a terminal run can end, through the real program: the exit
+// status, what it says, and that a failure says so at once.
+TEST(HarbekArguments, EveryOutcomeHasItsStatusAndItsWord) {
+  TempDir dir;
+  NginxServer server(dir.file("site"));
+  fsys::create_directories(dir.file("site"));
+  std::ofstream(dir.file("site/index.html")) << "<a href=\"/gone.html\">gone</a>";
+  ASSERT_TRUE(server.running()) << server.error();
+  const std::string ini = dir.file("sys.ini").string();
+  const std::string save = dir.file("save").string();
+  const struct {
+    const char* name;
+    std::vector<std::string> args;
+    int status;
+    std::string says;  // on standard error (or standard output for --help)
+    std::chrono::seconds within;
+  } cases[] = {
+      {"help", {"--help"}, 0, "Exit status", 5s},
+      {"short help", {"-h"}, 0, "--save-dir FOLDER", 5s},
+      {"version", {"--version"}, 0, "harbek 0.", 5s},
+      {"ftp address", {"--headless", "--ini", ini, "ftp://127.0.0.1/x"}, 1, "only http:// and https:// addresses", 5s},
+      {"no address", {"--headless", "--ini", ini, "--save-dir", save}, 1, "nothing to copy", 5s},
+      {"refused", {"--headless", "--ini", ini, "--save-dir", save, "http://127.0.0.1:1/"}, 4, "1 network", 5s},
+      {"no such host", {"--headless", "--ini", ini, "--save-dir", save, "http://no-such-host.invalid/"}, 4,
+       "1 network", 10s},
+      {"a page not found", {"--headless", "--ini", ini, "--save-dir", save, server.url("/")}, 8, "1 server", 10s},
+      {"settings in a missing folder",
+       {"--headless", "--ini", dir.file("missing/sys.ini").string(), "--save-dir", save + "2", server.url("/")}, 8,
+       "无法写入系统配置文件", 10s},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto start = std::chrono::steady_clock::now();
+    auto r = runHarbek(dir.path(), c.args, 30s);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, c.within);
+    EXPECT_EQ(r.exitCode, c.status) << r.err;
+    EXPECT_NE((r.err + r.out).find(c.says), std::string::npos) << r.err << r.out;
+    if (c.args.front() == "--headless" && c.says.find("only http") == std::string::npos) {
+      EXPECT_NE(r.err.find("files saved"), std::string::npos) << "no summary line: " << r.err;
+    }
+  }
+}
+
+// Without --save-dir or a folder in the settings, a terminal copy lands in
+// the current folder; with the save folder not writable for the user, nothing
+// is claimed as saved and the status says a file could not be written.
+TEST(HarbekArguments, CopiesGoToTheCurrentFolderAndUnwritableFoldersSaySo) {
+  TempDir dir;
+  fsys::create_directories(dir.file("site"));
+  std::ofstream(dir.file("site/index.html")) << "<p>hello</p>";
+  NginxServer server(dir.file("site"));
+  ASSERT_TRUE(server.running()) << server.error();
+  fsys::create_directories(dir.file("here"));
+  const std::string host = "127.0.0.1:" + std::to_string(server.port());
+  const std::string run = "cd " + dir.file("here").string() + " && exec " + harbekPath() + " --headless --ini " +
+                          dir.file("sys.ini").string() + " " + server.url("/");
+  auto r = runHarbek(dir.path(), {"-c", run}, 30s, "/bin/sh");
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(readFile(dir.file("here/" + host + "/index.html")), "<p>hello</p>");
+  EXPECT_EQ(readFile(dir.file("sys.ini")).find("dbpath=" + dir.file("here").string()), std::string::npos)
+      << "the current folder is not written to the settings";
+
+  // As an unprivileged user in a folder that user cannot write.
+  if (!fsys::exists("/usr/bin/setpriv")) GTEST_SKIP() << "setpriv is missing";
+  if (::geteuid() != 0) GTEST_SKIP() << "dropping to another user needs root";
+  fsys::create_directories(dir.file("locked"));
+  fsys::permissions(dir.path(), fsys::perms::all, fsys::perm_options::add);
+  fsys::permissions(dir.file("locked"), fsys::perms::owner_all | fsys::perms::group_read | fsys::perms::others_read |
+                                            fsys::perms::group_exec | fsys::perms::others_exec);
+  auto locked = runHarbek(dir.path(),
+                          {"--reuid=65534", "--regid=65534", "--clear-groups", harbekPath(), "--headless", "--ini",
+                           dir.file("nobody.ini").string(), "--save-dir", dir.file("locked").string(), server.url("/")},
+                          30s, "/usr/bin/setpriv");
+  EXPECT_EQ(locked.exitCode, 3) << locked.err;
+  EXPECT_EQ(locked.out.find("保存文件http"), std::string::npos) << locked.out;
+  EXPECT_NE(locked.out.find("保存文件失败"), std::string::npos) << locked.out;
+  EXPECT_EQ(locked.err.find(" 0 write"), std::string::npos) << locked.err;
+  EXPECT_TRUE(fsys::is_empty(dir.file("locked")));
 }
 
 // Window mode where Qt would have nowhere to show the window: a message that

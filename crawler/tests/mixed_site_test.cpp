@@ -100,7 +100,7 @@ TEST(MixedSite, HttpAndHttpsPagesOfOneHostAreOneSite) {
     sys.setFinishedHandler([&] { loop->quit(); });
     ASSERT_TRUE(sys.run());
     loop->run();
-    EXPECT_EQ(sys.networkFailures(), 0);
+    EXPECT_EQ(sys.counts().networkFailures, 0);
   }
 
   // Every page once, byte for byte, where its http URL would be saved.

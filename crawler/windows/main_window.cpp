@@ -1,5 +1,8 @@
 #include "crawler/windows/main_window.h"
 
+#include "platform/text/text.h"
+#include "tools/link_converter.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -59,7 +62,19 @@ MainWindow::MainWindow(event::EventLoop& loop, Options options) : options_(std::
   createTrayIcon();
   resize(860, 560);
   centreOnScreen();
+  sys_->setFinishedHandler([this] { crawlFinished(); });
   sys_->startUp();
+}
+
+// A copy that ended by itself (its queue is empty: a failing disk stops a
+// crawl with its queue kept) has its links converted when the settings ask.
+void MainWindow::crawlFinished() {
+  if (!sys_->settings().ConvertLinks || !sys_->List1().empty()) return;
+  std::vector<std::string> saved;
+  for (const std::u16string& rel : sys_->savedThisRun()) saved.push_back(text::toUtf8(rel));
+  const tools::ConvertSummary summary = tools::convertPages(text::toUtf8(sys_->savePath()), saved);
+  sys_->AddLog(u"转换链接:" + text::widen(std::to_string(summary.converted)) + u"个网页, 失败" +
+               text::widen(std::to_string(summary.failures.size())) + u"个");
 }
 
 MainWindow::~MainWindow() = default;
@@ -230,12 +245,14 @@ void MainWindow::showSettings() {
   if (!settings_) {
     const crawler::Settings& now = sys_->settings();
     const RequestFields request{now.UserAgent, now.NoCheckCertificate, now.CaCertificate};
-    settings_ = new SettingsWindow(
-        this, now.dbpath, now.SiteListUrl, request,
-        [this](const std::u16string& dbpath, const std::u16string& siteListUrl, const RequestFields& fields) {
-          sys_->setRequestSettings(fields.userAgent, fields.noCheckCertificate, fields.caCertificate);
-          sys_->saveSettingsWindow(dbpath, siteListUrl);
-        });
+    settings_ = new SettingsWindow(this, now.dbpath, now.SiteListUrl, now.ConvertLinks, request,
+                                   [this](const std::u16string& dbpath, const std::u16string& siteListUrl,
+                                          bool convertLinks, const RequestFields& fields) {
+                                     sys_->settings().ConvertLinks = convertLinks;
+                                     sys_->setRequestSettings(fields.userAgent, fields.noCheckCertificate,
+                                                              fields.caCertificate);
+                                     sys_->saveSettingsWindow(dbpath, siteListUrl);
+                                   });
   }
   settings_->show();
   settings_->raise();

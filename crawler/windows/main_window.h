@@ -67,6 +67,7 @@ class MainWindow : public QMainWindow, public crawler::CrawlView {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void crawlFinished();
   void createActions();
   void createToolBar();
   void createCentralArea();

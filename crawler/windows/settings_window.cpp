@@ -13,7 +13,7 @@
 namespace harbek::windows {
 
 SettingsWindow::SettingsWindow(QWidget* mainWindow, const std::u16string& dbpath, const std::u16string& siteListUrl,
-                               const RequestFields& request, SaveHandler onSave)
+                               bool convertLinks, const RequestFields& request, SaveHandler onSave)
     : QWidget(mainWindow, Qt::Window), onSave_(std::move(onSave)) {
   setObjectName(QStringLiteral("db_cofing"));
   setWindowTitle(QStringLiteral("系统环境配置"));
@@ -40,9 +40,15 @@ SettingsWindow::SettingsWindow(QWidget* mainWindow, const std::u16string& dbpath
   dbpath_->setObjectName(QStringLiteral("dbpath"));
   auto* browse = new QPushButton(QStringLiteral("浏览..."), frame2);
   browse->setObjectName(QStringLiteral("Browse"));
-  auto* folderLayout = new QHBoxLayout(frame2);
-  folderLayout->addWidget(dbpath_, 1);
-  folderLayout->addWidget(browse);
+  convertLinks_ = new QCheckBox(QStringLiteral("下载完成后转换链接"), frame2);
+  convertLinks_->setObjectName(QStringLiteral("ConvertLinks"));
+  convertLinks_->setChecked(convertLinks);
+  convertLinks_->setToolTip(QStringLiteral("网站下载完成后, 改写已保存网页中的链接, 以便离线浏览"));
+  auto* folderLayout = new QGridLayout(frame2);
+  folderLayout->addWidget(dbpath_, 0, 0);
+  folderLayout->addWidget(browse, 0, 1);
+  folderLayout->addWidget(convertLinks_, 1, 0, 1, 2);
+  folderLayout->setColumnStretch(0, 1);
 
   auto* command2 = new QPushButton(QStringLiteral("=保存="), this);
   command2->setObjectName(QStringLiteral("Command2"));
@@ -108,7 +114,8 @@ void SettingsWindow::save() {
   request.userAgent = userAgent_->text().trimmed().toStdU16String();
   request.noCheckCertificate = noCheckCertificate_->isChecked();
   request.caCertificate = caCertificate_->text().trimmed().toStdU16String();
-  onSave_(dbpath_->text().toStdU16String(), siteListUrl_->text().toStdU16String(), request);
+  onSave_(dbpath_->text().toStdU16String(), siteListUrl_->text().toStdU16String(), convertLinks_->isChecked(),
+          request);
   hide();
 }
 

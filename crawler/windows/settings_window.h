@@ -1,8 +1,9 @@
 // The settings window db_cofing ("系统环境配置"): the site-list address, the
-// save folder, and the request fields (User-Agent, no certificate checks, a
-// file of trusted certificates). It is made once, with the settings as they
-// stand then; "=保存=" hands them to the controller (which writes sys.ini)
-// and hides the window.
+// save folder, whether a finished copy's links are converted for offline
+// browsing, and the request fields (User-Agent, no certificate checks, a file
+// of trusted certificates). It is made once, with the settings as they stand
+// then; "=保存=" hands them to the controller (which writes sys.ini) and
+// hides the window.
 #pragma once
 
 #include <QWidget>
@@ -23,10 +24,10 @@ struct RequestFields {
 class SettingsWindow : public QWidget {
  public:
   using SaveHandler = std::function<void(const std::u16string& dbpath, const std::u16string& siteListUrl,
-                                         const RequestFields& request)>;
+                                         bool convertLinks, const RequestFields& request)>;
 
   SettingsWindow(QWidget* mainWindow, const std::u16string& dbpath, const std::u16string& siteListUrl,
-                 const RequestFields& request, SaveHandler onSave);
+                 bool convertLinks, const RequestFields& request, SaveHandler onSave);
 
  private:
   QWidget* makeRequestFrame(const RequestFields& request);
@@ -36,6 +37,7 @@ class SettingsWindow : public QWidget {
 
   QLineEdit* siteListUrl_;
   QLineEdit* dbpath_;
+  QCheckBox* convertLinks_;
   QLineEdit* userAgent_ = nullptr;
   QCheckBox* noCheckCertificate_ = nullptr;
   QLineEdit* caCertificate_ = nullptr;

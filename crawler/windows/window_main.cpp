@@ -3,20 +3,12 @@
 #include <unistd.h>
 
 #include <QApplication>
-#include <cstdlib>
 
 #include "crawler/windows/main_window.h"
 #include "crawler/windows/qt_event_loop.h"
+#include "tools/windows/replace_entry.h"
 
 namespace harbek::windows {
-
-bool displayAvailable() {
-  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-    const char* value = std::getenv(name);
-    if (value && *value) return true;
-  }
-  return false;
-}
 
 int runWindowMode(const WindowModeOptions& options) {
   static int argc = 1;
@@ -52,3 +44,9 @@ int runWindowMode(const WindowModeOptions& options) {
 }
 
 }  // namespace harbek::windows
+
+__attribute__((visibility("default"))) int harbek_run_window_mode(const harbek::windows::WindowModeOptions* options) {
+  harbek::windows::WindowModeOptions withTools = *options;
+  if (!withTools.makeReplaceWindow) withTools.makeReplaceWindow = harbek::tools::openReplaceWindow;
+  return harbek::windows::runWindowMode(withTools);
+}

@@ -1,4 +1,7 @@
-// Window mode's entry point, free of Qt: app/harbek_main.cpp calls it.
+// Window mode's entry point, free of Qt. The windows live in a module of
+// their own, harbek-windows.so (beside the program, or in lib/harbek/ of an
+// installed tree), which the program loads only for window mode: a terminal
+// copy never maps Qt, which would triple its memory.
 #pragma once
 
 #include <string>
@@ -26,6 +29,18 @@ struct WindowModeOptions {
 bool displayAvailable();
 
 // Opens the main window and runs until the program ends; the exit status.
+// (In the window module; the program reaches it through launchWindowMode.)
 int runWindowMode(const WindowModeOptions& options);
+
+// Loads the window module and runs window mode; 1, with the reason in why,
+// when the module cannot be loaded.
+int launchWindowMode(const WindowModeOptions& options, std::string& why);
+
+}  // namespace harbek::windows
+
+// The window module's one export.
+extern "C" int harbek_run_window_mode(const harbek::windows::WindowModeOptions* options);
+
+namespace harbek::windows {
 
 }  // namespace harbek::windows

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <filesystem>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -37,6 +38,27 @@ std::vector<RegistryEntry> parse(std::istream& in) {
   return out;
 }
 
+// Module paths are kept relative to the registry's own folder, so that a
+// build folder or an installed tree can move and its registry still holds.
+std::string folderOf(const std::string& registryPath) {
+  std::error_code ec;
+  std::filesystem::path folder = std::filesystem::absolute(registryPath, ec).parent_path();
+  return ec ? std::string(".") : std::filesystem::weakly_canonical(folder, ec).string();
+}
+
+std::string storedPath(const std::string& registryPath, const std::string& modulePath) {
+  std::error_code ec;
+  const std::filesystem::path module = std::filesystem::weakly_canonical(modulePath, ec);
+  if (ec) return modulePath;
+  const std::filesystem::path rel = module.lexically_relative(folderOf(registryPath));
+  return rel.empty() ? modulePath : rel.string();
+}
+
+std::string loadedPath(const std::string& registryPath, const std::string& stored) {
+  if (stored.empty() || stored.front() == '/') return stored;
+  return (std::filesystem::path(folderOf(registryPath)) / stored).lexically_normal().string();
+}
+
 std::string lower(const std::string& s) {
   std::string r = s;
   for (char& c : r)
@@ -61,7 +83,9 @@ HResult rewrite(const std::string& path, Edit edit) {
   HResult result = kOk;
   {
     std::ofstream out(tmp, std::ios::trunc);
-    for (const auto& e : entries) out << e.clsid.toString() << '\t' << e.progId << '\t' << e.modulePath << '\n';
+    for (const auto& e : entries) {
+      out << e.clsid.toString() << '\t' << e.progId << '\t' << storedPath(path, e.modulePath) << '\n';
+    }
     out.flush();
     if (!out) result = kFileIo;
   }
@@ -76,13 +100,19 @@ HResult rewrite(const std::string& path, Edit edit) {
 
 std::string defaultRegistryPath() {
   if (const char* env = std::getenv("HARBEK_REGISTRY"); env && *env) return env;
-  return folderOfRunningProgram() + "/components.reg";
+  // Beside the program in a build folder; in lib/harbek/ of an installed tree.
+  const std::string folder = folderOfRunningProgram();
+  const std::string beside = folder + "/components.reg";
+  const std::string installed = folder + "/../lib/harbek/components.reg";
+  return ::access(beside.c_str(), F_OK) != 0 && ::access(installed.c_str(), F_OK) == 0 ? installed : beside;
 }
 
 std::vector<RegistryEntry> readRegistry(const std::string& path) {
   std::ifstream in(path);
   if (!in) return {};
-  return parse(in);
+  std::vector<RegistryEntry> entries = parse(in);
+  for (RegistryEntry& e : entries) e.modulePath = loadedPath(path, e.modulePath);
+  return entries;
 }
 
 HResult addRegistryEntries(const std::string& path, const std::vector<RegistryEntry>& added) {

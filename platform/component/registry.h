@@ -1,7 +1,9 @@
 // The registry of classes: a text file, one class a line,
 //   {CLSID}<TAB>ProgID<TAB>module path
-// Writers lock the file and replace it whole, so parallel registrations (a
-// parallel build) never lose each other's lines.
+// Module paths are written relative to the registry's folder (an absolute
+// path in the file is taken as it stands), and entries read back carry them
+// absolute again. Writers lock the file and replace it whole, so parallel
+// registrations (a parallel build) never lose each other's lines.
 #pragma once
 
 #include <optional>
@@ -19,7 +21,8 @@ struct RegistryEntry {
   std::string modulePath;
 };
 
-// HARBEK_REGISTRY, or components.reg in the folder of the running program.
+// HARBEK_REGISTRY, or components.reg in the folder of the running program,
+// or, for an installed program, in ../lib/harbek/ from that folder.
 std::string defaultRegistryPath();
 
 // Every well-formed line of the file (none when it is missing).

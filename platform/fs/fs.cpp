@@ -208,6 +208,12 @@ Error removeFile(const std::string& path) {
   return Error::kOk;
 }
 
+Error removeFolder(const std::string& path) {
+  if (!validPath(path)) return Error::kInvalidPath;
+  if (::rmdir(path.c_str()) != 0) return fromErrno(errno);
+  return Error::kOk;
+}
+
 Error renameFile(const std::string& from, const std::string& to) {
   if (!validPath(from) || !validPath(to)) return Error::kInvalidPath;
   if (::rename(from.c_str(), to.c_str()) != 0) return fromErrno(errno);

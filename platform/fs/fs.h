@@ -66,6 +66,9 @@ Error readFile(const std::string& path, Bytes& out);
 // Removes a file (not a folder).
 Error removeFile(const std::string& path);
 
+// Removes an empty folder.
+Error removeFolder(const std::string& path);
+
 // Renames a file, replacing whatever file has the new name, in one step.
 Error renameFile(const std::string& from, const std::string& to);
 

@@ -116,7 +116,7 @@ TEST_F(WindowTest, EveryWindowShowsItsCaptionsAndControls) {
       {"main", "main", u"Tovana-网站clone"},   {"db_cofing", "db_cofing", u"系统环境配置"},
       {"db_cofing", "Frame4", u"服务器配置"},  {"db_cofing", "Label6", u"网站列表返回地址"},
       {"db_cofing", "Frame2", u"数据存入位置"}, {"db_cofing", "Command2", u"=保存="},
-      {"lis", "lis", u"监视"},
+      {"db_cofing", "ConvertLinks", u"下载完成后转换链接"}, {"lis", "lis", u"监视"},
   };
   for (const auto& c : captions) {
     QWidget* w = find(c.window, c.control);
@@ -234,12 +234,16 @@ TEST_F(WindowTest, SettingsWindowSavesIntoSysIni) {
   const QString folder = QString::fromStdString((dir_.path() / "其他目录").string());
   dbpath->setText(folder);
   siteListUrl->setText(QStringLiteral("http://new.test/list"));
+  QCheckBox* convertLinks = settings->findChild<QCheckBox*>(QStringLiteral("ConvertLinks"));
+  EXPECT_FALSE(convertLinks->isChecked());
+  QTest::mouseClick(convertLinks, Qt::LeftButton, {}, QPoint(8, convertLinks->height() / 2));  // its box
   QTest::mouseClick(settings->findChild<QPushButton*>(QStringLiteral("Command2")), Qt::LeftButton);
   EXPECT_FALSE(settings->isVisible());  // hidden, not destroyed
   const std::string written = readFile(ini());  // in the system code page
   for (const std::string& line : {"dbpath=" + text::toCodePage(folder.toStdU16String()), std::string("SiteListUrl=http://new.test/list"),
-                                  std::string("username=bob"), std::string("UserAgent=New/2"),
-                                  std::string("NoCheckCertificate=1"), std::string("CaCertificate=/etc/test-ca.pem")}) {
+                                  std::string("username=bob"), std::string("ConvertLinks=1"),
+                                  std::string("UserAgent=New/2"), std::string("NoCheckCertificate=1"),
+                                  std::string("CaCertificate=/etc/test-ca.pem")}) {
     EXPECT_NE(written.find(line), std::string::npos) << line << " in\n" << written;
   }
   EXPECT_EQ(main->controller().settings().dbpath, folder.toStdU16String());
