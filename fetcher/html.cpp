@@ -269,14 +269,15 @@ std::u16string html::MakeHeader(const std::u16string& cookie) const {
 void html::ReadData(int32_t /*bytesTotal*/) {
   // The bytes pending now are this arrival, whatever count was announced.
   lastArrival_ = Clock::now();
-  const Bytes arrival = wsk().takeAll();
+  Bytes arrival = wsk().takeAll();
   if (isFirstResponse_) {
     isFirstResponse_ = false;
     headerPending_ = true;
     reader_.start();
   }
   if (!headerPending_) {
-    takePiece(reader_.readMore(arrival), false);
+    // A plain body is the arrival itself, handed on without a copy.
+    takePiece(reader_.chunked() ? reader_.readMore(arrival) : std::move(arrival), false);
     return;
   }
   Bytes body;
@@ -345,12 +346,10 @@ void html::keepText(const Bytes& piece, bool first) {
     if (htmlLen_ > 0) HTMLcode_.reserve(std::min<size_t>(static_cast<size_t>(htmlLen_), kScanLimit));
   }
   if (HTMLcode_.size() >= kScanLimit) return;
-  std::u16string text = text::fromCodePage(piece);
-  if (HTMLcode_.size() + text.size() > kScanLimit) {
-    text.resize(kScanLimit - HTMLcode_.size());
+  text::appendFromCodePage(piece, HTMLcode_, kScanLimit - HTMLcode_.size());
+  if (HTMLcode_.size() >= kScanLimit) {
     ShowMsg(u"页面超过" + text::widen(std::to_string(kScanLimit >> 20)) + u"M字符,只查找前面部分:" + urlText());
   }
-  HTMLcode_ += text;
 }
 
 void html::onClosed() {

@@ -40,7 +40,7 @@ peak_kb() {  # SIZE_MB -> peak RSS in kB of a copy of that page
     --interval 0 "http://127.0.0.1:$NGINX_PORT/p$1.html" >"$work/out" 2>&1 || true
   [ "$(stat -c %s "$work/save/127.0.0.1:$NGINX_PORT/p$1.html" 2>/dev/null)" = "$(stat -c %s "$work/site/p$1.html")" ] ||
     echo "p$1.html was not copied whole: $(tail -n 3 "$work/out")" >&2
-  cat "$work/rss"
+  tail -n 1 "$work/rss"  # time notes a non-zero status on a line of its own
 }
 
 base=$(peak_kb 0)

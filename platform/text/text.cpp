@@ -176,12 +176,18 @@ Bytes toCodePage(std::u16string_view text) {
 }
 
 std::u16string fromCodePage(std::string_view bytes) {
-  const auto& t = tables();
   std::u16string out;
-  out.reserve(bytes.size());
+  appendFromCodePage(bytes, out, bytes.size());
+  return out;
+}
+
+void appendFromCodePage(std::string_view bytes, std::u16string& out, size_t limit) {
+  const auto& t = tables();
+  out.reserve(out.size() + std::min(bytes.size(), limit));
+  const size_t stop = out.size() + limit;
   size_t i = 0;
   const size_t n = bytes.size();
-  while (i < n) {
+  while (i < n && out.size() < stop) {
     unsigned char b = static_cast<unsigned char>(bytes[i]);
     if (b < 0x80) {
       out.push_back(b);
@@ -204,7 +210,6 @@ std::u16string fromCodePage(std::string_view bytes) {
       }
     }
   }
-  return out;
 }
 
 bool isLeadByte(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }

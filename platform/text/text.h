@@ -28,6 +28,9 @@ Bytes toCodePage(std::u16string_view text);
 // byte whose next byte cannot complete it, gives one U+FFFD; that next byte is
 // read again when it is ASCII. A lone lead byte at the end gives one U+FFFD.
 std::u16string fromCodePage(std::string_view bytes);
+// The same decoding appended to out, at most limit characters of it, with no
+// text of its own in between (a page's text can be large).
+void appendFromCodePage(std::string_view bytes, std::u16string& out, size_t limit = SIZE_MAX);
 
 // The character's code in the system code page: 0-255 for a single-byte
 // character, lead byte * 256 + trail byte read as a signed 16-bit value for a
