@@ -217,8 +217,10 @@ int closeSignals() {
   sigaddset(&signals, SIGTERM);
   sigprocmask(SIG_BLOCK, &signals, nullptr);
   // Output piped into a program that stops reading must not end the crawl
-  // before the queue is spilled.
+  // before the queue is spilled; nor must a file-size limit: a write beyond
+  // it fails like a full disk and is handled as one.
   signal(SIGPIPE, SIG_IGN);
+  signal(SIGXFSZ, SIG_IGN);
   return signalfd(-1, &signals, SFD_NONBLOCK | SFD_CLOEXEC);
 }
 

@@ -296,6 +296,34 @@ TEST_F(CrawlEndToEnd, KillsAtAnyMomentLoseNothing) {
   EXPECT_TRUE(strays.empty()) << strays.front();
 }
 
+// The disk fills in the middle of a crawl (a file-size limit makes the big
+// image's write fail as a full disk would): the crawl stops with status 3,
+// saves no part of that file and keeps its queue; once there is room again,
+// the next run completes the copy byte for byte.
+TEST_F(CrawlEndToEnd, AFullDiskStopsTheCrawlAndLosesNothing) {
+  if (!fsys::exists("/usr/bin/prlimit")) GTEST_SKIP() << "prlimit is missing";
+  SiteWriter site(siteRoot(), host_);
+  const Tree expected = writeSite(site, server_->port(), 80);  // with a 300 KB image
+  std::vector<std::string> limited = {"--fsize=200000", harbekPath()};
+  for (const std::string& a : args("0", true)) limited.push_back(a);
+  auto full = runHarbek(logs_.path(), limited, 60s, "/usr/bin/prlimit");
+  EXPECT_EQ(full.exitCode, 3) << full.err;
+  EXPECT_NE(full.out.find("保存文件失败:"), std::string::npos) << full.out;
+  EXPECT_NE(full.out.find("磁盘无法写入,蜘蛛已停止"), std::string::npos);
+  EXPECT_FALSE(fsys::exists(save() / host_ / "images" / "big.png"));
+  for (const auto& [name, bytes] : savedTree(save(), nullptr)) {
+    if (name.ends_with(".harbek-part")) continue;
+    auto it = expected.find(name);
+    ASSERT_NE(it, expected.end()) << name;
+    EXPECT_EQ(it->second, bytes) << name;
+  }
+  auto again = runHarbek(logs_.path(), args("0", false));
+  EXPECT_EQ(again.exitCode, 0) << again.err;
+  std::vector<std::string> strays;
+  expectSameTree(expected, savedTree(save(), &strays));
+  EXPECT_TRUE(strays.empty()) << strays.front();
+}
+
 // The settings file cannot be written (a folder stands in its place): the
 // crawl says so, and a stop and a restart still copy the whole site, as the
 // spill folder's journal and files carry what the counters could not.
