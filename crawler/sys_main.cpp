@@ -1,8 +1,6 @@
 #include "crawler/sys_main.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <system_error>
 
 #include "libs/text/totextor_interface.h"
 #include "libs/url/web_url.h"
@@ -118,10 +116,7 @@ void sysMain::warn(const std::u16string& msg) {
 // A crawl starts only when its save folder is there or can be made; a queue
 // closed before any crawl started needs it too, for its spill file.
 bool sysMain::makeSaveFolder() {
-  if (savePath().empty()) return true;
-  std::error_code ec;
-  std::filesystem::path folder(text::toUtf8(savePath()));
-  return std::filesystem::is_directory(folder, ec) || (std::filesystem::create_directories(folder, ec) && !ec);
+  return savePath().empty() || fs::createFolders(text::toUtf8(savePath())) == fs::Error::kOk;
 }
 
 bool sysMain::startTimer(std::u16string tip) {
@@ -302,92 +297,120 @@ bool sysMain::isSiteListRequest(const std::u16string& u) const {
 
 bool sysMain::isDirectoryPage() { return contains(html1().host(), options_.directoryDomain); }
 
+// One timer expiry: refill an empty queue, drop the heads saved already,
+// fetch and scan the head, then settle it (removed, or kept for another try).
 void sysMain::CrawlStep() {
   if (inStep_ || closed_) return;
   inStep_ = true;
-  bool headIsSiteListRequest = false;
-  bool keepHead = false;
-
   site_.setSavePath(savePath());
-  if (List1_.empty()) {
-    const int32_t reading = settings_.Rnum;
-    site_.LoadList(List1_, settings_.Rnum);
-    if (settings_.Rnum == reading) skipMissingSpillFile();
-    SaveConfig();
-    snapshotQueue();
-    if (List1_.empty() && !settings_.SiteListUrl.empty()) List1_.append(siteListRequest());
+  if (List1_.empty()) refillQueue();
+  dropSavedHeads();
+  bool keepHead = false;
+  bool headIsSiteListRequest = false;
+  if (!List1_.empty()) {
+    const std::u16string u = List1_.head();
+    headIsSiteListRequest = isSiteListRequest(u);
+    keepHead = fetchAndScan(u);
+    if (!keepHead) setPanel(3, text::widen(std::to_string(++fetchCount_)));
   }
-  // A head that is saved already costs no fetch: such heads are logged and
-  // dropped in one go, so a queue full of repeats does not take a timer tick
-  // for each of them.
+  endStep(keepHead, headIsSiteListRequest);
+}
+
+// The next spill file joins the queue; with nothing spilled, the site list
+// is asked for more.
+void sysMain::refillQueue() {
+  const int32_t reading = settings_.Rnum;
+  site_.LoadList(List1_, settings_.Rnum);
+  if (settings_.Rnum == reading) skipMissingSpillFile();
+  SaveConfig();
+  snapshotQueue();
+  if (List1_.empty() && !settings_.SiteListUrl.empty()) List1_.append(siteListRequest());
+}
+
+// A head that is saved already costs no fetch: such heads are logged and
+// dropped in one go, so a queue full of repeats does not take a timer tick
+// for each of them.
+void sysMain::dropSavedHeads() {
   while (!List1_.empty() && alreadyFetched(List1_.head())) {
     AddLog(u"文件存在,不再请求");
     List1_.removeAt(0);
     showQueueLength();
   }
-  if (!List1_.empty()) {
-    const std::u16string u = List1_.head();
-    headIsSiteListRequest = isSiteListRequest(u);
-    {
-      html1().clearHTMLcode();
-      savingTo_.clear();
-      saveFailed_ = false;
-      bodyBytes_ = 0;
-      if (!journalFolder_.empty()) {
-        if (fs::Error e = journal_.fetching(u); e != fs::Error::kOk) journalFailed(e);
-      }
-      applyRequestOptions();
-      com::HResult h = html1().OpenUrl(u);
-      const bool whole = html1().lastFetchComplete() && !saveFailed_;
-      if (whole) keepSavedFile();
-      // A page whose file the system refuses (a name too long, say) is not
-      // fetched again in this run either.
-      if (whole || (saveFailed_ && !diskFailed_)) fetchedThisRun_.insert(text::toLower(u));
-      if (!whole || saveFailed_) discardPartialFile();
-      const bool cancelledByClose = closing_ && !html1().lastFetchComplete();
-      // An error page or a redirect is not the page: neither saved nor
-      // scanned, and not asked for again in this run.
-      const bool errorStatus = !html1().status().empty() && !answeredWithPage();
-      if (errorStatus) {
-        AddLog(u"服务器返回状态" + html1().status() + u",不保存:" + u);
-        fetchedThisRun_.insert(text::toLower(u));
-        if (html1().status().front() >= u'4') ++counts_.serverErrors;
-        if (!cancelledByClose) followRedirect(u);
-      } else if (!html1().lastFetchComplete() && !cancelledByClose && !saveFailed_ && com::succeeded(h)) {
-        ++counts_.networkFailures;
-      }
-      static constexpr struct {
-        const char16_t* tag;
-        const char16_t* pro;
-        bool isEnd;
-      } kScans[] = {{u"a", u"href,innerhtml", true},
-                    {u"link", u"href,innerhtml", false},
-                    {u"img", u"src,innerhtml", false},
-                    {u"script", u"src,innerhtml", true},
-                    {u"iframe", u"src,innerhtml", true}};
-      for (const auto& scan : kScans) {
-        if (com::failed(h) || cancelledByClose || errorStatus) break;
-        h = html1().SearchTag(scan.tag, scan.pro, scan.isEnd);
-      }
-      if (cancelledByClose || diskFailed_) {
-        keepHead = true;  // spilled with the queue (or journalled), fetched again next time
-      } else if (com::failed(h)) {
-        // The head stays for the next expiry, but a URL that can never be
-        // fetched (a port out of range, say) must not hold the crawl for ever.
-        failures_ = failingHead_ == u ? failures_ + 1 : 1;
-        failingHead_ = u;
-        keepHead = failures_ < kHeadAttempts;
-        if (!keepHead) {
-          AddLog(u"多次请求失败,放弃:" + u);
-          ++counts_.networkFailures;
-        }
-      } else {
-        failures_ = 0;
-        failingHead_.clear();
-      }
-      if (!keepHead) setPanel(3, text::widen(std::to_string(settingNumber(panels_[2], 0, INT32_MAX) + 1)));
-    }
+}
+
+// Fetches the head, keeps or discards its file and, for a page, collects its
+// links. True when the head stays queued for another try.
+bool sysMain::fetchAndScan(const std::u16string& u) {
+  html1().clearHTMLcode();
+  savingTo_.clear();
+  saveFailed_ = false;
+  bodyBytes_ = 0;
+  if (!journalFolder_.empty()) {
+    if (fs::Error e = journal_.fetching(u); e != fs::Error::kOk) journalFailed(e);
   }
+  applyRequestOptions();
+  com::HResult h = html1().OpenUrl(u);
+  const bool whole = html1().lastFetchComplete() && !saveFailed_;
+  if (whole) keepSavedFile();
+  // A page whose file the system refuses (a name too long, say) is not
+  // fetched again in this run either.
+  if (whole || (saveFailed_ && !diskFailed_)) fetchedThisRun_.insert(text::toLower(u));
+  if (!whole || saveFailed_) discardPartialFile();
+  const bool cancelledByClose = closing_ && !html1().lastFetchComplete();
+  // An error page or a redirect is not the page: neither saved nor
+  // scanned, and not asked for again in this run.
+  const bool errorStatus = !html1().status().empty() && !answeredWithPage();
+  if (errorStatus) {
+    AddLog(u"服务器返回状态" + html1().status() + u",不保存:" + u);
+    fetchedThisRun_.insert(text::toLower(u));
+    if (html1().status().front() >= u'4') ++counts_.serverErrors;
+    if (!cancelledByClose) followRedirect(u);
+  } else if (!html1().lastFetchComplete() && !cancelledByClose && !saveFailed_ && com::succeeded(h)) {
+    ++counts_.networkFailures;
+  }
+  if (com::succeeded(h) && !cancelledByClose && !errorStatus) h = scanLinks();
+  if (cancelledByClose || diskFailed_) return true;  // spilled with the queue (or journalled), fetched again next time
+  return keepFailingHead(u, h);
+}
+
+// The five scans of a fetched page; the first failure ends them.
+com::HResult sysMain::scanLinks() {
+  static constexpr struct {
+    const char16_t* tag;
+    const char16_t* pro;
+    bool isEnd;
+  } kScans[] = {{u"a", u"href,innerhtml", true},
+                {u"link", u"href,innerhtml", false},
+                {u"img", u"src,innerhtml", false},
+                {u"script", u"src,innerhtml", true},
+                {u"iframe", u"src,innerhtml", true}};
+  com::HResult h = com::kOk;
+  for (const auto& scan : kScans) {
+    h = html1().SearchTag(scan.tag, scan.pro, scan.isEnd);
+    if (com::failed(h)) break;
+  }
+  return h;
+}
+
+// A failed head stays for the next expiry, but a URL that can never be
+// fetched (a port out of range, say) must not hold the crawl for ever.
+bool sysMain::keepFailingHead(const std::u16string& u, com::HResult h) {
+  if (com::succeeded(h)) {
+    failures_ = 0;
+    failingHead_.clear();
+    return false;
+  }
+  failures_ = failingHead_ == u ? failures_ + 1 : 1;
+  failingHead_ = u;
+  if (failures_ < kHeadAttempts) return true;
+  AddLog(u"多次请求失败,放弃:" + u);
+  ++counts_.networkFailures;
+  return false;
+}
+
+// Removes a settled head, brings the journal up to date and ends the crawl
+// when nothing is left anywhere (or the disk refuses every write).
+void sysMain::endStep(bool keepHead, bool headIsSiteListRequest) {
   if (!keepHead && !List1_.empty()) {
     List1_.removeAt(0);
     showQueueLength();
@@ -426,9 +449,7 @@ void sysMain::CrawlStep() {
 // tried again.
 void sysMain::skipMissingSpillFile() {
   if (settings_.Rnum == settings_.Wnum) return;
-  std::error_code ec;
-  const std::filesystem::path file(site_.spillFolder() + "/" + std::to_string(settings_.Rnum) + ".dat");
-  if (std::filesystem::exists(file, ec) || ec) return;
+  if (!fs::missing(site_.spillFileName(settings_.Rnum))) return;
   settings_.Rnum = settings_.Rnum < settings_.Wnum ? settings_.Rnum + 1 : settings_.Wnum;
 }
 

@@ -166,6 +166,12 @@ class sysMain : public fetcher::HtmlEvents {
 
  private:
   bool makeSaveFolder();
+  void refillQueue();
+  void dropSavedHeads();
+  bool fetchAndScan(const std::u16string& u);
+  com::HResult scanLinks();
+  bool keepFailingHead(const std::u16string& u, com::HResult h);
+  void endStep(bool keepHead, bool headIsSiteListRequest);
   bool startTimer(std::u16string tip);
   bool alreadyFetched(const std::u16string& u);
   bool isSaved(const std::u16string& u);
@@ -207,6 +213,8 @@ class sysMain : public fetcher::HtmlEvents {
   Settings settings_;
   MonitorLog log_;
   std::u16string panels_[4];
+  // Heads settled so far (fetched, or given up), shown in panel 3.
+  int64_t fetchCount_ = 0;
   std::u16string trayTip_;
   int32_t progressMax_ = 100;
   int32_t progressValue_ = 0;

@@ -105,6 +105,8 @@ class SiteData {
   int32_t nextSpillNumber();
   // The spill folder, which holds the program's own files only.
   std::string spillFolder() const;
+  // Spill file number's name in the spill folder.
+  std::string spillFileName(int32_t number) const;
   // Removes what a killed run left half written in the spill folder (the
   // temporary files of spills and journal snapshots).
   void removeSpillLeftovers();
@@ -118,7 +120,6 @@ class SiteData {
   // The part of a local path after SavePath + "/".
   com::HResult relativePath(const std::u16string& Turl, std::u16string* result);
   com::HResult relativeMd5Path(const std::u16string& Turl, std::u16string* result);
-  std::string spillFileName(int32_t number) const;
   std::u16string savedFile(const std::u16string& Turl) const;
   fs::Error createFolders(const std::u16string& Turl);
   bool spill(UrlList& list, int32_t& wfnum, size_t floor);

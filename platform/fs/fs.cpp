@@ -146,6 +146,11 @@ bool exists(const std::string& path) {
   return validPath(path) && ::lstat(path.c_str(), &st) == 0;
 }
 
+bool missing(const std::string& path) {
+  struct stat st;
+  return validPath(path) && ::lstat(path.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR);
+}
+
 bool isLink(const std::string& path) {
   struct stat st;
   return validPath(path) && ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
@@ -160,6 +165,21 @@ Error createFolder(const std::string& path) {
   if (!validPath(path)) return Error::kInvalidPath;
   if (::mkdir(path.c_str(), 0777) != 0) return fromErrno(errno);
   return Error::kOk;
+}
+
+Error createFolders(const std::string& path) {
+  if (!validPath(path)) return Error::kInvalidPath;
+  if (isFolder(path)) return Error::kOk;
+  // The parent is the path up to the last slash before the last name.
+  const size_t nameEnd = path.find_last_not_of('/');
+  const size_t slash = nameEnd == std::string::npos ? std::string::npos : path.rfind('/', nameEnd);
+  if (slash != std::string::npos && slash > 0) {
+    if (Error e = createFolders(path.substr(0, slash)); e != Error::kOk) return e;
+  }
+  if (::mkdir(path.c_str(), 0777) == 0) return Error::kOk;
+  // Something that is not a folder holds the name.
+  if (errno == EEXIST) return isFolder(path) ? Error::kOk : Error::kNotFolder;
+  return fromErrno(errno);
 }
 
 Error appendFile(const std::string& path, std::string_view bytes, bool sync) {

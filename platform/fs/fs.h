@@ -45,6 +45,9 @@ bool isFile(const std::string& path);
 bool isFolder(const std::string& path);
 // True when anything at all has that name.
 bool exists(const std::string& path);
+// True only when nothing has that name: a lookup that fails for another
+// reason (a folder that may not be searched) does not say it is missing.
+bool missing(const std::string& path);
 // True when path is itself a symbolic link (whatever it points to).
 bool isLink(const std::string& path);
 // True when an existing file must not be rewritten: it carries no write bit
@@ -54,6 +57,9 @@ bool isReadOnly(const std::string& path);
 
 // Creates one folder; its parent must exist.
 Error createFolder(const std::string& path);
+// Creates a folder and every missing folder on the way to it; a folder that
+// is there already is no error.
+Error createFolders(const std::string& path);
 
 // Appends bytes to a plain file, creating it when missing. With sync, the
 // file is flushed to the disk before the call returns.

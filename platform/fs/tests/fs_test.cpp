@@ -40,22 +40,23 @@ TEST_F(FsTest, Queries) {
   stdfs::create_symlink(at("missing"), at("dangling"));
   struct Case {
     std::string path;
-    bool file, folder, any;
+    bool file, folder, any, missing;
   } cases[] = {
-      {at("dir"), false, true, true},
-      {at("file"), true, false, true},
-      {at("fifo"), false, false, true},
-      {at("linkdir"), false, true, true},
-      {at("dangling"), false, false, true},
-      {at("missing"), false, false, false},
-      {at("file/x"), false, false, false},
-      {std::string(""), false, false, false},
-      {at("file") + std::string(1, '\0') + "x", false, false, false},
+      {at("dir"), false, true, true, false},
+      {at("file"), true, false, true, false},
+      {at("fifo"), false, false, true, false},
+      {at("linkdir"), false, true, true, false},
+      {at("dangling"), false, false, true, false},
+      {at("missing"), false, false, false, true},
+      {at("file/x"), false, false, false, true},
+      {std::string(""), false, false, false, false},
+      {at("file") + std::string(1, '\0') + "x", false, false, false, false},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(isFile(c.path), c.file) << c.path;
     EXPECT_EQ(isFolder(c.path), c.folder) << c.path;
     EXPECT_EQ(exists(c.path), c.any) << c.path;
+    EXPECT_EQ(missing(c.path), c.missing) << c.path;
   }
 }
 
@@ -71,6 +72,9 @@ TEST_F(FsTest, FailuresAreNamedErrors) {
       {"folder again", createFolder(at("dir")), Error::kExists},
       {"folder in missing parent", createFolder(at("none/dir")), Error::kNotFound},
       {"folder under a file", createFolder(at("file/dir")), Error::kNotFolder},
+      {"folders on the way", createFolders(at("a/b//c/")), Error::kOk},
+      {"folders that are there", createFolders(at("a/b/c")), Error::kOk},
+      {"folders under a file", createFolders(at("file/x/y")), Error::kNotFolder},
       {"append to a folder", appendFile(at("dir"), "x"), Error::kIsFolder},
       {"append to a FIFO does not wait", appendFile(at("fifo"), "x"), Error::kNotFile},
       {"append in missing folder", appendFile(at("none/f"), "x"), Error::kNotFound},
@@ -86,6 +90,7 @@ TEST_F(FsTest, FailuresAreNamedErrors) {
   };
   for (const auto& c : cases) EXPECT_EQ(c.got, c.want) << c.what << ": " << errorName(c.got);
   EXPECT_FALSE(exists(at("new")));
+  EXPECT_TRUE(isFolder(at("a/b/c")));
   EXPECT_EQ(toHResult(Error::kNotFound), com::kFileNotFound);
 }
 
