@@ -7,23 +7,15 @@
 #include <QSocketNotifier>
 #include <QThread>
 #include <QTimer>
-#include <deque>
 #include <map>
 #include <vector>
+
+#include "platform/event/loop_agenda.h"
 
 namespace harbek::windows {
 namespace {
 
 using namespace harbek::event;
-using Clock = std::chrono::steady_clock;
-
-struct Timer {
-  Clock::time_point due;
-  std::chrono::milliseconds interval;
-  bool repeat;
-  bool running = false;
-  std::shared_ptr<std::function<void()>> fn;
-};
 
 struct Watch {
   int fd;
@@ -36,20 +28,13 @@ struct Watch {
 
 // What fd is ready for now, asked of poll(2) with no wait: Qt reports only
 // "activated", and a hang-up or error shows up there as readable or
-// writable. The same mapping as the poll loop's.
+// writable.
 unsigned readyNow(int fd, unsigned asked) {
   pollfd p{fd, 0, 0};
   if (asked & kReadable) p.events |= POLLIN;
   if (asked & kWritable) p.events |= POLLOUT;
   if (::poll(&p, 1, 0) <= 0) return 0;
-  unsigned ready = 0;
-  if (p.revents & (POLLIN | POLLPRI)) ready |= kReadable;
-  if (p.revents & POLLOUT) ready |= kWritable;
-  if (p.revents & (POLLERR | POLLHUP | POLLNVAL)) {
-    ready |= kError;
-    if ((p.revents & POLLHUP) && (asked & kReadable)) ready |= kReadable;
-  }
-  return ready & (asked | kError);
+  return readyFromRevents(p.revents, asked);
 }
 
 class QtLoop final : public EventLoop {
@@ -66,16 +51,14 @@ class QtLoop final : public EventLoop {
   }
 
   TimerId addTimer(std::chrono::milliseconds interval, bool repeat, std::function<void()> fn) override {
-    if (interval.count() < 0) interval = std::chrono::milliseconds(0);
     TimerId id = nextId_++;
-    timers_[id] = Timer{Clock::now() + interval, interval, repeat, false,
-                        std::make_shared<std::function<void()>>(std::move(fn))};
+    agenda_.addTimer(id, interval, repeat, std::move(fn));
     rearm();
     return id;
   }
 
   void cancelTimer(TimerId id) override {
-    timers_.erase(id);
+    agenda_.cancelTimer(id);
     rearm();
   }
 
@@ -114,7 +97,7 @@ class QtLoop final : public EventLoop {
   }
 
   void post(std::function<void()> task) override {
-    posted_.push_back(std::move(task));
+    agenda_.post(std::move(task));
     rearm();
   }
 
@@ -124,10 +107,10 @@ class QtLoop final : public EventLoop {
     collect();
     ++depth_;
     pumpLevels_.push_back(QThread::currentThread()->loopLevel());
-    bool handled = runPosted();
-    handled = runDueTimers() || handled;
+    bool handled = agenda_.runPosted();
+    handled = agenda_.runDueTimers() || handled;
     int wait = 0;
-    if (!handled && posted_.empty()) wait = waitMs(maxWait);
+    if (!handled && !agenda_.hasPosted()) wait = agenda_.waitMs(maxWait);
     if (wait > 0) {
       QTimer guard;
       guard.setSingleShot(true);
@@ -137,7 +120,7 @@ class QtLoop final : public EventLoop {
     } else {
       QCoreApplication::processEvents(QEventLoop::AllEvents);
     }
-    if (!handled) runDueTimers();
+    if (!handled) agenda_.runDueTimers();
     pumpLevels_.pop_back();
     --depth_;
     rearm();
@@ -151,9 +134,9 @@ class QtLoop final : public EventLoop {
 
   void quit() override { quit_ = true; }
 
-  size_t timerCount() const override { return timers_.size(); }
+  size_t timerCount() const override { return agenda_.timerCount(); }
   size_t watchCount() const override { return watches_.size(); }
-  size_t postedCount() const override { return posted_.size(); }
+  size_t postedCount() const override { return agenda_.postedCount(); }
 
  private:
   static void enableNotifiers(Watch& w) {
@@ -184,8 +167,8 @@ class QtLoop final : public EventLoop {
     if (!pumpLevels_.empty() && pumpLevels_.back() >= QThread::currentThread()->loopLevel()) return;
     collect();
     ++depth_;
-    runPosted();
-    runDueTimers();
+    agenda_.runPosted();
+    agenda_.runDueTimers();
     --depth_;
     rearm();
   }
@@ -197,76 +180,20 @@ class QtLoop final : public EventLoop {
 
   // Arms the wake timer for the earliest thing to do, or stops it.
   void rearm() {
-    if (!posted_.empty()) {
+    if (agenda_.hasPosted()) {
       if (!wake_.isActive() || wake_.remainingTime() > 0) wake_.start(0);
       return;
     }
-    bool any = false;
-    Clock::time_point first{};
-    for (const auto& [id, timer] : timers_) {
-      if (timer.running) continue;
-      if (!any || timer.due < first) first = timer.due;
-      any = true;
-    }
-    if (!any) {
+    if (!agenda_.nextDue()) {
       wake_.stop();
       return;
     }
-    auto left = std::chrono::duration_cast<std::chrono::microseconds>(first - Clock::now());
-    int ms = left.count() <= 0 ? 0 : static_cast<int>((left.count() + 999) / 1000);
-    wake_.start(ms);
+    // A timer further off than a day wakes the loop once a day for nothing.
+    wake_.start(agenda_.waitMs(std::chrono::hours(24)));
   }
 
-  bool runPosted() {
-    size_t count = posted_.size();
-    for (size_t i = 0; i < count && !posted_.empty(); ++i) {
-      std::function<void()> task = std::move(posted_.front());
-      posted_.pop_front();
-      if (task) task();
-    }
-    return count > 0;
-  }
-
-  bool runDueTimers() {
-    Clock::time_point now = Clock::now();
-    std::vector<TimerId> due;
-    for (const auto& [id, timer] : timers_) {
-      if (!timer.running && timer.due <= now) due.push_back(id);
-    }
-    for (TimerId id : due) {
-      auto it = timers_.find(id);
-      if (it == timers_.end() || it->second.running) continue;
-      std::shared_ptr<std::function<void()>> fn = it->second.fn;
-      if (it->second.repeat) {
-        Timer& timer = it->second;
-        timer.due += timer.interval;
-        if (timer.due <= now) timer.due = now + timer.interval;
-        timer.running = true;
-      } else {
-        timers_.erase(it);
-      }
-      (*fn)();
-      auto after = timers_.find(id);
-      if (after != timers_.end()) after->second.running = false;
-    }
-    return !due.empty();
-  }
-
-  int waitMs(std::chrono::milliseconds maxWait) const {
-    auto wait = std::chrono::duration_cast<std::chrono::microseconds>(maxWait);
-    Clock::time_point now = Clock::now();
-    for (const auto& [id, timer] : timers_) {
-      if (timer.running) continue;
-      auto left = std::chrono::duration_cast<std::chrono::microseconds>(timer.due - now);
-      if (left < wait) wait = left;
-    }
-    if (wait.count() <= 0) return 0;
-    return static_cast<int>((wait.count() + 999) / 1000);
-  }
-
-  std::map<TimerId, Timer> timers_;
+  LoopAgenda agenda_;
   std::map<WatchId, Watch> watches_;
-  std::deque<std::function<void()>> posted_;
   std::vector<int> pumpLevels_;
   std::vector<std::unique_ptr<QSocketNotifier>> graveyard_;
   int depth_ = 0;

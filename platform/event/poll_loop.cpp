@@ -1,33 +1,19 @@
 // The poll(2) event loop.
 //
-// Handlers are kept behind shared pointers and looked up again by id after
-// every call, so a handler may remove itself, another registration, or
-// register new ones while the loop walks its lists. Each registration carries
-// a "running" mark while its handler is on the stack: nested pumps leave it
-// out of both the dispatch and the poll set, which keeps a level-triggered
-// watch (or an overdue timer) from re-entering its own handler in a loop and
-// keeps the wait from collapsing to zero while that handler pumps.
+// Watches follow the agenda's rules for timers: looked up again by id after
+// every call, and marked "running" while their handler is on the stack, so a
+// nested pump leaves a level-triggered watch out of the poll set instead of
+// re-entering its handler in a loop.
 #include <poll.h>
 
-#include <cerrno>
-#include <deque>
 #include <map>
 #include <vector>
 
 #include "platform/event/event_loop.h"
+#include "platform/event/loop_agenda.h"
 
 namespace harbek::event {
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-struct Timer {
-  Clock::time_point due;
-  std::chrono::milliseconds interval;
-  bool repeat;
-  bool running = false;
-  std::shared_ptr<std::function<void()>> fn;
-};
 
 struct Watch {
   int fd;
@@ -35,19 +21,6 @@ struct Watch {
   bool running = false;
   std::shared_ptr<std::function<void(unsigned)>> fn;
 };
-
-unsigned readyFromRevents(short revents, unsigned asked) {
-  unsigned ready = 0;
-  if (revents & (POLLIN | POLLPRI)) ready |= kReadable;
-  if (revents & POLLOUT) ready |= kWritable;
-  if (revents & (POLLERR | POLLHUP | POLLNVAL)) {
-    ready |= kError;
-    // After a hang-up a read returns at once (the rest of the data, then end
-    // of file), so a reader must get to read.
-    if ((revents & POLLHUP) && (asked & kReadable)) ready |= kReadable;
-  }
-  return ready & (asked | kError);
-}
 
 short pollEvents(unsigned events) {
   short mask = 0;
@@ -59,14 +32,12 @@ short pollEvents(unsigned events) {
 class PollLoop final : public EventLoop {
  public:
   TimerId addTimer(std::chrono::milliseconds interval, bool repeat, std::function<void()> fn) override {
-    if (interval.count() < 0) interval = std::chrono::milliseconds(0);
     TimerId id = nextId_++;
-    timers_[id] = Timer{Clock::now() + interval, interval, repeat, false,
-                        std::make_shared<std::function<void()>>(std::move(fn))};
+    agenda_.addTimer(id, interval, repeat, std::move(fn));
     return id;
   }
 
-  void cancelTimer(TimerId id) override { timers_.erase(id); }
+  void cancelTimer(TimerId id) override { agenda_.cancelTimer(id); }
 
   WatchId watchFd(int fd, unsigned events, std::function<void(unsigned)> fn) override {
     WatchId id = nextId_++;
@@ -81,15 +52,15 @@ class PollLoop final : public EventLoop {
 
   void removeWatch(WatchId id) override { watches_.erase(id); }
 
-  void post(std::function<void()> task) override { posted_.push_back(std::move(task)); }
+  void post(std::function<void()> task) override { agenda_.post(std::move(task)); }
 
   void pumpOnce(std::chrono::milliseconds maxWait) override {
-    bool handled = runPosted();
-    handled = runDueTimers() || handled;
+    bool handled = agenda_.runPosted();
+    handled = agenda_.runDueTimers() || handled;
     int timeout = 0;
-    if (!handled && posted_.empty()) timeout = waitMs(maxWait);
+    if (!handled && !agenda_.hasPosted()) timeout = agenda_.waitMs(maxWait);
     bool woke = pollWatches(timeout);
-    if (!handled && !woke) runDueTimers();
+    if (!handled && !woke) agenda_.runDueTimers();
   }
 
   void run() override {
@@ -100,63 +71,11 @@ class PollLoop final : public EventLoop {
 
   void quit() override { quit_ = true; }
 
-  size_t timerCount() const override { return timers_.size(); }
+  size_t timerCount() const override { return agenda_.timerCount(); }
   size_t watchCount() const override { return watches_.size(); }
-  size_t postedCount() const override { return posted_.size(); }
+  size_t postedCount() const override { return agenda_.postedCount(); }
 
  private:
-  // Only the tasks that were waiting when the pump began; a nested pump takes
-  // from the same queue, so the order holds whoever runs them.
-  bool runPosted() {
-    size_t count = posted_.size();
-    for (size_t i = 0; i < count && !posted_.empty(); ++i) {
-      std::function<void()> task = std::move(posted_.front());
-      posted_.pop_front();
-      if (task) task();
-    }
-    return count > 0;
-  }
-
-  bool runDueTimers() {
-    Clock::time_point now = Clock::now();
-    std::vector<TimerId> due;
-    for (const auto& [id, timer] : timers_) {
-      if (!timer.running && timer.due <= now) due.push_back(id);
-    }
-    for (TimerId id : due) {
-      auto it = timers_.find(id);
-      if (it == timers_.end() || it->second.running) continue;
-      std::shared_ptr<std::function<void()>> fn = it->second.fn;
-      if (it->second.repeat) {
-        Timer& timer = it->second;
-        timer.due += timer.interval;
-        // A timer held up (by a long handler) fires once, not once per lost tick.
-        if (timer.due <= now) timer.due = now + timer.interval;
-        timer.running = true;
-      } else {
-        timers_.erase(it);
-      }
-      (*fn)();
-      auto after = timers_.find(id);
-      if (after != timers_.end()) after->second.running = false;
-    }
-    return !due.empty();
-  }
-
-  // How long the poll may block: up to maxWait, less when a timer comes due
-  // sooner (rounded up, so the wait never ends just short of it and spins).
-  int waitMs(std::chrono::milliseconds maxWait) const {
-    auto wait = std::chrono::duration_cast<std::chrono::microseconds>(maxWait);
-    Clock::time_point now = Clock::now();
-    for (const auto& [id, timer] : timers_) {
-      if (timer.running) continue;
-      auto left = std::chrono::duration_cast<std::chrono::microseconds>(timer.due - now);
-      if (left < wait) wait = left;
-    }
-    if (wait.count() <= 0) return 0;
-    return static_cast<int>((wait.count() + 999) / 1000);
-  }
-
   // Polls the watches that are not running and ask for something; dispatches
   // what is ready. True when a watch was handled.
   bool pollWatches(int timeout) {
@@ -186,9 +105,8 @@ class PollLoop final : public EventLoop {
     return handled;
   }
 
-  std::map<TimerId, Timer> timers_;
+  LoopAgenda agenda_;
   std::map<WatchId, Watch> watches_;
-  std::deque<std::function<void()>> posted_;
   uint64_t nextId_ = 1;
   bool quit_ = false;
 };
