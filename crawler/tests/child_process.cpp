@@ -9,6 +9,7 @@
 #include <climits>
 #include <thread>
 
+#include "platform/fs/fs.h"
 #include "tests/support/temp_dir.h"
 
 extern char** environ;
@@ -100,11 +101,23 @@ int ChildProcess::wait(std::chrono::milliseconds limit) {
   return lastStatus_;
 }
 
-std::string programFolder() {
-  char buf[PATH_MAX];
-  ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-  std::string p(buf, n > 0 ? static_cast<size_t>(n) : 0);
-  return p.substr(0, p.rfind('/'));
+std::string harbekPath() { return fs::programFolder() + "/harbek"; }
+
+ProgramRun runProgram(const std::string& program, const std::vector<std::string>& args,
+                      const std::filesystem::path& folder, std::chrono::milliseconds limit) {
+  static int serial = 0;
+  const std::string n = std::to_string(serial++);
+  const std::filesystem::path out = folder / ("run" + n + ".out"), err = folder / ("run" + n + ".err");
+  ProgramRun r;
+  {
+    ChildProcess child(program, args, out, err);
+    r.exitCode = child.wait(limit);
+  }
+  r.out = harbek::testing::readFile(out);
+  r.err = harbek::testing::readFile(err);
+  std::filesystem::remove(out);
+  std::filesystem::remove(err);
+  return r;
 }
 
 }  // namespace harbek::crawler::testing

@@ -39,7 +39,19 @@ class ChildProcess {
   std::filesystem::path out_;
 };
 
-// The folder of the running test program (where harbek is built too).
-std::string programFolder();
+// The harbek program of this build (beside the test programs).
+std::string harbekPath();
+
+// A program run to its end: its exit status and what it printed.
+struct ProgramRun {
+  int exitCode = -1;
+  std::string out, err;
+};
+
+// Runs program to its end, its output passing through files in folder that
+// are removed afterwards. A program that outlives the limit is killed (exit
+// code -1): a run that never ends fails its test instead of hanging it.
+ProgramRun runProgram(const std::string& program, const std::vector<std::string>& args,
+                      const std::filesystem::path& folder, std::chrono::milliseconds limit);
 
 }  // namespace harbek::crawler::testing

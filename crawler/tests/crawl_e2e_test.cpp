@@ -29,6 +29,8 @@ using harbek::testing::NginxServer;
 using harbek::testing::readFile;
 using harbek::testing::TempDir;
 using testing::ChildProcess;
+using testing::harbekPath;
+using testing::ProgramRun;
 using testing::expectSameTree;
 using testing::savedTree;
 using testing::randomBytes;
@@ -36,30 +38,9 @@ using testing::SiteWriter;
 using testing::Tree;
 using testing::writeSite;
 
-std::string harbekPath() { return testing::programFolder() + "/harbek"; }
-
-struct Run {
-  int exitCode = -1;
-  std::string out, err;
-};
-
-// Runs harbek to its end, killed when it outlives the limit (a crawl that
-// never ends must fail the test, not hang it).
-Run runHarbek(const fsys::path& dir, const std::vector<std::string>& args, std::chrono::seconds limit = 60s,
+ProgramRun runHarbek(const fsys::path& dir, const std::vector<std::string>& args, std::chrono::seconds limit = 60s,
               const std::string& program = harbekPath()) {
-  static int serial = 0;
-  const std::string n = std::to_string(serial++);
-  const fsys::path out = dir / ("run" + n + ".out"), err = dir / ("run" + n + ".err");
-  Run r;
-  {
-    ChildProcess child(program, args, out, err);
-    r.exitCode = child.wait(limit);
-  }
-  r.out = readFile(out);
-  r.err = readFile(err);
-  fsys::remove(out);
-  fsys::remove(err);
-  return r;
+  return testing::runProgram(program, args, dir, limit);
 }
 
 struct Request {

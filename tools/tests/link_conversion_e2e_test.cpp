@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "crawler/tests/child_process.h"
+#include "crawler/tests/test_site.h"
 #include "platform/text/text.h"
 #include "tests/support/nginx_server.h"
 #include "tests/support/temp_dir.h"
@@ -22,29 +23,16 @@ namespace {
 
 namespace fsys = std::filesystem;
 using namespace std::chrono_literals;
-using crawler::testing::ChildProcess;
+using crawler::testing::harbekPath;
+using crawler::testing::lower;
+using crawler::testing::ProgramRun;
+using crawler::testing::runProgram;
 using harbek::testing::NginxServer;
 using harbek::testing::readFile;
 using harbek::testing::TempDir;
 
-struct ProgramRun {
-  int exitCode = -1;
-  std::string out, err;
-};
-
-ProgramRun run(const TempDir& logs, const std::string& program, const std::vector<std::string>& args) {
-  ProgramRun r;
-  {
-    ChildProcess child(program, args, logs.file("out"), logs.file("err"));
-    r.exitCode = child.wait(120s);
-  }
-  r.out = readFile(logs.file("out"));
-  r.err = readFile(logs.file("err"));
-  return r;
-}
-
 ProgramRun harbek(const TempDir& logs, const std::vector<std::string>& args) {
-  return run(logs, crawler::testing::programFolder() + "/harbek", args);
+  return runProgram(harbekPath(), args, logs.path(), 120s);
 }
 
 ProgramRun crawl(const TempDir& work, const std::string& url, const std::string& into, bool convert) {
@@ -60,11 +48,6 @@ std::map<fsys::path, std::string> filesUnder(const fsys::path& root) {
     if (e.is_regular_file()) files[fsys::relative(e.path(), root)] = readFile(e.path());
   }
   return files;
-}
-
-std::string lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
 }
 
 std::string percentDecoded(const std::string& s) {
@@ -356,10 +339,11 @@ TEST(LinkConversion, SampleSiteCopyBrowsesOfflineInChromium) {
       encoded += std::isalnum(ch) ? std::string(1, static_cast<char>(ch)) : std::string{'%', kHex[ch >> 4], kHex[ch & 15]};
     }
     const ProgramRun browser =
-        run(work, chromium,
+        runProgram(chromium,
             {"--headless", "--no-sandbox", "--disable-gpu", "--no-first-run", "--disable-background-networking",
              "--disable-component-update", "--disable-sync", "--user-data-dir=" + work.file(std::string("profile-") + c.copy).string(),
-             "--allow-file-access-from-files", "--virtual-time-budget=30000", "--dump-dom", probe + "#" + encoded});
+             "--allow-file-access-from-files", "--virtual-time-budget=30000", "--dump-dom", probe + "#" + encoded},
+            work.path(), 120s);
     ASSERT_EQ(browser.exitCode, 0) << browser.err;
     const size_t begin = browser.out.find("<pre id=\"out\">");
     ASSERT_NE(begin, std::string::npos) << browser.out;

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "crawler/tests/child_process.h"
+#include "crawler/tests/test_site.h"
 #include "platform/text/text.h"
 #include "tests/support/nginx_server.h"
 #include "tests/support/temp_dir.h"
@@ -15,30 +16,16 @@ namespace {
 
 namespace fsys = std::filesystem;
 using namespace std::chrono_literals;
-using crawler::testing::ChildProcess;
+using crawler::testing::harbekPath;
+using crawler::testing::lower;
+using crawler::testing::ProgramRun;
+using crawler::testing::runProgram;
 using harbek::testing::NginxServer;
 using harbek::testing::readFile;
 using harbek::testing::TempDir;
 
-struct ProgramRun {
-  int exitCode = -1;
-  std::string out, err;
-};
-
 ProgramRun runHarbek(const TempDir& logs, const std::vector<std::string>& args) {
-  ProgramRun r;
-  {
-    ChildProcess child(crawler::testing::programFolder() + "/harbek", args, logs.file("out"), logs.file("err"));
-    r.exitCode = child.wait(60s);
-  }
-  r.out = readFile(logs.file("out"));
-  r.err = readFile(logs.file("err"));
-  return r;
-}
-
-std::string lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
+  return runProgram(harbekPath(), args, logs.path(), 60s);
 }
 
 std::string replaced(std::string s, const std::string& find, const std::string& by) {

@@ -240,7 +240,7 @@ TEST(WindowOnARealDisplay, OpensAnswersWaitsWithoutCpuAndClosesOnSigterm) {
   DisplayEnvironment environment(display);
   std::ofstream(dir.file("sys.ini")) << "[sys]\ndbpath=" << dir.file("save").string() << "\n";
   // A long crawl interval: "运行" enables the timer, and no step runs before "停止".
-  ChildProcess harbek(crawler::testing::programFolder() + "/harbek",
+  ChildProcess harbek(crawler::testing::harbekPath(),
                       {"--ini", dir.file("sys.ini").string(), "--interval", "600000", "http://127.0.0.1:1/waiting.html"},
                       dir.file("harbek.out"), dir.file("harbek.err"));
   auto find = [&](const std::string& title) {
