@@ -33,7 +33,8 @@ class PageFetcher {
 // The control html as the controller's fetcher.
 class HtmlFetcher : public PageFetcher {
  public:
-  HtmlFetcher(event::EventLoop& loop, fetcher::HtmlEvents& owner) : html_(loop, owner) {}
+  HtmlFetcher(event::EventLoop& loop, fetcher::HtmlEvents& owner, const net::TcpClientOptions& connections = {})
+      : html_(loop, owner, connections) {}
 
   std::u16string host() const override { return html_.host(); }
   std::u16string url() const override {

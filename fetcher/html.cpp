@@ -46,7 +46,10 @@ std::u16string wirePath(std::u16string_view path) {
 
 }  // namespace
 
-html::html(event::EventLoop& loop, HtmlEvents& owner) : html(loop, owner, net::makeTcpClient(loop)) {}
+html::html(event::EventLoop& loop, HtmlEvents& owner, const net::TcpClientOptions& connections)
+    : html(loop, owner, net::makeTcpClient(loop, connections)) {
+  connections_ = connections;
+}
 
 html::html(event::EventLoop& loop, HtmlEvents& owner, std::unique_ptr<net::TcpClient> wsk)
     : loop_(loop), owner_(owner), wsk_(std::move(wsk)) {
@@ -73,7 +76,7 @@ net::TcpClient::Handlers html::handlers() {
 
 net::TlsClient& html::tlsClient() {
   if (!tls_) {
-    net::TcpClientOptions transport;
+    net::TcpClientOptions transport = connections_;
     transport.noDelay = true;
     tls_ = net::makeTlsClient(loop_, net::makeTcpClient(loop_, transport), tlsOptions_);
     tls_->setHandlers(handlers());

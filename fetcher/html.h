@@ -77,7 +77,9 @@ class html : public HtmlProperties {
   // HTMLcode keeps at most this many characters of a page (32 MB of text).
   static constexpr size_t kScanLimit = size_t{16} << 20;
 
-  html(event::EventLoop& loop, HtmlEvents& owner);
+  // connections: how both the http and the https connections are made (name
+  // servers, for a loopback resolver in tests).
+  html(event::EventLoop& loop, HtmlEvents& owner, const net::TcpClientOptions& connections = {});
   // With a TCP client of the caller's choosing (tests script one).
   html(event::EventLoop& loop, HtmlEvents& owner, std::unique_ptr<net::TcpClient> wsk);
   ~html();
@@ -179,6 +181,7 @@ class html : public HtmlProperties {
   // The https transport, made on the first https fetch.
   std::unique_ptr<net::TlsClient> tls_;
   net::TlsOptions tlsOptions_;
+  net::TcpClientOptions connections_;
   uint16_t httpsPort_ = 443;
   bool https_ = false;  // the current fetch's URL is https
   std::u16string userAgent_ = kUserAgent;

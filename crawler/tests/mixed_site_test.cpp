@@ -16,6 +16,7 @@
 #include "crawler/tests/fake_fetcher.h"
 #include "platform/text/text.h"
 #include "tests/support/checked_loop.h"
+#include "tests/support/fake_name_server.h"
 #include "tests/support/nginx_server.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_ca.h"
@@ -24,6 +25,7 @@ namespace harbek::crawler {
 namespace {
 
 namespace fsys = std::filesystem;
+using harbek::testing::FakeNameServer;
 using harbek::testing::NginxOptions;
 using harbek::testing::NginxServer;
 using harbek::testing::readFile;
@@ -126,6 +128,66 @@ TEST(MixedSite, HttpAndHttpsPagesOfOneHostAreOneSite) {
                                     u"重定向302:http://127.0.0.1/away -> http://other.test/"}) {
     EXPECT_EQ(view.count(line), 1u) << text::toUtf8(line);
   }
+}
+
+// The common case of a public site: the bare host answers http with a
+// redirect to https on its www host, and the copy moves there. Both names
+// come from a loopback name server.
+TEST(MixedSite, StartAddressRedirectedToItsWwwHostMovesTheCopy) {
+  TestCa ca;
+  ASSERT_TRUE(ca.ready());
+  FakeNameServer names({{"site.test", "127.0.0.1"}, {"www.site.test", "127.0.0.1"}});
+  TempDir dir;
+  const fsys::path root = dir.file("site"), save = dir.file("save");
+  const std::map<std::string, std::string> pages = {
+      {"index.html", "<a href=\"a.html\">a</a> <a href=\"http://site.test/c.html\">old host</a>"},
+      {"a.html", "<a href=\"https://www.site.test/b.html\">b</a>"},
+      {"b.html", "b"},
+      {"c.html", "c"},
+  };
+  fsys::create_directories(root);
+  for (const auto& [path, body] : pages) std::ofstream(root / path, std::ios::binary) << body;
+  const TestCa::Issued cert = ca.issue("DNS:www.site.test");
+  NginxServer plain(root, NginxOptions{{}, {}, "if ($host = site.test) { return 301 https://www.site.test$request_uri; }\n"});
+  NginxServer secure(root, NginxOptions{cert.certificate, cert.key, {}});
+  ASSERT_TRUE(plain.running()) << plain.error();
+  ASSERT_TRUE(secure.running()) << secure.error();
+  std::ofstream(dir.file("sys.ini")) << "[sys]\ndbpath=" << save.string() << "\n";
+
+  harbek::testing::CheckedLoop loop;
+  testing::RecordingView view;
+  sysMain::Options options;
+  options.iniPath = text::fromUtf8(dir.file("sys.ini").string());
+  options.intervalMs = 1;
+  options.request.caCertificate = text::fromUtf8(ca.certificate().string());
+  options.makeFetcher = [&](event::EventLoop& l, fetcher::HtmlEvents& owner) {
+    auto f = std::make_unique<HtmlFetcher>(l, owner, net::TcpClientOptions{names.address()});
+    f->control().setPort(plain.port());
+    f->control().setHttpsPort(secure.port());
+    return f;
+  };
+  {
+    sysMain sys(*loop, view, options);
+    sys.startUp();
+    sys.addUrl(u"site.test");
+    sys.setFinishedHandler([&] { loop->quit(); });
+    ASSERT_TRUE(sys.run());
+    loop->run();
+    EXPECT_EQ(sys.counts().networkFailures, 0);
+  }
+
+  std::set<std::string> saved;
+  for (auto it = fsys::recursive_directory_iterator(save); it != fsys::recursive_directory_iterator(); ++it) {
+    if (it->is_regular_file()) saved.insert(fsys::relative(it->path(), save).string());
+  }
+  EXPECT_EQ(saved, (std::set<std::string>{"www.site.test/index.html", "www.site.test/a.html", "www.site.test/b.html"}));
+  for (const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+       plain.requestCount() + secure.requestCount() < 4 && std::chrono::steady_clock::now() < end;) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  EXPECT_EQ(requests(plain.accessLogPath()), (std::multiset<std::string>{"/ 301"}));
+  EXPECT_EQ(requests(secure.accessLogPath()), (std::multiset<std::string>{"/ 200", "/a.html 200", "/b.html 200"}));
+  EXPECT_EQ(view.count(u"起始地址转到新站点:www.site.test"), 1u);
 }
 
 }  // namespace
