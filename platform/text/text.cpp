@@ -1,78 +1,25 @@
 #include "text.h"
 
-#include <unicode/ucnv.h>
-#include <unicode/uchar.h>
-#include <unicode/ustring.h>
+#include <algorithm>
 
-#include <array>
-#include <memory>
-#include <vector>
+#include "platform/text/code_page_tables.h"
 
 namespace harbek::text {
 namespace {
 
 constexpr char16_t kReplacement = 0xFFFD;
 
-// Tables of the code page, read once from ICU's windows-936 converter.
-// decode: single[b] for bytes 0x80-0xFF that stand alone (0 when b is a lead
-// byte or invalid); pair[(lead - 0x81) * 256 + trail] for double-byte
-// characters (0 when the pair is invalid).
-// encode: bytes of every BMP code unit, 0 when unmappable; a value above 0xFF
-// is lead * 256 + trail.
-struct CodePageTables {
-  std::array<char16_t, 256> single{};
-  std::vector<char16_t> pair = std::vector<char16_t>(126 * 256, 0);
-  std::vector<uint16_t> encode = std::vector<uint16_t>(65536, 0);
+char16_t pairChar(unsigned char lead, unsigned char trail) {
+  if (lead < 0x81 || lead > 0xFE) return 0;
+  return tables::kPair[(lead - 0x81) * 256 + trail];
+}
 
-  CodePageTables() {
-    UErrorCode status = U_ZERO_ERROR;
-    UConverter* cnv = ucnv_open("windows-936", &status);
-    if (U_FAILURE(status)) return;  // leaves ASCII-only tables
-    ucnv_setToUCallBack(cnv, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
-    ucnv_setFromUCallBack(cnv, UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
-
-    auto decode = [&](const char* src, int32_t len) -> char16_t {
-      UChar out[4];
-      UErrorCode st = U_ZERO_ERROR;
-      ucnv_reset(cnv);
-      int32_t n = ucnv_toUChars(cnv, out, 4, src, len, &st);
-      return (U_SUCCESS(st) && n == 1) ? out[0] : 0;
-    };
-    for (int b = 0x80; b <= 0xFF; ++b) {
-      char c = static_cast<char>(b);
-      single[b] = decode(&c, 1);
-    }
-    for (int lead = 0x81; lead <= 0xFE; ++lead) {
-      for (int trail = 0x40; trail <= 0xFE; ++trail) {
-        char src[2] = {static_cast<char>(lead), static_cast<char>(trail)};
-        pair[(lead - 0x81) * 256 + trail] = decode(src, 2);
-      }
-    }
-    for (uint32_t u = 0x80; u <= 0xFFFF; ++u) {
-      if (u >= 0xD800 && u <= 0xDFFF) continue;
-      UChar in = static_cast<UChar>(u);
-      char out[4];
-      UErrorCode st = U_ZERO_ERROR;
-      ucnv_reset(cnv);
-      int32_t n = ucnv_fromUChars(cnv, out, 4, &in, 1, &st);
-      if (U_FAILURE(st)) continue;
-      if (n == 1) encode[u] = static_cast<unsigned char>(out[0]);
-      if (n == 2) encode[u] = static_cast<uint16_t>(static_cast<unsigned char>(out[0]) << 8 |
-                                                    static_cast<unsigned char>(out[1]));
-    }
-    for (uint32_t u = 0; u < 0x80; ++u) encode[u] = static_cast<uint16_t>(u);
-    ucnv_close(cnv);
-  }
-
-  char16_t pairChar(unsigned char lead, unsigned char trail) const {
-    if (lead < 0x81 || lead > 0xFE) return 0;
-    return pair[(lead - 0x81) * 256 + trail];
-  }
-};
-
-const CodePageTables& tables() {
-  static const CodePageTables t;
-  return t;
+// The simple case mapping of c in a sorted table; c itself when it has none.
+char16_t mapCase(char16_t c, const tables::CaseMapping* table, size_t count) {
+  const tables::CaseMapping* end = table + count;
+  const tables::CaseMapping* found =
+      std::lower_bound(table, end, c, [](const tables::CaseMapping& m, char16_t u) { return m.from < u; });
+  return found != end && found->from == c ? found->to : c;
 }
 
 }  // namespace
@@ -146,7 +93,6 @@ std::string toUtf8(std::u16string_view text) {
 }
 
 Bytes toCodePage(std::u16string_view text) {
-  const auto& t = tables();
   Bytes out;
   out.reserve(text.size() * 2);
   for (size_t i = 0; i < text.size(); ++i) {
@@ -162,7 +108,7 @@ Bytes toCodePage(std::u16string_view text) {
       out.push_back('?');
       continue;
     }
-    uint16_t code = t.encode[c];
+    uint16_t code = tables::kEncode[c];
     if (code == 0) {
       out.push_back('?');
     } else if (code > 0xFF) {
@@ -182,7 +128,6 @@ std::u16string fromCodePage(std::string_view bytes) {
 }
 
 void appendFromCodePage(std::string_view bytes, std::u16string& out, size_t limit) {
-  const auto& t = tables();
   out.reserve(out.size() + std::min(bytes.size(), limit));
   const size_t stop = out.size() + limit;
   size_t i = 0;
@@ -192,15 +137,15 @@ void appendFromCodePage(std::string_view bytes, std::u16string& out, size_t limi
     if (b < 0x80) {
       out.push_back(b);
       ++i;
-    } else if (t.single[b] != 0) {
-      out.push_back(t.single[b]);
+    } else if (tables::kSingle[b] != 0) {
+      out.push_back(tables::kSingle[b]);
       ++i;
     } else if (!isLeadByte(b) || i + 1 == n) {
       out.push_back(kReplacement);
       ++i;
     } else {
       unsigned char trail = static_cast<unsigned char>(bytes[i + 1]);
-      char16_t c = t.pairChar(b, trail);
+      char16_t c = pairChar(b, trail);
       if (c != 0) {
         out.push_back(c);
         i += 2;
@@ -216,7 +161,7 @@ bool isLeadByte(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }
 
 int16_t charCode(char16_t c) {
   if (c < 0x80) return static_cast<int16_t>(c);
-  uint16_t code = (c >= 0xD800 && c <= 0xDFFF) ? 0 : tables().encode[c];
+  uint16_t code = (c >= 0xD800 && c <= 0xDFFF) ? 0 : tables::kEncode[c];
   if (code == 0) return '?';
   return static_cast<int16_t>(code);
 }
@@ -225,16 +170,15 @@ char16_t charOfCode(int32_t code) {
   if (code < -32768 || code > 65535) return kReplacement;
   uint16_t u = static_cast<uint16_t>(code);
   if (u < 0x80) return u;
-  const auto& t = tables();
-  if (u <= 0xFF) return t.single[u] != 0 ? t.single[u] : kReplacement;
-  char16_t c = t.pairChar(static_cast<unsigned char>(u >> 8), static_cast<unsigned char>(u & 0xFF));
+  if (u <= 0xFF) return tables::kSingle[u] != 0 ? tables::kSingle[u] : kReplacement;
+  char16_t c = pairChar(static_cast<unsigned char>(u >> 8), static_cast<unsigned char>(u & 0xFF));
   return c != 0 ? c : kReplacement;
 }
 
 char16_t toLower(char16_t c) {
   if (c < 0x80) return (c >= 'A' && c <= 'Z') ? static_cast<char16_t>(c + 32) : c;
   if (c >= 0xD800 && c <= 0xDFFF) return c;
-  return static_cast<char16_t>(u_tolower(c));
+  return mapCase(c, tables::kLower, tables::kLowerCount);
 }
 
 std::u16string toLower(std::u16string_view text) {
@@ -249,7 +193,7 @@ std::u16string toUpper(std::u16string_view text) {
     if (c < 0x80) {
       if (c >= 'a' && c <= 'z') c = static_cast<char16_t>(c - 32);
     } else if (c < 0xD800 || c > 0xDFFF) {
-      c = static_cast<char16_t>(u_toupper(c));
+      c = mapCase(c, tables::kUpper, tables::kUpperCount);
     }
   }
   return out;
