@@ -23,8 +23,9 @@ namespace harbek::net {
 namespace {
 
 constexpr size_t kReadChunk = 64 * 1024;
-// One arrival reads at most this much, so a fast peer cannot hold the loop.
-constexpr size_t kMaxArrival = 1024 * 1024;
+// One arrival reads at most this much, so a fast peer cannot hold the loop
+// and a large page does not pass through memory in large pieces.
+constexpr size_t kMaxArrival = 256 * 1024;
 // Reading stops while this much is pending, and resumes once bytes are taken.
 constexpr size_t kMaxPending = 16 * 1024 * 1024;
 

@@ -1,4 +1,5 @@
-// The TLS client over OpenSSL's memory buffers.
+// The TLS client over OpenSSL's memory buffers, built as the module
+// harbek-tls.so (see tls_loader.cpp).
 //
 // Every step runs from a notification of the transport: its connected starts
 // the handshake, each of its arrivals feeds the engine and either moves the
@@ -338,9 +339,9 @@ class OpenSslTlsClient final : public TlsClient {
 
 }  // namespace
 
-std::unique_ptr<TlsClient> makeTlsClient(event::EventLoop& loop, std::unique_ptr<TcpClient> transport,
-                                         const TlsOptions& options) {
-  return std::make_unique<OpenSslTlsClient>(loop, std::move(transport), options);
-}
-
 }  // namespace harbek::net
+
+extern "C" __attribute__((visibility("default"))) harbek::net::TlsClient* harbek_make_tls_client(
+    harbek::event::EventLoop* loop, harbek::net::TcpClient* transport, const harbek::net::TlsOptions* options) {
+  return new harbek::net::OpenSslTlsClient(*loop, std::unique_ptr<harbek::net::TcpClient>(transport), *options);
+}

@@ -1,0 +1,26 @@
+#include "platform/fs/program_module.h"
+
+#include <dlfcn.h>
+
+#include "platform/fs/fs.h"
+
+namespace harbek::fs {
+
+void* programModuleSymbol(const std::string& file, const char* symbol, std::string& why) {
+  const std::string folder = programFolder();
+  for (const std::string& path : {folder + "/" + file, folder + "/../" HARBEK_MODULE_DIR "/" + file}) {
+    if (!isFile(path)) continue;
+    void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!module) {
+      why = ::dlerror();
+      return nullptr;
+    }
+    void* found = ::dlsym(module, symbol);
+    if (!found) why = path + " has no " + symbol;
+    return found;
+  }
+  why = "the module " + file + " is neither in " + folder + " nor in " + folder + "/../" HARBEK_MODULE_DIR;
+  return nullptr;
+}
+
+}  // namespace harbek::fs
