@@ -1,6 +1,7 @@
 # What `cmake --install` puts where, and the Debian package CPack makes of it.
 #   bin/harbek, bin/comcall, bin/comreg
-#   lib/harbek/        the component modules and their registry
+#   lib/harbek/        the component modules and their registry, and the
+#                      program's own modules (windows, TLS engine)
 #   share/harbek/dict/ the segmentation dictionary (when it was built)
 #   share/man/man1/harbek.1.gz, share/applications/harbek.desktop, the icon,
 #   share/doc/harbek/  copyright and changelog
