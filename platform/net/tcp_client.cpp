@@ -91,7 +91,8 @@ class PollTcpClient final : public TcpClient {
   }
 
   std::string takeAll() override {
-    std::string bytes = pending_.substr(taken_);
+    // Bytes taken whole leave without a copy.
+    std::string bytes = taken_ == 0 ? std::move(pending_) : pending_.substr(taken_);
     pending_.clear();
     taken_ = 0;
     afterTake();
