@@ -42,13 +42,6 @@ struct UsageError {
   std::string message;
 };
 
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 std::u16string unescape(std::string_view s) {
   std::u16string out;
   for (size_t i = 0; i < s.size();) {
@@ -64,7 +57,7 @@ std::u16string unescape(std::string_view s) {
       if (i + 2 + count > s.size()) throw UsageError{"bad escape in esc: argument"};
       int32_t v = 0;
       for (size_t k = 0; k < count; ++k) {
-        int d = hexValue(s[i + 2 + k]);
+        int d = text::hexDigit(s[i + 2 + k]);
         if (d < 0) throw UsageError{"bad escape in esc: argument"};
         v = v * 16 + d;
       }
@@ -109,7 +102,7 @@ Variant parseArg(std::string_view arg) {
     if (h.size() % 2 != 0) throw UsageError{"hex: needs pairs of hex digits"};
     com::Bytes bytes;
     for (size_t i = 0; i < h.size(); i += 2) {
-      int a = hexValue(h[i]), b = hexValue(h[i + 1]);
+      int a = text::hexDigit(h[i]), b = text::hexDigit(h[i + 1]);
       if (a < 0 || b < 0) throw UsageError{"hex: needs pairs of hex digits"};
       bytes.push_back(static_cast<char>(a * 16 + b));
     }

@@ -15,12 +15,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::u16string trimSpaces(const std::u16string& s) {
-  size_t b = s.find_first_not_of(u' ');
-  if (b == std::u16string::npos) return {};
-  return s.substr(b, s.find_last_not_of(u' ') - b + 1);
-}
-
 std::vector<std::u16string> splitFields(const std::u16string& s) {
   std::vector<std::u16string> out;
   for (size_t start = 0;;) {
@@ -30,8 +24,6 @@ std::vector<std::u16string> splitFields(const std::u16string& s) {
     start = comma + 1;
   }
 }
-
-bool contains(const std::u16string& s, std::u16string_view part) { return s.find(part) != std::u16string::npos; }
 
 std::u16string reason(fs::Error e) { return text::fromUtf8(std::string(fs::errorName(e))); }
 std::u16string reason(profile::ProfileError e) { return text::fromUtf8(profile::errorName(e)); }
@@ -300,7 +292,7 @@ bool sysMain::isSiteListRequest(const std::u16string& u) const {
   return !settings_.SiteListUrl.empty() && u == siteListRequest();
 }
 
-bool sysMain::isDirectoryPage() { return contains(html1().host(), options_.directoryDomain); }
+bool sysMain::isDirectoryPage() { return text::contains(html1().host(), options_.directoryDomain); }
 
 void sysMain::CrawlStep() {
   if (inStep_ || closed_) return;
@@ -534,8 +526,8 @@ void sysMain::SaveFile(const std::u16string& fileName, const fetcher::Bytes& Dat
   if (isDirectoryPage() || saveFailed_ || !answeredWithPage()) return;
   site_.setSavePath(savePath());
   std::u16string name = fileName;
-  if (name.empty() || name.ends_with(u'/')) name = trimSpaces(name + u"/index.html");
-  if (contains(name, u"?")) return;  // pages with a query are never saved
+  if (name.empty() || name.ends_with(u'/')) name = text::trimSpaces(name + u"/index.html");
+  if (text::contains(name, u"?")) return;  // pages with a query are never saved
   const bool first = savingTo_.empty();
   if (first) {
     savingTo_ = text::toLower(html1().host() + name);
@@ -596,7 +588,7 @@ void sysMain::queueLink(const std::u16string& link, bool anySite) {
     showQueueLength();
   } else if ((anySite || url::siteOf(link) == html1().host()) && !isSaved(link)) {
     const std::u16string lower = text::toLower(link);
-    if (!contains(lower, u"javascript:") && !contains(lower, u"?") && !contains(lower, u"mailto:")) {
+    if (!text::contains(lower, u"javascript:") && !text::contains(lower, u"?") && !text::contains(lower, u"mailto:")) {
       List1_.append(link);
       showQueueLength();
     }

@@ -8,6 +8,7 @@
 #include <variant>
 
 #include "platform/component/errors.h"
+#include "platform/text/text.h"
 
 namespace harbek::com {
 
@@ -24,7 +25,7 @@ struct Date {
 Date dateFromYmd(int year, int month, int day);
 void ymdFromDate(Date date, int& year, int& month, int& day);
 
-using Bytes = std::string;
+using text::Bytes;
 
 // The order of the alternatives is the order of VarType.
 enum class VarType : uint8_t { Empty, Text, I16, I32, F64, Flag, Date, Bytes, Any };

@@ -21,9 +21,11 @@
 #include <string>
 #include <string_view>
 
+#include "platform/text/text.h"
+
 namespace harbek::profile {
 
-using Bytes = std::string;
+using text::Bytes;
 
 enum class ProfileError {
   None,

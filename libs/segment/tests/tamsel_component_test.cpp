@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/tests/comcall_runner.h"
+#include "app/tests/comcall_case.h"
 #include "libs/segment/dictionary_files.h"
 #include "libs/segment/tamsel_interface.h"
 #include "platform/component/runtime.h"
@@ -84,24 +84,14 @@ TEST(TamselComponent, DispatchInterfaceInOrder) {
 
 TEST(TamselComponent, ThroughComcall) {
   SmallDictionary files;
-  struct Case {
-    std::vector<std::string> args;
-    int exitCode;
-    std::string out;
-    std::string errStart;
-  } cases[] = {
+  const testing::ComcallCase cases[] = {
       {{"tamsel.segment", "dictPath=" + files.dict(), "+", "indexPath=" + files.index(), "+", "load", "+",
         "Asegment", "中国人民"},
        0, "中国|人民\n", ""},
       {{"tamsel.segment", "Asegment", "中国"}, 1, "", "error 0x800A0009"},
       {{"tamsel.segment", "indexPath=" + files.missing(), "+", "load"}, 1, "", "error 0x800A0035"},
   };
-  for (const auto& c : cases) {
-    auto r = harbek::testing::runComcall(c.args);
-    EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
-    EXPECT_EQ(r.out, c.out);
-    EXPECT_EQ(r.err.substr(0, c.errStart.size()), c.errStart);
-  }
+  for (const auto& c : cases) expectComcall(c);
 }
 
 // The dictionary the build makes from the packaged word list, when there is
