@@ -12,7 +12,7 @@ class VornetWebUrl final : public WebUrlObject<IWebUrl, VornetWebUrl, Dialect::v
     return table;
   }
   HResult noJin(const std::u16string& url, std::u16string* result) override {
-    return giveResult(result, url::noJin(url));
+    return com::giveResult(result, url::noJin(url));
   }
 };
 

@@ -69,6 +69,24 @@ class IDispatch : public IUnknown {
   ~IDispatch() = default;
 };
 
+// A typed operation's result travels through the caller's pointer. A caller
+// that passes none gets kPointer, the same from every component; every
+// component hands its results through one of these two.
+template <class T, class V>
+HResult giveResult(T* result, V&& value) {
+  if (!result) return kPointer;
+  *result = std::forward<V>(value);
+  return kOk;
+}
+
+// For work that writes the result itself and gives its own code: it runs
+// only when there is a place for the result.
+template <class T, class Work>
+HResult fillResult(T* result, Work&& work) {
+  if (!result) return kPointer;
+  return std::forward<Work>(work)(*result);
+}
+
 namespace detail {
 
 template <class T> struct VarTypeOf;

@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <filesystem>
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -107,6 +108,21 @@ TEST(TamselComponent, BuiltDictionary) {
                                         "Asegment", "我们在北京学习", "+", "Asegment", "2008年北京奥运会", "+", "isLoad"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.out, "我们|在|北京|学习\n2008年|北京|奥运会\n-1\n");
+}
+
+// A typed caller that passes no place for the result gets kPointer from every
+// operation and property that gives one.
+TEST(TamselComponent, NoResultPointerIsAnError) {
+  ComPtr<ISegment> typed;
+  ASSERT_EQ(com::create(kTamselClsid, typed), com::kOk);
+  const std::function<com::HResult()> calls[] = {
+      [&] { return typed->get_isLoad(nullptr); },
+      [&] { return typed->get_indexPath(nullptr); },
+      [&] { return typed->get_dictPath(nullptr); },
+      [&] { return typed->Asegment(u"中国", nullptr); },
+      [&] { return typed->AddWord(u"中国", nullptr); },
+  };
+  for (size_t i = 0; i < std::size(calls); ++i) EXPECT_EQ(calls[i](), com::kPointer) << "call " << i + 1;
 }
 
 }  // namespace

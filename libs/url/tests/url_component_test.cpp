@@ -1,4 +1,5 @@
 #include <string>
+#include <functional>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -137,6 +138,26 @@ TEST(UrlComponents, GotoUrlHandsTheUrlToTheOpener) {
   EXPECT_EQ(opener.nextCall(), "1:" + u8(url));
   EXPECT_EQ(fromVornet, 0);
   EXPECT_EQ(fromRouta, 0);
+}
+
+// A typed caller that passes no place for the result gets kPointer, and
+// GotoURL then opens nothing.
+TEST(UrlComponents, NoResultPointerIsAnError) {
+  shell::testing::RecordingOpener opener;
+  ComPtr<IWebUrl> vornet = byClassId<IWebUrl>(kVornetClsid);
+  ComPtr<ICorvinWebUrl> corvin = byClassId<ICorvinWebUrl>(kCorvinClsid);
+  ComPtr<IRoutaUrl> routa = byClassId<IRoutaUrl>(kRoutaClsid);
+  ASSERT_TRUE(vornet && corvin && routa);
+  const std::function<com::HResult()> calls[] = {
+      [&] { return vornet->rightUrl(u"http://a/", u"b", nullptr); },
+      [&] { return vornet->noJin(u"a#b", nullptr); },
+      [&] { return vornet->getPort(u"http://a/", nullptr); },
+      [&] { return corvin->fullUrl(u"http://a/", nullptr); },
+      [&] { return vornet->GotoURL(u"http://a/", nullptr); },
+      [&] { return routa->GotoURL(u"http://a/", nullptr); },
+  };
+  for (size_t i = 0; i < std::size(calls); ++i) EXPECT_EQ(calls[i](), com::kPointer) << "call " << i + 1;
+  EXPECT_EQ(opener.nextCall(), std::nullopt);
 }
 
 }  // namespace

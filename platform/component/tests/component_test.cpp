@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -209,6 +210,40 @@ TEST_F(Runtime, ModuleCountsItsObjects) {
   a->get_Objects(&after);
   EXPECT_EQ(after, one);
   EXPECT_GE(one, 1);
+}
+
+// The module's may-unload answer, asked as another loader would ask it: no
+// while an object or a lock of its class object is alive, yes once none is.
+TEST_F(Runtime, ModuleMayUnloadOnlyWhenNothingIsAlive) {
+  ComPtr<ISample> object = make();
+  ASSERT_TRUE(object);
+  auto entry = findByClsid(readRegistry(defaultRegistryPath()), kSampleClsid);
+  ASSERT_TRUE(entry);
+  void* module = dlopen(entry->modulePath.c_str(), RTLD_NOW | RTLD_NOLOAD);
+  ASSERT_NE(module, nullptr);
+  auto canUnloadNow = reinterpret_cast<CanUnloadFn>(dlsym(module, kCanUnloadEntry));
+  auto getClassObject = reinterpret_cast<GetClassObjectFn>(dlsym(module, kGetClassObjectEntry));
+  ASSERT_TRUE(canUnloadNow && getClassObject);
+  auto lockServer = [&](bool lock) {
+    ComPtr<IClassFactory> factory;
+    ASSERT_EQ(getClassObject(&kSampleClsid, &IClassFactory::iid, factory.out()), kOk);
+    factory->lockServer(lock);
+  };
+  struct Step {
+    const char* what;
+    std::function<void()> act;
+    HResult answer;
+  } steps[] = {
+      {"an object alive", [] {}, kFalse},
+      {"no object", [&] { object.reset(); }, kOk},
+      {"the class object locked", [&] { lockServer(true); }, kFalse},
+      {"unlocked again", [&] { lockServer(false); }, kOk},
+  };
+  for (const auto& step : steps) {
+    step.act();
+    EXPECT_EQ(canUnloadNow(), step.answer) << step.what;
+  }
+  dlclose(module);
 }
 
 TEST(Registry, ParallelWritersKeepEveryEntry) {
