@@ -80,12 +80,12 @@ void sysMain::AddLog(const std::u16string& msg) {
 }
 
 void sysMain::LoadConfig() {
-  if (profile::ProfileError e = loadSettings(options_.iniPath, settings_); e != profile::ProfileError::None) {
+  if (profile::ProfileError e = loadSettings(options_.iniPath, settings_); e != profile::ProfileError::kNone) {
     warn(u"无法读取系统配置文件:" + options_.iniPath + u" (" + reason(e) + u")");
   } else {
     AddLog(u"读取系统配置文件成功!");
   }
-  if (profile::ProfileError e = settingsWritable(options_.iniPath); e != profile::ProfileError::None) {
+  if (profile::ProfileError e = settingsWritable(options_.iniPath); e != profile::ProfileError::kNone) {
     settingsSaved_ = e;
     settingsWarned_ = true;
     warn(u"无法写入系统配置文件:" + options_.iniPath + u" (" + reason(e) + u")");
@@ -96,7 +96,7 @@ void sysMain::SaveConfig() {
   settingsSaved_ = saveSettings(options_.iniPath, settings_);
   // Reported once per run: the crawl goes on, and the journal and the spill
   // files keep what the settings could not.
-  if (settingsSaved_ != profile::ProfileError::None && !settingsWarned_) {
+  if (settingsSaved_ != profile::ProfileError::kNone && !settingsWarned_) {
     settingsWarned_ = true;
     warn(u"无法写入系统配置文件:" + options_.iniPath + u" (" + reason(settingsSaved_) + u")");
   }
@@ -512,7 +512,7 @@ void sysMain::closeNow() {
     // file could not take.
     if (spillFailed_) {
       writeJournal(true);
-    } else if (settingsSaved_ != profile::ProfileError::None) {
+    } else if (settingsSaved_ != profile::ProfileError::kNone) {
       snapshotQueue();
     } else {
       journal_.remove();

@@ -5,6 +5,7 @@
 #include "libs/url/fetch_url.h"
 #include "libs/url/web_url.h"
 #include "platform/component/runtime.h"
+#include "platform/net/socket_errors.h"
 #include "platform/text/text.h"
 
 namespace harbek::fetcher {
@@ -97,7 +98,7 @@ com::HResult html::ensureTextor() {
 std::u16string html::urlText() const {
   if (const auto* s = url_.get<std::u16string>()) return *s;
   com::Variant asText;
-  if (com::failed(com::convert(url_, com::VarType::Text, asText))) return {};
+  if (com::failed(com::convert(url_, com::VarType::kText, asText))) return {};
   return *asText.get<std::u16string>();
 }
 
@@ -200,7 +201,7 @@ bool html::ConnectHost(const Target& to) {
   const Clock::time_point firstAttempt = Clock::now();
   int32_t lastError = attempt();
   Clock::time_point start = Clock::now();
-  while (lastError == kNoBufferSpace) {
+  while (lastError == net::kWsaNoBufferSpace) {
     if (!pauseBeforeRetry(firstAttempt)) return false;
     ShowMsg(u"WSK_ERR:10055重新连接");
     lastError = attempt();

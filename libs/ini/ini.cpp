@@ -35,7 +35,7 @@ bool writeIni(const std::u16string& psection, const std::u16string& pkey, const 
   // rest, a shorter one ends at the terminator that follows it.
   std::u16string_view field = std::u16string_view(pvalue).substr(0, kFieldChars);
   return profile::writeProfileString(pathOf(Filepath), narrow(psection), narrow(pkey), narrow(field)) ==
-         profile::ProfileError::None;
+         profile::ProfileError::kNone;
 }
 
 }  // namespace harbek::ini

@@ -32,9 +32,9 @@ std::u16string packByteString(std::string_view bytes) {
 
 std::u16string U2UTF8(const com::Variant& c) {
   com::Variant asText, asNumber;
-  if (com::failed(com::convert(c, com::VarType::Text, asText))) return {};
+  if (com::failed(com::convert(c, com::VarType::kText, asText))) return {};
   if (text::trimSpaces(*asText.get<std::u16string>()).empty()) return {};
-  if (com::failed(com::convert(c, com::VarType::I32, asNumber))) return {};
+  if (com::failed(com::convert(c, com::VarType::kI32, asNumber))) return {};
   int32_t code = *asNumber.get<int32_t>();
   if (code < 0) return {};
   return packByteString(utf8OfCode(static_cast<uint32_t>(code)));

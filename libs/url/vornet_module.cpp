@@ -5,7 +5,7 @@
 namespace harbek::url {
 namespace {
 
-class VornetWebUrl final : public WebUrlObject<IWebUrl, VornetWebUrl, Dialect::vornet> {
+class VornetWebUrl final : public WebUrlObject<IWebUrl, VornetWebUrl, Dialect::kVornet> {
  public:
   static const com::DispatchTable<IWebUrl>& dispatchTable() {
     static const com::DispatchTable<IWebUrl> table = sharedTable().method(u"noJin", &IWebUrl::noJin, {u"url"});

@@ -88,7 +88,7 @@ std::u16string resolve(std::u16string_view url1, std::u16string_view url2, bool 
 }  // namespace
 
 std::u16string rightUrl(std::u16string_view url1, std::u16string_view url2, Dialect dialect) {
-  return resolve(url1, url2, false, dialect == Dialect::vornet);
+  return resolve(url1, url2, false, dialect == Dialect::kVornet);
 }
 
 bool fullUrl(std::u16string_view urlx) {

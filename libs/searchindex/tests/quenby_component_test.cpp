@@ -84,7 +84,7 @@ TEST(QuenbyComponent, NoResultPointerIsAnError) {
   ASSERT_EQ(com::create(kQuenbyClsid, typed), com::kOk);
   const std::function<com::HResult()> calls[] = {
       [&] { return typed->get_SavePath(nullptr); },
-      [&] { return typed->isExsitUrl(u"http://host/a.htm", com::Flag::False, nullptr); },
+      [&] { return typed->isExsitUrl(u"http://host/a.htm", com::Flag::kFalse, nullptr); },
       [&] { return typed->ChUrltoPath(u"http://host/a.htm", nullptr); },
       [&] { return typed->ChUrltoMd5path(u"http://host/a.htm", nullptr); },
   };

@@ -57,20 +57,20 @@ TEST(TamselComponent, DispatchInterfaceInOrder) {
     com::HResult code;
     Variant result;
   } calls[] = {
-      {1, InvokeKind::PropertyGet, {}, com::kOk, Flag::False},
-      {2, InvokeKind::PropertyPut, {text::fromUtf8(files.index())}, com::kOk, {}},
-      {3, InvokeKind::PropertyPut, {text::fromUtf8(files.missing())}, com::kOk, {}},
-      {4, InvokeKind::Method, {}, com::kFileNotFound, {}},
-      {1, InvokeKind::PropertyGet, {}, com::kOk, Flag::False},
-      {3, InvokeKind::PropertyPut, {text::fromUtf8(files.dict())}, com::kOk, {}},
-      {3, InvokeKind::PropertyGet, {}, com::kOk, text::fromUtf8(files.dict())},
-      {4, InvokeKind::Method, {}, com::kOk, {}},
-      {1, InvokeKind::PropertyGet, {}, com::kOk, Flag::True},
-      {5, InvokeKind::Method, {u"中国人民"}, com::kOk, u"中国|人民"},
-      {5, InvokeKind::Method, {int16_t{12}}, com::kOk, u"12"},
-      {6, InvokeKind::Method, {u"词"}, com::kOk, {}},
-      {1, InvokeKind::PropertyPut, {int32_t{0}}, com::kOk, {}},
-      {1, InvokeKind::PropertyGet, {}, com::kOk, Flag::False},
+      {1, InvokeKind::kPropertyGet, {}, com::kOk, Flag::kFalse},
+      {2, InvokeKind::kPropertyPut, {text::fromUtf8(files.index())}, com::kOk, {}},
+      {3, InvokeKind::kPropertyPut, {text::fromUtf8(files.missing())}, com::kOk, {}},
+      {4, InvokeKind::kMethod, {}, com::kFileNotFound, {}},
+      {1, InvokeKind::kPropertyGet, {}, com::kOk, Flag::kFalse},
+      {3, InvokeKind::kPropertyPut, {text::fromUtf8(files.dict())}, com::kOk, {}},
+      {3, InvokeKind::kPropertyGet, {}, com::kOk, text::fromUtf8(files.dict())},
+      {4, InvokeKind::kMethod, {}, com::kOk, {}},
+      {1, InvokeKind::kPropertyGet, {}, com::kOk, Flag::kTrue},
+      {5, InvokeKind::kMethod, {u"中国人民"}, com::kOk, u"中国|人民"},
+      {5, InvokeKind::kMethod, {int16_t{12}}, com::kOk, u"12"},
+      {6, InvokeKind::kMethod, {u"词"}, com::kOk, {}},
+      {1, InvokeKind::kPropertyPut, {int32_t{0}}, com::kOk, {}},
+      {1, InvokeKind::kPropertyGet, {}, com::kOk, Flag::kFalse},
   };
   for (auto& c : calls) {
     Variant result;

@@ -110,7 +110,7 @@ TEST_F(StrComponent, SReplaceEndsOrFailsAndWritesTheCallersLine) {
   ASSERT_EQ(str_.as(late), kOk);
   std::vector<com::Variant> args{u"1.2.3", u".", u"--"};
   com::Variant result;
-  ASSERT_EQ(late->invoke(4, com::InvokeKind::Method, args, &result), kOk);
+  ASSERT_EQ(late->invoke(4, com::InvokeKind::kMethod, args, &result), kOk);
   EXPECT_EQ(result, com::Variant(u"1--2--3"));
   EXPECT_EQ(args[0], com::Variant(u"1--2--3"));
 }

@@ -39,7 +39,7 @@ com::HResult call(IDispatch& obj, std::u16string_view member, std::vector<Varian
   DispId id = 0;
   com::HResult h = obj.getIdOfName(member, &id);
   if (com::failed(h)) return h;
-  return obj.invoke(id, InvokeKind::Method, args, result);
+  return obj.invoke(id, InvokeKind::kMethod, args, result);
 }
 
 TEST(UrlComponents, RightUrlThroughTheTypedInterfaces) {
@@ -63,8 +63,8 @@ TEST(UrlComponents, LateBoundCalls) {
     com::HResult code;
     Variant result;
   } cases[] = {
-      {"vornet.WebUrl", u"fullUrl", {u"page_https.html"}, com::kOk, Flag::True},
-      {"{FBE47733-097B-457E-9717-D2D2FF962432}", u"fullUrl", {u"HTTP://X"}, com::kOk, Flag::False},
+      {"vornet.WebUrl", u"fullUrl", {u"page_https.html"}, com::kOk, Flag::kTrue},
+      {"{FBE47733-097B-457E-9717-D2D2FF962432}", u"fullUrl", {u"HTTP://X"}, com::kOk, Flag::kFalse},
       {"vornet.WebUrl", u"gethost", {u"HTTP://SITE:81/a/b"}, com::kOk, u"site:81"},
       {"corvin.WebUrl", u"setHttp", {u"http://x"}, com::kOk, u"http://http://x"},
       {"{93230451-C2DF-4170-B76B-CF301AA382C8}", u"nohttp", {u"http://site//a/./b.html"}, com::kOk,
