@@ -42,13 +42,6 @@ struct UsageError {
   std::string message;
 };
 
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 std::u16string unescape(std::string_view s) {
   std::u16string out;
   for (size_t i = 0; i < s.size();) {
@@ -64,7 +57,7 @@ std::u16string unescape(std::string_view s) {
       if (i + 2 + count > s.size()) throw UsageError{"bad escape in esc: argument"};
       int32_t v = 0;
       for (size_t k = 0; k < count; ++k) {
-        int d = hexValue(s[i + 2 + k]);
+        int d = text::hexDigit(s[i + 2 + k]);
         if (d < 0) throw UsageError{"bad escape in esc: argument"};
         v = v * 16 + d;
       }
@@ -84,24 +77,26 @@ std::u16string unescape(std::string_view s) {
   return out;
 }
 
-Variant numberArg(std::string_view digits, VarType type) {
+// A number or a date written after its type prefix, converted as a
+// late-bound call converts text to that type.
+Variant typedArg(std::string_view written, VarType type) {
   Variant out;
-  if (com::failed(com::convert(Variant(text::fromUtf8(digits)), type, out)))
-    throw UsageError{"not a valid " + std::string(com::varTypeName(type)) + " value: " + std::string(digits)};
+  if (com::failed(com::convert(Variant(text::fromUtf8(written)), type, out)))
+    throw UsageError{"not a valid " + std::string(com::varTypeName(type)) + " value: " + std::string(written)};
   return out;
 }
 
 Variant parseArg(std::string_view arg) {
   auto starts = [&](std::string_view p) { return arg.substr(0, p.size()) == p; };
-  if (starts("i16:")) return numberArg(arg.substr(4), VarType::I16);
-  if (starts("i32:")) return numberArg(arg.substr(4), VarType::I32);
-  if (starts("f64:")) return numberArg(arg.substr(4), VarType::F64);
-  if (starts("date:")) return numberArg(arg.substr(5), VarType::Date);
+  if (starts("i16:")) return typedArg(arg.substr(4), VarType::kI16);
+  if (starts("i32:")) return typedArg(arg.substr(4), VarType::kI32);
+  if (starts("f64:")) return typedArg(arg.substr(4), VarType::kF64);
+  if (starts("date:")) return typedArg(arg.substr(5), VarType::kDate);
   if (starts("text:")) return text::fromUtf8(arg.substr(5));
   if (starts("esc:")) return unescape(arg.substr(4));
   if (starts("bool:")) {
-    if (arg.substr(5) == "true") return com::Flag::True;
-    if (arg.substr(5) == "false") return com::Flag::False;
+    if (arg.substr(5) == "true") return com::Flag::kTrue;
+    if (arg.substr(5) == "false") return com::Flag::kFalse;
     throw UsageError{"bool: takes true or false"};
   }
   if (starts("hex:")) {
@@ -109,7 +104,7 @@ Variant parseArg(std::string_view arg) {
     if (h.size() % 2 != 0) throw UsageError{"hex: needs pairs of hex digits"};
     com::Bytes bytes;
     for (size_t i = 0; i < h.size(); i += 2) {
-      int a = hexValue(h[i]), b = hexValue(h[i + 1]);
+      int a = text::hexDigit(h[i]), b = text::hexDigit(h[i + 1]);
       if (a < 0 || b < 0) throw UsageError{"hex: needs pairs of hex digits"};
       bytes.push_back(static_cast<char>(a * 16 + b));
     }
@@ -144,21 +139,21 @@ std::string escaped(const std::string& utf8) {
 std::string format(const Variant& v, bool escape) {
   char buf[64];
   switch (v.type()) {
-    case VarType::Empty: return "";
-    case VarType::Text: {
+    case VarType::kEmpty: return "";
+    case VarType::kText: {
       std::string s = text::toUtf8(*v.get<std::u16string>());
       return escape ? escaped(s) : s;
     }
-    case VarType::I16: return std::to_string(*v.get<int16_t>());
-    case VarType::I32: return std::to_string(*v.get<int32_t>());
-    case VarType::F64: std::snprintf(buf, sizeof buf, "%.15g", *v.get<double>()); return buf;
-    case VarType::Flag: return std::to_string(static_cast<int16_t>(*v.get<com::Flag>()));
-    case VarType::Date: {
+    case VarType::kI16: return std::to_string(*v.get<int16_t>());
+    case VarType::kI32: return std::to_string(*v.get<int32_t>());
+    case VarType::kF64: std::snprintf(buf, sizeof buf, "%.15g", *v.get<double>()); return buf;
+    case VarType::kFlag: return std::to_string(static_cast<int16_t>(*v.get<com::Flag>()));
+    case VarType::kDate: {
       Variant t;
-      com::convert(v, VarType::Text, t);
+      com::convert(v, VarType::kText, t);
       return text::toUtf8(*t.get<std::u16string>());
     }
-    case VarType::Bytes: {
+    case VarType::kBytes: {
       std::string out;
       for (char c : *v.get<com::Bytes>()) {
         if (!out.empty()) out.push_back(' ');
@@ -167,7 +162,7 @@ std::string format(const Variant& v, bool escape) {
       }
       return out;
     }
-    case VarType::Any: break;
+    case VarType::kAny: break;
   }
   return "";
 }
@@ -208,19 +203,12 @@ std::vector<Call> parseCalls(int argc, char** argv, int first) {
   return calls;
 }
 
+// A type as the listing shows it: by its argument prefix where that differs
+// from the type's own name.
 const char* kindName(VarType type) {
-  switch (type) {
-    case VarType::Empty: return "nothing";
-    case VarType::Text: return "text";
-    case VarType::I16: return "i16";
-    case VarType::I32: return "i32";
-    case VarType::F64: return "f64";
-    case VarType::Flag: return "bool";
-    case VarType::Date: return "date";
-    case VarType::Bytes: return "hex";
-    case VarType::Any: return "any";
-  }
-  return "?";
+  if (type == VarType::kEmpty) return "nothing";
+  if (type == VarType::kBytes) return "hex";
+  return com::varTypeName(type);
 }
 
 // The classes of the registry, one a line: ProgID, class identifier, module.
@@ -252,7 +240,7 @@ int listMembers(const std::string& className) {
     for (const auto& p : m.params) {
       line += std::string(" ") + (p.byRef ? "&" : "") + text::toUtf8(p.name) + ":" + kindName(p.type);
     }
-    if (m.result != VarType::Empty) line += std::string(" -> ") + kindName(m.result);
+    if (m.result != VarType::kEmpty) line += std::string(" -> ") + kindName(m.result);
     std::printf("%s\n", line.c_str());
   }
   return 0;
@@ -298,13 +286,13 @@ int run(int argc, char** argv) {
     }
     const com::MemberInfo& member = info.members[static_cast<size_t>(id - 1)];
     std::vector<Variant> args;
-    com::InvokeKind kind = member.isProperty ? com::InvokeKind::PropertyGet : com::InvokeKind::Method;
+    com::InvokeKind kind = member.isProperty ? com::InvokeKind::kPropertyGet : com::InvokeKind::kMethod;
     if (call.putValue) {
       if (!member.isProperty || !member.canPut) {
         std::fprintf(stderr, "comcall: %s is not a writable property\n", call.name.c_str());
         return 2;
       }
-      kind = com::InvokeKind::PropertyPut;
+      kind = com::InvokeKind::kPropertyPut;
       args.push_back(parseArg(*call.putValue));
     } else {
       for (const auto& a : call.args) args.push_back(parseArg(a));
@@ -316,9 +304,9 @@ int run(int argc, char** argv) {
       std::fprintf(stderr, "error 0x%08X: %s\n", static_cast<uint32_t>(h), com::errorMessage(h).c_str());
       return 1;
     }
-    if (kind != com::InvokeKind::PropertyPut && member.result != VarType::Empty)
+    if (kind != com::InvokeKind::kPropertyPut && member.result != VarType::kEmpty)
       std::printf("%s\n", format(result, escape).c_str());
-    if (kind == com::InvokeKind::Method) {
+    if (kind == com::InvokeKind::kMethod) {
       for (size_t p = 0; p < member.params.size() && p < args.size(); ++p) {
         if (member.params[p].byRef)
           std::printf("%s=%s\n", text::toUtf8(member.params[p].name).c_str(), format(args[p], escape).c_str());

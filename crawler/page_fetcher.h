@@ -39,7 +39,7 @@ class HtmlFetcher : public PageFetcher {
   std::u16string host() const override { return html_.host(); }
   std::u16string url() const override {
     com::Variant text;
-    if (com::failed(com::convert(html_.url(), com::VarType::Text, text))) return {};
+    if (com::failed(com::convert(html_.url(), com::VarType::kText, text))) return {};
     return *text.get<std::u16string>();
   }
   void clearHTMLcode() override { html_.setHTMLcode(u""); }

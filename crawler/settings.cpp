@@ -31,7 +31,7 @@ profile::ProfileError loadSettings(const std::u16string& path, Settings& out) {
   // file is an empty one.
   std::string content;
   const fs::Error e = fs::readFile(text::toUtf8(path), content);
-  if (e != fs::Error::kOk && e != fs::Error::kNotFound) return profile::ProfileError::CannotRead;
+  if (e != fs::Error::kOk && e != fs::Error::kNotFound) return profile::ProfileError::kCannotRead;
   auto read = [&](std::string_view key) {
     const auto value = profile::findValue(content, "sys", key);
     return value ? text::fromCodePage(*value) : std::u16string();
@@ -46,17 +46,17 @@ profile::ProfileError loadSettings(const std::u16string& path, Settings& out) {
   out.NoCheckCertificate = settingNumber(read("NoCheckCertificate"), 0, 1) == 1;
   out.CaCertificate = read("CaCertificate");
   out.ConvertLinks = settingNumber(read("ConvertLinks"), 0, 1) == 1;
-  return profile::ProfileError::None;
+  return profile::ProfileError::kNone;
 }
 
 profile::ProfileError settingsWritable(const std::u16string& path) {
   const std::string file = text::toUtf8(path);
-  if (fs::isFolder(file)) return profile::ProfileError::CannotWrite;
-  if (fs::exists(file)) return ::access(file.c_str(), W_OK) == 0 ? profile::ProfileError::None : profile::ProfileError::ReadOnly;
+  if (fs::isFolder(file)) return profile::ProfileError::kCannotWrite;
+  if (fs::exists(file)) return ::access(file.c_str(), W_OK) == 0 ? profile::ProfileError::kNone : profile::ProfileError::kReadOnly;
   const size_t slash = file.rfind('/');
   const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : file.substr(0, slash);
-  return fs::isFolder(folder) && ::access(folder.c_str(), W_OK) == 0 ? profile::ProfileError::None
-                                                                      : profile::ProfileError::CannotWrite;
+  return fs::isFolder(folder) && ::access(folder.c_str(), W_OK) == 0 ? profile::ProfileError::kNone
+                                                                      : profile::ProfileError::kCannotWrite;
 }
 
 bool fitsSettingsFile(std::u16string_view value) { return text::fromCodePage(text::toCodePage(value)) == value; }
@@ -64,7 +64,7 @@ bool fitsSettingsFile(std::u16string_view value) { return text::fromCodePage(tex
 profile::ProfileError saveSettings(const std::u16string& path, const Settings& in) {
   auto number = [](int64_t n) { return std::to_string(n); };
   for (const std::u16string* text : {&in.dbpath, &in.SiteListUrl, &in.UserAgent, &in.CaCertificate}) {
-    if (!fitsSettingsFile(*text)) return profile::ProfileError::BadName;
+    if (!fitsSettingsFile(*text)) return profile::ProfileError::kBadName;
   }
   std::vector<std::pair<const char*, std::string>> values = {
       {"dbpath", text::toCodePage(in.dbpath)},           {"wnum", number(in.Wnum)}, {"Rnum", number(in.Rnum)},
@@ -89,9 +89,9 @@ profile::ProfileError saveSettings(const std::u16string& path, const Settings& i
   }
   for (const auto& [key, value] : values) {
     const profile::ProfileError e = profile::writeProfileString(text::toUtf8(path), "sys", key, value);
-    if (e != profile::ProfileError::None) return e;
+    if (e != profile::ProfileError::kNone) return e;
   }
-  return profile::ProfileError::None;
+  return profile::ProfileError::kNone;
 }
 
 }  // namespace harbek::crawler

@@ -13,12 +13,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::u16string trimSpaces(const std::u16string& s) {
-  size_t b = s.find_first_not_of(u' ');
-  if (b == std::u16string::npos) return {};
-  return s.substr(b, s.find_last_not_of(u' ') - b + 1);
-}
-
 std::vector<std::u16string> splitFields(const std::u16string& s) {
   std::vector<std::u16string> out;
   for (size_t start = 0;;) {
@@ -28,8 +22,6 @@ std::vector<std::u16string> splitFields(const std::u16string& s) {
     start = comma + 1;
   }
 }
-
-bool contains(const std::u16string& s, std::u16string_view part) { return s.find(part) != std::u16string::npos; }
 
 std::u16string reason(fs::Error e) { return text::fromUtf8(std::string(fs::errorName(e))); }
 std::u16string reason(profile::ProfileError e) { return text::fromUtf8(profile::errorName(e)); }
@@ -86,12 +78,12 @@ void sysMain::AddLog(const std::u16string& msg) {
 }
 
 void sysMain::LoadConfig() {
-  if (profile::ProfileError e = loadSettings(options_.iniPath, settings_); e != profile::ProfileError::None) {
+  if (profile::ProfileError e = loadSettings(options_.iniPath, settings_); e != profile::ProfileError::kNone) {
     warn(u"无法读取系统配置文件:" + options_.iniPath + u" (" + reason(e) + u")");
   } else {
     AddLog(u"读取系统配置文件成功!");
   }
-  if (profile::ProfileError e = settingsWritable(options_.iniPath); e != profile::ProfileError::None) {
+  if (profile::ProfileError e = settingsWritable(options_.iniPath); e != profile::ProfileError::kNone) {
     settingsSaved_ = e;
     settingsWarned_ = true;
     warn(u"无法写入系统配置文件:" + options_.iniPath + u" (" + reason(e) + u")");
@@ -102,7 +94,7 @@ void sysMain::SaveConfig() {
   settingsSaved_ = saveSettings(options_.iniPath, settings_);
   // Reported once per run: the crawl goes on, and the journal and the spill
   // files keep what the settings could not.
-  if (settingsSaved_ != profile::ProfileError::None && !settingsWarned_) {
+  if (settingsSaved_ != profile::ProfileError::kNone && !settingsWarned_) {
     settingsWarned_ = true;
     warn(u"无法写入系统配置文件:" + options_.iniPath + u" (" + reason(settingsSaved_) + u")");
   }
@@ -295,7 +287,7 @@ bool sysMain::isSiteListRequest(const std::u16string& u) const {
   return !settings_.SiteListUrl.empty() && u == siteListRequest();
 }
 
-bool sysMain::isDirectoryPage() { return contains(html1().host(), options_.directoryDomain); }
+bool sysMain::isDirectoryPage() { return text::contains(html1().host(), options_.directoryDomain); }
 
 // One timer expiry: refill an empty queue, drop the heads saved already,
 // fetch and scan the head, then settle it (removed, or kept for another try).
@@ -541,7 +533,7 @@ void sysMain::closeNow() {
     // file could not take.
     if (spillFailed_) {
       writeJournal(true);
-    } else if (settingsSaved_ != profile::ProfileError::None) {
+    } else if (settingsSaved_ != profile::ProfileError::kNone) {
       snapshotQueue();
     } else {
       journal_.remove();
@@ -555,8 +547,8 @@ void sysMain::SaveFile(const std::u16string& fileName, const fetcher::Bytes& Dat
   if (isDirectoryPage() || saveFailed_ || !answeredWithPage()) return;
   site_.setSavePath(savePath());
   std::u16string name = fileName;
-  if (name.empty() || name.ends_with(u'/')) name = trimSpaces(name + u"/index.html");
-  if (contains(name, u"?")) return;  // pages with a query are never saved
+  if (name.empty() || name.ends_with(u'/')) name = text::trimSpaces(name + u"/index.html");
+  if (text::contains(name, u"?")) return;  // pages with a query are never saved
   const bool first = savingTo_.empty();
   if (first) {
     savingTo_ = text::toLower(html1().host() + name);
@@ -617,7 +609,7 @@ void sysMain::queueLink(const std::u16string& link, bool anySite) {
     showQueueLength();
   } else if ((anySite || url::siteOf(link) == html1().host()) && !isSaved(link)) {
     const std::u16string lower = text::toLower(link);
-    if (!contains(lower, u"javascript:") && !contains(lower, u"?") && !contains(lower, u"mailto:")) {
+    if (!text::contains(lower, u"javascript:") && !text::contains(lower, u"?") && !text::contains(lower, u"mailto:")) {
       List1_.append(link);
       showQueueLength();
     }

@@ -249,7 +249,7 @@ class sysMain : public fetcher::HtmlEvents {
   bool journalWarned_ = false;
   bool queueSpilled_ = false;  // items left the queue's end: a snapshot is due
   bool spillFailed_ = false;
-  profile::ProfileError settingsSaved_ = profile::ProfileError::None;
+  profile::ProfileError settingsSaved_ = profile::ProfileError::kNone;
   bool settingsWarned_ = false;
   // The running fetch's body could not be written.
   bool saveFailed_ = false;

@@ -1,11 +1,11 @@
 #include "fetcher/html.h"
 
 #include <algorithm>
-#include <limits>
 
 #include "libs/url/fetch_url.h"
 #include "libs/url/web_url.h"
 #include "platform/component/runtime.h"
+#include "platform/net/socket_errors.h"
 #include "platform/text/text.h"
 
 namespace harbek::fetcher {
@@ -16,14 +16,6 @@ constexpr auto kPumpWait = 10ms;
 // The pause between two connect attempts that failed for want of buffer space.
 constexpr auto kRetryPause = 1s;
 constexpr size_t npos = std::u16string_view::npos;
-
-int32_t clamp32(int64_t n) { return static_cast<int32_t>(std::min<int64_t>(n, std::numeric_limits<int32_t>::max())); }
-
-std::u16string_view trimSpaces(std::u16string_view s) {
-  const size_t first = s.find_first_not_of(u' ');
-  if (first == npos) return {};
-  return s.substr(first, s.find_last_not_of(u' ') - first + 1);
-}
 
 // A request path may hold anything a page's link held; spaces and control
 // characters would break the request line (or start a header of their own),
@@ -109,7 +101,7 @@ com::HResult html::ensureTextor() {
 std::u16string html::urlText() const {
   if (const auto* s = url_.get<std::u16string>()) return *s;
   com::Variant asText;
-  if (com::failed(com::convert(url_, com::VarType::Text, asText))) return {};
+  if (com::failed(com::convert(url_, com::VarType::kText, asText))) return {};
   return *asText.get<std::u16string>();
 }
 
@@ -212,7 +204,7 @@ bool html::ConnectHost(const Target& to) {
   const Clock::time_point firstAttempt = Clock::now();
   int32_t lastError = attempt();
   Clock::time_point start = Clock::now();
-  while (lastError == kNoBufferSpace) {
+  while (lastError == net::kWsaNoBufferSpace) {
     if (!pauseBeforeRetry(firstAttempt)) return false;
     ShowMsg(u"WSK_ERR:10055重新连接");
     lastError = attempt();
@@ -327,8 +319,8 @@ void html::takePiece(Bytes piece, bool first) {
   if (!piece.empty()) {
     recvLen_ += static_cast<int64_t>(piece.size());
     if (contentType_.find(u"htm") != npos) keepText(piece, first);
-    owner_.SaveFile(fileName_, piece, clamp32(static_cast<int64_t>(piece.size())));
-    if (htmlLen_ != 0) owner_.Progress(clamp32(recvLen_), htmlLen_);
+    owner_.SaveFile(fileName_, piece, text::clamp32(piece.size()));
+    if (htmlLen_ != 0) owner_.Progress(text::clamp32(recvLen_), htmlLen_);
   }
   const bool ended = reader_.chunked() ? reader_.chunkedEnded() : (!piece.empty() && recvLen_ == htmlLen_);
   if (!ended) return;
@@ -380,9 +372,9 @@ void html::endFetch() {
 }
 
 std::u16string html::FindIP(std::u16string_view h) {
-  const std::u16string_view want = trimSpaces(h);
+  const std::u16string_view want = text::trimSpaces(h);
   for (size_t i = 0; i < cacheHost_.size(); ++i) {
-    if (trimSpaces(cacheHost_[i]) == want) {
+    if (text::trimSpaces(cacheHost_[i]) == want) {
       ShowMsg(u"查询IP成功");
       return cacheIP_[i];
     }

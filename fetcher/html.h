@@ -72,8 +72,6 @@ class html : public HtmlProperties {
  public:
   // The overall limit of a fetch, in multiples of WaitTime.
   static constexpr int kOverallLimitFactor = 8;
-  // Windows Sockets error "no buffer space": the connect is tried again.
-  static constexpr int32_t kNoBufferSpace = 10055;
   // HTMLcode keeps at most this many characters of a page (32 MB of text).
   static constexpr size_t kScanLimit = size_t{16} << 20;
 

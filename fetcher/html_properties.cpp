@@ -13,31 +13,31 @@ template <class T>
 struct Kind;
 template <>
 struct Kind<std::u16string> {
-  static constexpr VarType type = VarType::Text;
+  static constexpr VarType type = VarType::kText;
   static Variant to(const std::u16string& v) { return v; }
   static std::u16string from(const Variant& v) { return *v.get<std::u16string>(); }
 };
 template <>
 struct Kind<int16_t> {
-  static constexpr VarType type = VarType::I16;
+  static constexpr VarType type = VarType::kI16;
   static Variant to(int16_t v) { return v; }
   static int16_t from(const Variant& v) { return *v.get<int16_t>(); }
 };
 template <>
 struct Kind<int32_t> {
-  static constexpr VarType type = VarType::I32;
+  static constexpr VarType type = VarType::kI32;
   static Variant to(int32_t v) { return v; }
   static int32_t from(const Variant& v) { return *v.get<int32_t>(); }
 };
 template <>
 struct Kind<bool> {
-  static constexpr VarType type = VarType::Flag;
+  static constexpr VarType type = VarType::kFlag;
   static Variant to(bool v) { return com::toFlag(v); }
   static bool from(const Variant& v) { return com::isTrue(*v.get<com::Flag>()); }
 };
 template <>
 struct Kind<Variant> {
-  static constexpr VarType type = VarType::Any;
+  static constexpr VarType type = VarType::kAny;
   static Variant to(const Variant& v) { return v; }
   static Variant from(const Variant& v) { return v; }
 };
@@ -77,8 +77,8 @@ const HtmlProperties::Property* HtmlProperties::properties(size_t& count) {
       entry.operator()<&H::HtmlTextor_>(u"HtmlTextor", Variant(u"0")),
       entry.operator()<&H::CharSet_>(u"CharSet", Variant(u"GB2312")),
       entry.operator()<&H::HTMLcode_>(u"HTMLcode", Variant(u"0")),
-      entry.operator()<&H::isFirstResponse_>(u"isFirstResponse", Variant(com::Flag::True)),
-      entry.operator()<&H::getHtmlCodeIsOver_>(u"getHtmlCodeIsOver", Variant(com::Flag::True)),
+      entry.operator()<&H::isFirstResponse_>(u"isFirstResponse", Variant(com::Flag::kTrue)),
+      entry.operator()<&H::getHtmlCodeIsOver_>(u"getHtmlCodeIsOver", Variant(com::Flag::kTrue)),
       entry.operator()<&H::fileName_>(u"FileName", Variant(u"0")),
       entry.operator()<&H::Cookie_>(u"Cookie", Variant(u"0")),
       entry.operator()<&H::host_>(u"host", Variant(u"0")),
@@ -91,7 +91,7 @@ const HtmlProperties::Property* HtmlProperties::properties(size_t& count) {
       entry.operator()<&H::CurrLen_>(u"CurrLen", Variant(int32_t{0})),
       entry.operator()<&H::ReMax_>(u"ReMax", Variant(int32_t{0})),
       entry.operator()<&H::Port_>(u"Port", Variant(int32_t{80})),
-      entry.operator()<&H::getTagINChost_>(u"getTagINChost", Variant(com::Flag::True)),
+      entry.operator()<&H::getTagINChost_>(u"getTagINChost", Variant(com::Flag::kTrue)),
       entry.operator()<&H::HostIP_>(u"HostIP", Variant(u"")),
   };
   count = table.size();

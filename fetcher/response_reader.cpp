@@ -14,12 +14,6 @@ std::u16string_view mid(std::u16string_view s, size_t start, size_t length) {
   return start < s.size() ? s.substr(start, length) : std::u16string_view();
 }
 
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 }  // namespace
 
@@ -95,12 +89,12 @@ void ChunkDecoder::endSizeLine() {
   // The size in hexadecimal, then perhaps spaces and ";" extensions.
   uint64_t size = 0;
   size_t digits = 0;
-  for (; digits < line_.size() && hexValue(line_[digits]) >= 0; ++digits) {
+  for (; digits < line_.size() && text::hexDigit(line_[digits]) >= 0; ++digits) {
     if (digits == 15) {
       phase_ = Phase::kFailed;
       return;
     }
-    size = size * 16 + static_cast<uint64_t>(hexValue(line_[digits]));
+    size = size * 16 + static_cast<uint64_t>(text::hexDigit(line_[digits]));
   }
   const char next = digits < line_.size() ? line_[digits] : ';';
   if (digits == 0 || (next != ';' && next != ' ' && next != '\t')) {

@@ -1,18 +1,11 @@
 #include "fetcher/tag_scanner.h"
 
-#include <algorithm>
-#include <limits>
-
 #include "platform/text/text.h"
 
 namespace harbek::fetcher {
 namespace {
 
 constexpr size_t npos = std::u16string_view::npos;
-
-int32_t clamp32(size_t n) {
-  return static_cast<int32_t>(std::min<size_t>(n, std::numeric_limits<int32_t>::max()));
-}
 
 char16_t lowerUnit(char16_t c) {
   return c < 0x80 ? ((c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c) : text::toLower(c);
@@ -44,21 +37,21 @@ void scanTags(std::u16string_view page, std::u16string_view tagName, bool isEndT
   // The end mark keeps the caller's letter case, though it is searched for
   // in the lower-cased page.
   const std::u16string endMark = isEndTag ? u"</" + std::u16string(tagName) + u">" : std::u16string(u">");
-  const int32_t length = clamp32(page.size());
+  const int32_t length = text::clamp32(page.size());
 
   std::u16string lowElement;
   size_t pos = 0;
   while (true) {
     const size_t start = findLowered(page, opening, pos);
     if (start == npos) return;
-    hooks.progress(clamp32(start + 1), length);
+    hooks.progress(text::clamp32(start + 1), length);
     const size_t end = findLowered(page, endMark, start);
     if (end == npos) return;
     pos = end + endMark.size();
     const std::u16string_view element = page.substr(start, pos - start);
     lowerInto(element, lowElement);
     hooks.element(element, lowElement);
-    hooks.progress(clamp32(pos + 1), length);
+    hooks.progress(text::clamp32(pos + 1), length);
   }
 }
 

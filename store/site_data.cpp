@@ -17,19 +17,6 @@ namespace {
 
 std::string fsPath(std::u16string_view path) { return text::toUtf8(path); }
 
-// Every occurrence of needle replaced, left to right; an empty needle
-// replaces nothing.
-std::u16string replaceAll(std::u16string_view s, std::u16string_view needle, std::u16string_view with) {
-  if (needle.empty()) return std::u16string(s);
-  std::u16string out;
-  size_t from = 0;
-  for (size_t at; (at = s.find(needle, from)) != std::u16string_view::npos; from = at + needle.size()) {
-    out.append(s.substr(from, at - from)).append(with);
-  }
-  out.append(s.substr(from));
-  return out;
-}
-
 // The counter after n; the largest counter stays, as it would overflow.
 int32_t next(int32_t n) { return n == std::numeric_limits<int32_t>::max() ? n : n + 1; }
 
@@ -78,7 +65,7 @@ com::HResult SiteData::relativeMd5Path(const std::u16string& Turl, std::u16strin
   if (com::succeeded(h)) h = web->gethost(Turl, &host);
   if (com::succeeded(h)) h = web->nohttp(Turl, &rest);
   if (com::failed(h)) return h;
-  *result = host + u"/" + MD5()(replaceAll(rest, host, u""));
+  *result = host + u"/" + MD5()(text::replaceAll(rest, host, u""));
   return com::kOk;
 }
 
@@ -112,7 +99,7 @@ bool SiteData::isExsitUrl(const std::u16string& httpsOrHttpUrl, bool ISmd5) {
     return true;
   }
   std::u16string target = Turl;
-  if (replaceAll(rest, host, u"").empty()) target += u"/index.html";  // the bare host
+  if (text::replaceAll(rest, host, u"").empty()) target += u"/index.html";  // the bare host
   if (target.ends_with(u'/')) target += u"index.html";
   std::u16string rel;
   com::HResult h = ISmd5 ? relativeMd5Path(target, &rel) : relativePath(target, &rel);
@@ -198,7 +185,7 @@ fs::Error SiteData::closePartial(const std::string& partial) {
 
 std::u16string SiteData::savedFile(const std::u16string& Turl) const {
   // Doubled separators fold into one, in one left-to-right pass.
-  return replaceAll(SavePath_ + u"/" + Turl, u"//", u"/");
+  return text::replaceAll(SavePath_ + u"/" + Turl, u"//", u"/");
 }
 
 std::u16string SiteData::GetExtName(const std::u16string& strFileName) {

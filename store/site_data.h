@@ -29,13 +29,14 @@
 #include <string_view>
 
 #include "libs/url/web_url_interface.h"
-#include "platform/fs/fs.h"
 #include "platform/component/unknown.h"
+#include "platform/fs/fs.h"
+#include "platform/text/text.h"
 #include "store/url_list.h"
 
 namespace harbek::store {
 
-using Bytes = std::string;
+using text::Bytes;
 
 // True when a path relative to the save folder names something below it: at
 // least one segment is a real name, no segment climbs with "..", and no NUL

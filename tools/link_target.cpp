@@ -90,20 +90,13 @@ std::u16string hostOf(std::u16string_view authority, std::u16string_view scheme)
   return host;
 }
 
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 // The path a file:// address names: percent escapes are bytes of UTF-8.
 std::u16string percentDecoded(std::u16string_view path) {
   const std::string utf8 = text::toUtf8(path);
   std::string bytes;
   for (size_t i = 0; i < utf8.size(); ++i) {
     if (utf8[i] == '%' && i + 2 < utf8.size()) {
-      const int hi = hexValue(utf8[i + 1]), lo = hexValue(utf8[i + 2]);
+      const int hi = text::hexDigit(utf8[i + 1]), lo = text::hexDigit(utf8[i + 2]);
       if (hi >= 0 && lo >= 0) {
         bytes += static_cast<char>(hi * 16 + lo);
         i += 2;

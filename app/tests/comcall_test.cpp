@@ -1,17 +1,12 @@
 #include <gtest/gtest.h>
 
-#include "app/tests/comcall_runner.h"
+#include "app/tests/comcall_case.h"
 
 namespace harbek::testing {
 namespace {
 
 TEST(Comcall, CallsPrintResultsAndByRefValues) {
-  struct Case {
-    std::vector<std::string> args;
-    int exitCode;
-    std::string out;
-    std::string errPart;
-  } cases[] = {
+  const ComcallCase cases[] = {
       {{"sampletest.Sample", "Join", "ab", "3"}, 0, "ababab\n", ""},
       {{"{0C0FFEE0-1111-4222-8333-944445555666}", "join", "ab", "i16:2"}, 0, "abab\n", ""},
       {{"sampletest.Sample", "Join", "x", "0"}, 0, "\n", ""},  // an empty result is an empty line
@@ -38,14 +33,7 @@ TEST(Comcall, CallsPrintResultsAndByRefValues) {
       {{"sampletest.Sample", "Join", "hex:abc", "1"}, 2, "", "hex"},
       {{"sampletest.Sample", "Join", "a", "i16:x"}, 2, "", "i16"},
   };
-  for (const auto& c : cases) {
-    std::string shown;
-    for (const auto& a : c.args) shown += a + " ";
-    ProgramResult r = runComcall(c.args);
-    EXPECT_EQ(r.exitCode, c.exitCode) << shown << "\n" << r.err;
-    EXPECT_EQ(r.out, c.out) << shown;
-    EXPECT_NE(r.err.find(c.errPart), std::string::npos) << shown << "\n" << r.err;
-  }
+  for (const auto& c : cases) expectComcall(c);
 }
 
 // What comcall tells of itself and of the registered classes.

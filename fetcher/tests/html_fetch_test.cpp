@@ -6,6 +6,7 @@
 
 #include "fetcher/html.h"
 #include "fetcher/tests/fetch_support.h"
+#include "platform/net/socket_errors.h"
 #include "tests/support/checked_loop.h"
 #include "tests/support/nginx_server.h"
 #include "tests/support/scripted_http_server.h"
@@ -338,7 +339,7 @@ TEST(HtmlFetch, OpenConnectionReusedOnlyForTheSameHostAndPort) {
 
 TEST(HtmlFetch, NoBufferSpaceRetriesWithAPauseUntilConnectedOrCancelled) {
   ScriptedFetch f;
-  f.wsk->connectResults = {html::kNoBufferSpace, html::kNoBufferSpace};
+  f.wsk->connectResults = {net::kWsaNoBufferSpace, net::kWsaNoBufferSpace};
   auto start = std::chrono::steady_clock::now();
   f.control->OpenUrl(u"http://a.test/");
   EXPECT_GE(std::chrono::steady_clock::now() - start, 2s);
@@ -346,7 +347,7 @@ TEST(HtmlFetch, NoBufferSpaceRetriesWithAPauseUntilConnectedOrCancelled) {
   EXPECT_EQ(std::count(f.owner.events.begin(), f.owner.events.end(), "ShowState WSK_ERR:10055重新连接"), 2);
   EXPECT_TRUE(f.control->lastFetchComplete());
 
-  f.wsk->connectResults.assign(1000, html::kNoBufferSpace);
+  f.wsk->connectResults.assign(1000, net::kWsaNoBufferSpace);
   f.loop->addTimer(1500ms, false, [&] { f.control->Cancel(); });
   start = std::chrono::steady_clock::now();
   f.control->OpenUrl(u"http://b.test/");

@@ -16,11 +16,11 @@ const std::vector<std::pair<std::u16string, Variant>>& initialTable() {
       {u"url", int16_t{0}},          {u"WaitTime", int16_t{15}},    {u"State", u"0"},
       {u"urlText", u"0"},            {u"comeFromUrl", u"0"},        {u"comeFromText", u"0"},
       {u"HtmlTextor", u"0"},         {u"CharSet", u"GB2312"},       {u"HTMLcode", u"0"},
-      {u"isFirstResponse", Flag::True}, {u"getHtmlCodeIsOver", Flag::True}, {u"FileName", u"0"},
+      {u"isFirstResponse", Flag::kTrue}, {u"getHtmlCodeIsOver", Flag::kTrue}, {u"FileName", u"0"},
       {u"Cookie", u"0"},             {u"host", u"0"},               {u"Location", u"0"},
       {u"contentType", u"0"},        {u"htmlLen", int32_t{0}},      {u"Status", u"0"},
       {u"SendHeader", u"0"},         {u"reHeader", u"0"},           {u"CurrLen", int32_t{0}},
-      {u"ReMax", int32_t{0}},        {u"Port", int32_t{80}},        {u"getTagINChost", Flag::True},
+      {u"ReMax", int32_t{0}},        {u"Port", int32_t{80}},        {u"getTagINChost", Flag::kTrue},
       {u"HostIP", u""},
   };
   return table;
@@ -67,7 +67,7 @@ TEST(HtmlProperties, SaveKeepsOnlyChangedValuesAndLoadRestoresThem) {
   p.save(store);
   EXPECT_EQ(store.values().size(), 5u);
   EXPECT_EQ(store.values().at(u"FileName"), Variant(u"/Dir/Page.htm"));
-  EXPECT_EQ(store.values().at(u"getHtmlCodeIsOver"), Variant(Flag::False));
+  EXPECT_EQ(store.values().at(u"getHtmlCodeIsOver"), Variant(Flag::kFalse));
 
   HtmlProperties q;
   q.load(store);

@@ -16,10 +16,10 @@ class Change final : public com::DispatchObject<IChange, Change> {
   }
 
   com::HResult UniToMB(const std::u16string& sSrc, int32_t lCP, com::Bytes* result) override {
-    return charset::UniToMB(sSrc, lCP, result);
+    return com::fillResult(result, [&](com::Bytes& r) { return charset::UniToMB(sSrc, lCP, &r); });
   }
   com::HResult MBToUni(const com::Bytes& bySrc, int32_t lCP, std::u16string* result) override {
-    return charset::MBToUni(bySrc, lCP, result);
+    return com::fillResult(result, [&](std::u16string& r) { return charset::MBToUni(bySrc, lCP, &r); });
   }
 };
 

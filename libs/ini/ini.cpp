@@ -19,13 +19,6 @@ profile::Bytes narrow(std::u16string_view s) { return text::toCodePage(untilZero
 
 std::filesystem::path pathOf(std::u16string_view s) { return std::filesystem::path(text::toUtf8(untilZero(s))); }
 
-// Only the space character, as the platform's trim does it; tabs stay.
-std::u16string trimSpaces(std::u16string_view s) {
-  size_t b = s.find_first_not_of(u' ');
-  if (b == std::u16string_view::npos) return {};
-  return std::u16string(s.substr(b, s.find_last_not_of(u' ') - b + 1));
-}
-
 }  // namespace
 
 std::u16string getIni(const std::u16string& pfileName, const std::u16string& psection, const std::u16string& pkey) {
@@ -33,7 +26,7 @@ std::u16string getIni(const std::u16string& pfileName, const std::u16string& pse
       profile::getProfileString(pathOf(pfileName), narrow(psection), narrow(pkey), "", kBufferBytes);
   // A value holding a zero byte ends there, as the buffer is read up to it.
   buffer.resize(std::min(buffer.size(), buffer.find('\0')));
-  return trimSpaces(text::fromCodePage(buffer));
+  return std::u16string(text::trimSpaces(text::fromCodePage(buffer)));
 }
 
 bool writeIni(const std::u16string& psection, const std::u16string& pkey, const std::u16string& pvalue,
@@ -42,7 +35,7 @@ bool writeIni(const std::u16string& psection, const std::u16string& pkey, const 
   // rest, a shorter one ends at the terminator that follows it.
   std::u16string_view field = std::u16string_view(pvalue).substr(0, kFieldChars);
   return profile::writeProfileString(pathOf(Filepath), narrow(psection), narrow(pkey), narrow(field)) ==
-         profile::ProfileError::None;
+         profile::ProfileError::kNone;
 }
 
 }  // namespace harbek::ini

@@ -18,15 +18,15 @@ class Ini final : public com::DispatchObject<IIni, Ini> {
 
   com::HResult getIni(const std::u16string& pfileName, const std::u16string& psection, const std::u16string& pkey,
                       std::u16string* result) override {
-    if (!result) return com::kPointer;
-    *result = ini::getIni(pfileName, psection, pkey);
-    return com::kOk;
+    return com::giveResult(result, ini::getIni(pfileName, psection, pkey));
   }
   com::HResult WriteIni(const std::u16string& psection, const std::u16string& pkey, const std::u16string& pvalue,
                         const std::u16string& Filepath, com::Flag* result) override {
-    if (!result) return com::kPointer;
-    *result = com::toFlag(writeIni(psection, pkey, pvalue, Filepath));
-    return com::kOk;
+    // Writes a file: only for a caller that can take the answer.
+    return com::fillResult(result, [&](com::Flag& r) {
+      r = com::toFlag(writeIni(psection, pkey, pvalue, Filepath));
+      return com::kOk;
+    });
   }
 };
 

@@ -15,7 +15,7 @@ class IIni : public com::IDispatch {
   // The value, or empty text when the file, section or key is missing.
   virtual com::HResult getIni(const std::u16string& pfileName, const std::u16string& psection,
                               const std::u16string& pkey, std::u16string* result) = 0;
-  // Flag::True when the value was stored, Flag::False when the file could not be written.
+  // Flag::kTrue when the value was stored, Flag::kFalse when the file could not be written.
   virtual com::HResult WriteIni(const std::u16string& psection, const std::u16string& pkey,
                                 const std::u16string& pvalue, const std::u16string& Filepath,
                                 com::Flag* result) = 0;

@@ -28,8 +28,7 @@ class SiteDataObject final : public com::DispatchObject<ISearchSiteData, SiteDat
   }
 
   com::HResult get_SavePath(std::u16string* value) override {
-    *value = store_.SavePath();
-    return com::kOk;
+    return com::giveResult(value, store_.SavePath());
   }
   com::HResult put_SavePath(const std::u16string& value) override {
     store_.setSavePath(value);
@@ -53,16 +52,18 @@ class SiteDataObject final : public com::DispatchObject<ISearchSiteData, SiteDat
     return store_.saveFileByUrl(Turl, data, com::isTrue(ISenCode));
   }
   com::HResult isExsitUrl(const std::u16string& Turl, Flag ISmd5, Flag* result) override {
-    bool exists = false;
-    com::HResult h = store_.isExsitUrl(Turl, com::isTrue(ISmd5), &exists);
-    if (com::succeeded(h)) *result = com::toFlag(exists);
-    return h;
+    return com::fillResult(result, [&](Flag& r) {
+      bool exists = false;
+      com::HResult h = store_.isExsitUrl(Turl, com::isTrue(ISmd5), &exists);
+      if (com::succeeded(h)) r = com::toFlag(exists);
+      return h;
+    });
   }
   com::HResult ChUrltoPath(const std::u16string& Turl, std::u16string* result) override {
-    return store_.ChUrltoPath(Turl, result);
+    return com::fillResult(result, [&](std::u16string& r) { return store_.ChUrltoPath(Turl, &r); });
   }
   com::HResult ChUrltoMd5path(const std::u16string& Turl, std::u16string* result) override {
-    return store_.ChUrltoMd5path(Turl, result);
+    return com::fillResult(result, [&](std::u16string& r) { return store_.ChUrltoMd5path(Turl, &r); });
   }
   com::HResult writeFile() override { return com::kOk; }
 

@@ -23,11 +23,12 @@
 #include <string>
 
 #include "platform/component/errors.h"
+#include "platform/text/text.h"
 #include "store/site_data.h"
 
 namespace harbek::quenby {
 
-using Bytes = std::string;
+using text::Bytes;
 using com::HResult;
 
 // The folder holding the code of this library (the quenby module when it is

@@ -24,24 +24,21 @@ class SegmentObject final : public com::DispatchObject<ISegment, SegmentObject> 
   }
 
   com::HResult get_isLoad(Flag* value) override {
-    *value = com::toFlag(segment_.isLoad);
-    return com::kOk;
+    return com::giveResult(value, com::toFlag(segment_.isLoad));
   }
   com::HResult put_isLoad(Flag value) override {
     segment_.isLoad = com::isTrue(value);
     return com::kOk;
   }
   com::HResult get_indexPath(std::u16string* value) override {
-    *value = segment_.indexPath;
-    return com::kOk;
+    return com::giveResult(value, segment_.indexPath);
   }
   com::HResult put_indexPath(const std::u16string& value) override {
     segment_.indexPath = value;
     return com::kOk;
   }
   com::HResult get_dictPath(std::u16string* value) override {
-    *value = segment_.dictPath;
-    return com::kOk;
+    return com::giveResult(value, segment_.dictPath);
   }
   com::HResult put_dictPath(const std::u16string& value) override {
     segment_.dictPath = value;
@@ -49,9 +46,11 @@ class SegmentObject final : public com::DispatchObject<ISegment, SegmentObject> 
   }
   com::HResult load() override { return segment_.load(); }
   com::HResult Asegment(const std::u16string& str, std::u16string* result) override {
-    return segment_.Asegment(str, result);
+    return com::fillResult(result, [&](std::u16string& r) { return segment_.Asegment(str, &r); });
   }
-  com::HResult AddWord(const std::u16string&, com::Variant*) override { return com::kOk; }
+  com::HResult AddWord(const std::u16string&, com::Variant* result) override {
+    return com::giveResult(result, com::Variant());
+  }
 
  private:
   segment segment_;

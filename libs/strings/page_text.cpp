@@ -14,10 +14,10 @@ std::u16string ini(std::u16string_view Istr) {
 
 std::u16string selecTini(std::u16string_view Istr) {
   if (Istr.empty()) return {};
-  std::u16string s = replaceAll(Istr, u"&nbsp;", u"");
+  std::u16string s = text::replaceAll(Istr, u"&nbsp;", u"");
   std::erase_if(s, [](char16_t c) { return c >= 9 && c <= 13; });
   s = text::toLower(noSpaceINtag(s));
-  return replaceAll(s, u"about:blank", u"");
+  return text::replaceAll(s, u"about:blank", u"");
 }
 
 }  // namespace harbek::strings

@@ -8,7 +8,6 @@ namespace harbek::strings {
 namespace {
 
 using com::HResult;
-using com::kOk;
 
 class Str final : public com::DispatchObject<IStr, Str> {
  public:
@@ -30,46 +29,40 @@ class Str final : public com::DispatchObject<IStr, Str> {
   }
 
   HResult InStrL(const std::u16string& inString, const std::u16string& srchString, int16_t* result) override {
-    return strings::InStrL(inString, srchString, result);
+    return com::fillResult(result, [&](int16_t& r) { return strings::InStrL(inString, srchString, &r); });
   }
   HResult iSum(const std::u16string& FullString, const std::u16string& schString, int16_t* result) override {
-    return strings::iSum(FullString, schString, result);
+    return com::fillResult(result, [&](int16_t& r) { return strings::iSum(FullString, schString, &r); });
   }
   HResult StrToDate(const std::u16string& strChanged, com::Date* result) override {
-    *result = strings::StrToDate(strChanged);
-    return kOk;
+    return com::giveResult(result, strings::StrToDate(strChanged));
   }
   HResult sReplace(std::u16string& SearchLine, const std::u16string& SearchFor, const std::u16string& ReplaceWith,
                    std::u16string* result) override {
-    return strings::sReplace(SearchLine, SearchFor, ReplaceWith, result);
+    return com::fillResult(result, [&](std::u16string& r) {
+      return strings::sReplace(SearchLine, SearchFor, ReplaceWith, &r);
+    });
   }
   HResult ini(const std::u16string& Istr, std::u16string* result) override {
-    *result = strings::ini(Istr);
-    return kOk;
+    return com::giveResult(result, strings::ini(Istr));
   }
   HResult selecTini(const std::u16string& Istr, std::u16string* result) override {
-    *result = strings::selecTini(Istr);
-    return kOk;
+    return com::giveResult(result, strings::selecTini(Istr));
   }
   HResult changeHtml(const std::u16string& myHtml, std::u16string* result) override {
-    *result = strings::changeHtml(myHtml);
-    return kOk;
+    return com::giveResult(result, strings::changeHtml(myHtml));
   }
   HResult noSpaceINtag(const std::u16string& str, std::u16string* result) override {
-    *result = strings::noSpaceINtag(str);
-    return kOk;
+    return com::giveResult(result, strings::noSpaceINtag(str));
   }
   HResult URLEncode(const std::u16string& str, std::u16string* result) override {
-    *result = strings::URLEncode(str);
-    return kOk;
+    return com::giveResult(result, strings::URLEncode(str));
   }
   HResult URLDecode(const std::u16string& str, std::u16string* result) override {
-    *result = strings::URLDecode(str);
-    return kOk;
+    return com::giveResult(result, strings::URLDecode(str));
   }
   HResult noBiaoDian(const std::u16string& str, std::u16string* result) override {
-    *result = strings::noBiaoDian(str);
-    return kOk;
+    return com::giveResult(result, strings::noBiaoDian(str));
   }
 };
 

@@ -17,12 +17,6 @@ text::Bytes utf8OfCode(uint32_t c) {
   return out;
 }
 
-std::u16string_view trimSpaces(std::u16string_view s) {
-  size_t b = s.find_first_not_of(u' ');
-  if (b == std::u16string_view::npos) return {};
-  return s.substr(b, s.find_last_not_of(u' ') - b + 1);
-}
-
 }  // namespace
 
 std::u16string packByteString(std::string_view bytes) {
@@ -38,9 +32,9 @@ std::u16string packByteString(std::string_view bytes) {
 
 std::u16string U2UTF8(const com::Variant& c) {
   com::Variant asText, asNumber;
-  if (com::failed(com::convert(c, com::VarType::Text, asText))) return {};
-  if (trimSpaces(*asText.get<std::u16string>()).empty()) return {};
-  if (com::failed(com::convert(c, com::VarType::I32, asNumber))) return {};
+  if (com::failed(com::convert(c, com::VarType::kText, asText))) return {};
+  if (text::trimSpaces(*asText.get<std::u16string>()).empty()) return {};
+  if (com::failed(com::convert(c, com::VarType::kI32, asNumber))) return {};
   int32_t code = *asNumber.get<int32_t>();
   if (code < 0) return {};
   return packByteString(utf8OfCode(static_cast<uint32_t>(code)));
@@ -52,7 +46,7 @@ std::u16string U2UTF8(const com::Variant& c) {
 // the result is always the text's own UTF-8.
 std::u16string GB2UTF(std::u16string_view text) {
   text::Bytes bytes;
-  for (char16_t unit : trimSpaces(text)) bytes += utf8OfCode(unit);
+  for (char16_t unit : text::trimSpaces(text)) bytes += utf8OfCode(unit);
   return packByteString(bytes);
 }
 

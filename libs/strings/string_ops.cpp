@@ -54,13 +54,9 @@ std::vector<uint32_t> borders(std::u16string_view pattern) {
 unsigned hexValueAt(std::u16string_view text, size_t pos) {
   unsigned v = 0;
   for (size_t i = pos; i < pos + 2 && i < text.size(); ++i) {
-    char16_t c = text[i];
-    unsigned d;
-    if (c >= u'0' && c <= u'9') d = c - u'0';
-    else if (c >= u'a' && c <= u'f') d = c - u'a' + 10;
-    else if (c >= u'A' && c <= u'F') d = c - u'A' + 10;
-    else break;
-    v = v * 16 + d;
+    const int d = text::hexDigit(text[i]);
+    if (d < 0) break;
+    v = v * 16 + static_cast<unsigned>(d);
   }
   return v;
 }
@@ -238,20 +234,6 @@ std::u16string noBiaoDian(std::u16string_view text) {
       out.push_back(kMarks.find(c) != std::u16string_view::npos ? u'|' : c);
     }
   }
-  return out;
-}
-
-std::u16string replaceAll(std::u16string_view text, std::u16string_view what, std::u16string_view with) {
-  if (what.empty()) return std::u16string(text);
-  std::u16string out;
-  out.reserve(text.size());
-  size_t from = 0;
-  for (size_t at = text.find(what); at != std::u16string_view::npos; at = text.find(what, from)) {
-    out.append(text.substr(from, at - from));
-    out.append(with);
-    from = at + what.size();
-  }
-  out.append(text.substr(from));
   return out;
 }
 

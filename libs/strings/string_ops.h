@@ -59,8 +59,4 @@ std::u16string URLDecode(std::u16string_view text);
 // Chinese and ASCII punctuation, spaces, CR LF pairs and brackets to "|".
 std::u16string noBiaoDian(std::u16string_view text);
 
-// Every non-overlapping occurrence of what, scanning left to right once, by
-// with; a replacement is never searched again.
-std::u16string replaceAll(std::u16string_view text, std::u16string_view what, std::u16string_view with);
-
 }  // namespace harbek::strings

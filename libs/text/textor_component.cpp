@@ -18,18 +18,14 @@ class Totextor final : public com::DispatchObject<ITotextor, Totextor> {
   }
 
   com::HResult StripText(const std::u16string& html, std::u16string* result) override {
-    if (!result) return com::kPointer;
-    *result = stripText(html);
-    return com::kOk;
+    return com::giveResult(result, stripText(html));
   }
   com::HResult StripText_noSpace(const std::u16string& html, std::u16string* result) override {
-    if (!result) return com::kPointer;
-    *result = stripTextNoSpace(html);
-    return com::kOk;
+    return com::giveResult(result, stripTextNoSpace(html));
   }
   com::HResult getTextorP(const std::u16string& text, const std::u16string& marker,
                           std::u16string* result) override {
-    return textor::getTextorP(text, marker, result);
+    return com::fillResult(result, [&](std::u16string& r) { return textor::getTextorP(text, marker, &r); });
   }
 };
 

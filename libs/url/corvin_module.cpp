@@ -5,7 +5,7 @@
 namespace harbek::url {
 namespace {
 
-class CorvinWebUrl final : public WebUrlObject<ICorvinWebUrl, CorvinWebUrl, Dialect::corvin> {
+class CorvinWebUrl final : public WebUrlObject<ICorvinWebUrl, CorvinWebUrl, Dialect::kCorvin> {
  public:
   static const com::DispatchTable<ICorvinWebUrl>& dispatchTable() {
     static const com::DispatchTable<ICorvinWebUrl> table = sharedTable();

@@ -14,9 +14,11 @@ class RoutaUrl final : public com::DispatchObject<IRoutaUrl, RoutaUrl> {
     return table;
   }
   HResult GotoURL(const std::u16string& Turl, int32_t* result) override {
-    if (!result) return com::kPointer;
-    *result = url::GotoURL(Turl);
-    return com::kOk;
+    // Opens a browser: only for a caller that can take the answer.
+    return com::fillResult(result, [&](int32_t& r) {
+      r = url::GotoURL(Turl);
+      return com::kOk;
+    });
   }
 };
 

@@ -5,14 +5,14 @@
 namespace harbek::url {
 namespace {
 
-class VornetWebUrl final : public WebUrlObject<IWebUrl, VornetWebUrl, Dialect::vornet> {
+class VornetWebUrl final : public WebUrlObject<IWebUrl, VornetWebUrl, Dialect::kVornet> {
  public:
   static const com::DispatchTable<IWebUrl>& dispatchTable() {
     static const com::DispatchTable<IWebUrl> table = sharedTable().method(u"noJin", &IWebUrl::noJin, {u"url"});
     return table;
   }
   HResult noJin(const std::u16string& url, std::u16string* result) override {
-    return giveResult(result, url::noJin(url));
+    return com::giveResult(result, url::noJin(url));
   }
 };
 

@@ -10,28 +10,8 @@ namespace {
 
 constexpr std::u16string_view kHttp = u"http://";
 
-bool contains(std::u16string_view s, std::u16string_view part) { return s.find(part) != s.npos; }
-
-// Replaces every non-overlapping occurrence of `from` found in `where`,
-// scanning left to right once, in `subject`, a text of the same length as
-// `where` (its original-case twin, or `where` itself). A replacement is never
-// searched again.
-std::u16string replaceAllIn(std::u16string_view where, std::u16string_view subject, std::u16string_view from,
-                            std::u16string_view to) {
-  std::u16string out;
-  out.reserve(subject.size());
-  size_t start = 0;
-  for (size_t hit = where.find(from); hit != where.npos; hit = where.find(from, start)) {
-    out.append(subject.substr(start, hit - start)).append(to);
-    start = hit + from.size();
-  }
-  out.append(subject.substr(start));
-  return out;
-}
-
-std::u16string replaceAll(std::u16string_view s, std::u16string_view from, std::u16string_view to) {
-  return replaceAllIn(s, s, from, to);
-}
+using text::contains;
+using text::replaceAll;
 
 // The text before the last "/"; a text without one (a bare host) stays.
 std::u16string_view upDir(std::u16string_view s) {
@@ -50,7 +30,7 @@ std::u16string normalise(std::u16string_view httpSTR, bool lowerCase) {
   // 1. every "http://", in any letter case, anywhere
   std::u16string s = lowered.find(kHttp) == lowered.npos
                          ? (lowerCase ? std::move(lowered) : std::u16string(httpSTR))
-                         : replaceAllIn(lowered, lowerCase ? std::u16string_view(lowered) : httpSTR, kHttp, u"");
+                         : text::replaceAllFoundIn(lowered, lowerCase ? std::u16string_view(lowered) : httpSTR, kHttp, u"");
   auto step = [&s](std::u16string_view from, std::u16string_view to) {
     if (s.find(from) != s.npos) s = replaceAll(s, from, to);
   };
@@ -108,7 +88,7 @@ std::u16string resolve(std::u16string_view url1, std::u16string_view url2, bool 
 }  // namespace
 
 std::u16string rightUrl(std::u16string_view url1, std::u16string_view url2, Dialect dialect) {
-  return resolve(url1, url2, false, dialect == Dialect::vornet);
+  return resolve(url1, url2, false, dialect == Dialect::kVornet);
 }
 
 bool fullUrl(std::u16string_view urlx) {

@@ -20,11 +20,11 @@
 
 namespace harbek::url {
 
-enum class Dialect { vornet, corvin };
+enum class Dialect { kVornet, kCorvin };
 
 // The link url2, found on the page url1, as an absolute URL beginning with
 // "http://", or empty text for a "mailto:" or "javascript:" link.
-std::u16string rightUrl(std::u16string_view url1, std::u16string_view url2, Dialect dialect = Dialect::vornet);
+std::u16string rightUrl(std::u16string_view url1, std::u16string_view url2, Dialect dialect = Dialect::kVornet);
 
 // True when urlx contains "mms", "rspt", "http" or "ftp" anywhere (letter
 // case counts: "HTTP://x" is not full, "/cgi/http.asp" is).

@@ -9,14 +9,6 @@
 
 namespace harbek::url {
 
-// Hands a value to an early-bound caller's result pointer.
-template <class T, class V>
-HResult giveResult(T* result, V&& value) {
-  if (!result) return com::kPointer;
-  *result = std::forward<V>(value);
-  return com::kOk;
-}
-
 // A pointer to a shared operation, as a member of the derived interface the
 // dispatch table is built for.
 template <class Iface, class... A>
@@ -28,29 +20,32 @@ template <class Iface, class Derived, Dialect kDialect>
 class WebUrlObject : public com::DispatchObject<Iface, Derived> {
  public:
   HResult rightUrl(const std::u16string& url1, const std::u16string& url2, std::u16string* result) override {
-    return giveResult(result, url::rightUrl(url1, url2, kDialect));
+    return com::giveResult(result, url::rightUrl(url1, url2, kDialect));
   }
   HResult fullUrl(const std::u16string& urlx, Flag* result) override {
-    return giveResult(result, com::toFlag(url::fullUrl(urlx)));
+    return com::giveResult(result, com::toFlag(url::fullUrl(urlx)));
   }
   HResult gethost(const std::u16string& Turl, std::u16string* result) override {
-    return giveResult(result, url::gethost(Turl));
+    return com::giveResult(result, url::gethost(Turl));
   }
   HResult GotoURL(const std::u16string& Turl, int32_t* result) override {
-    return giveResult(result, url::GotoURL(Turl));
+    // Opens a browser: only for a caller that can take the answer.
+    return com::fillResult(result, [&](int32_t& r) {
+      r = url::GotoURL(Turl);
+      return com::kOk;
+    });
   }
   HResult setHttp(const std::u16string& str, std::u16string* result) override {
-    return giveResult(result, url::setHttp(str));
+    return com::giveResult(result, url::setHttp(str));
   }
   HResult nohttp(const std::u16string& httpSTR, std::u16string* result) override {
-    return giveResult(result, url::nohttp(httpSTR));
+    return com::giveResult(result, url::nohttp(httpSTR));
   }
   HResult URLEncode(const std::u16string& text, std::u16string* result) override {
-    return giveResult(result, urlEncode(text));
+    return com::giveResult(result, urlEncode(text));
   }
   HResult getPort(const std::u16string& url, Variant* result) override {
-    if (!result) return com::kPointer;
-    return url::getPort(url, *result);
+    return com::fillResult(result, [&](Variant& r) { return url::getPort(url, r); });
   }
 
  protected:

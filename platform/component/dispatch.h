@@ -32,7 +32,7 @@ namespace harbek::com {
 
 using DispId = int32_t;
 
-enum class InvokeKind { Method, PropertyGet, PropertyPut };
+enum class InvokeKind { kMethod, kPropertyGet, kPropertyPut };
 
 struct ParamInfo {
   std::u16string name;
@@ -44,7 +44,7 @@ struct MemberInfo {
   std::u16string name;
   bool isProperty = false;
   std::vector<ParamInfo> params;  // a property's put value is not listed
-  VarType result = VarType::Empty;  // Empty: the operation returns nothing
+  VarType result = VarType::kEmpty;  // Empty: the operation returns nothing
   bool canPut = false;              // properties only
 };
 
@@ -69,17 +69,35 @@ class IDispatch : public IUnknown {
   ~IDispatch() = default;
 };
 
+// A typed operation's result travels through the caller's pointer. A caller
+// that passes none gets kPointer, the same from every component; every
+// component hands its results through one of these two.
+template <class T, class V>
+HResult giveResult(T* result, V&& value) {
+  if (!result) return kPointer;
+  *result = std::forward<V>(value);
+  return kOk;
+}
+
+// For work that writes the result itself and gives its own code: it runs
+// only when there is a place for the result.
+template <class T, class Work>
+HResult fillResult(T* result, Work&& work) {
+  if (!result) return kPointer;
+  return std::forward<Work>(work)(*result);
+}
+
 namespace detail {
 
 template <class T> struct VarTypeOf;
-template <> struct VarTypeOf<std::u16string> { static constexpr VarType value = VarType::Text; };
-template <> struct VarTypeOf<int16_t> { static constexpr VarType value = VarType::I16; };
-template <> struct VarTypeOf<int32_t> { static constexpr VarType value = VarType::I32; };
-template <> struct VarTypeOf<double> { static constexpr VarType value = VarType::F64; };
-template <> struct VarTypeOf<Flag> { static constexpr VarType value = VarType::Flag; };
-template <> struct VarTypeOf<Date> { static constexpr VarType value = VarType::Date; };
-template <> struct VarTypeOf<Bytes> { static constexpr VarType value = VarType::Bytes; };
-template <> struct VarTypeOf<Variant> { static constexpr VarType value = VarType::Any; };
+template <> struct VarTypeOf<std::u16string> { static constexpr VarType value = VarType::kText; };
+template <> struct VarTypeOf<int16_t> { static constexpr VarType value = VarType::kI16; };
+template <> struct VarTypeOf<int32_t> { static constexpr VarType value = VarType::kI32; };
+template <> struct VarTypeOf<double> { static constexpr VarType value = VarType::kF64; };
+template <> struct VarTypeOf<Flag> { static constexpr VarType value = VarType::kFlag; };
+template <> struct VarTypeOf<Date> { static constexpr VarType value = VarType::kDate; };
+template <> struct VarTypeOf<Bytes> { static constexpr VarType value = VarType::kBytes; };
+template <> struct VarTypeOf<Variant> { static constexpr VarType value = VarType::kAny; };
 
 template <class A>
 struct Param {
@@ -126,7 +144,7 @@ class DispatchTable {
                         std::vector<std::u16string> names = {}) {
     MemberInfo m;
     m.name = std::move(name);
-    m.result = VarType::Empty;
+    m.result = VarType::kEmpty;
     [[maybe_unused]] size_t k = 0;
     (
         [&] {
@@ -196,7 +214,7 @@ class DispatchTable {
   HResult invoke(Iface& obj, DispId id, InvokeKind kind, std::span<Variant> args, Variant* result) const {
     if (id < 1 || static_cast<size_t>(id) > info_.members.size()) return kMemberNotFound;
     size_t i = static_cast<size_t>(id - 1);
-    if (kind == InvokeKind::PropertyPut) {
+    if (kind == InvokeKind::kPropertyPut) {
       if (!putters_[i]) return kMemberNotFound;
       return putters_[i](obj, args, result);
     }

@@ -9,30 +9,9 @@ std::string errorMessage(HResult code) {
     HResult code;
     const char* text;
   };
-  static constexpr Entry kTable[] = {
-      {kOk, "Success"},
-      {kFalse, "Success (false)"},
-      {kInvalidArgument, "Invalid procedure call or argument"},
-      {kOverflow, "Overflow"},
-      {kOutOfMemory, "Out of memory"},
-      {kSubscriptOutOfRange, "Subscript out of range"},
-      {kTypeMismatch, "Type mismatch"},
-      {kFileNotFound, "File not found"},
-      {kPathNotFound, "Path not found"},
-      {kPermissionDenied, "Permission denied"},
-      {kDiskFull, "Disk full"},
-      {kFileIo, "Device I/O error"},
-      {kClassNotRegistered, "Class not registered"},
-      {kNoInterface, "No such interface supported"},
-      {kNotImplemented, "Not implemented"},
-      {kFail, "Unspecified error"},
-      {kPointer, "Invalid pointer"},
-      {kNoAggregation, "Class does not support aggregation"},
-      {kMemberNotFound, "Member not found"},
-      {kUnknownName, "Unknown name"},
-      {kBadParamCount, "Invalid number of parameters"},
-      {kModuleNotFound, "The specified module could not be found"},
-  };
+#define HARBEK_COM_ERROR_ENTRY(name, value, text) {name, text},
+  static constexpr Entry kTable[] = {HARBEK_COM_ERRORS(HARBEK_COM_ERROR_ENTRY)};
+#undef HARBEK_COM_ERROR_ENTRY
   for (const auto& e : kTable)
     if (e.code == code) return e.text;
   char buf[32];

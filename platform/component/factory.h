@@ -4,7 +4,10 @@
 //   registerServer()      writes the module's classes into the class registry
 //   unregisterServer()    removes them
 //   getClassObject(clsid, iid, out)   hands out the class object of a class
-//   canUnloadNow()        kOk when no object of the module is alive, else kFalse
+//   canUnloadNow()        kOk when no object of the module is alive and no
+//                         lock is held, else kFalse. Our runtime keeps modules
+//                         loaded (runtime.h) and never asks; the answer is
+//                         there for any other loader of the module.
 // The registry file is the one named by HARBEK_REGISTRY, or components.reg in
 // the folder of the running program. A module lists its classes once with
 // HARBEK_COMPONENT_MODULE and gets all four entry points.
@@ -50,7 +53,7 @@ HResult moduleGetClassObject(std::span<const ClassEntry> classes, const Guid& cl
                              void** out);
 HResult moduleCanUnloadNow();
 
-// Names of the entry points, as the runtime looks them up.
+// Names of the entry points, as a loader looks them up.
 inline constexpr const char* kRegisterEntry = "registerServer";
 inline constexpr const char* kUnregisterEntry = "unregisterServer";
 inline constexpr const char* kGetClassObjectEntry = "getClassObject";

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/text/text.h"
+
 namespace harbek::com {
 
 struct Guid {
@@ -26,7 +28,7 @@ struct Guid {
         ++i;
         continue;
       }
-      int hi = hexDigit(text[i]), lo = hexDigit(text[i + 1]);
+      int hi = text::hexDigit(text[i]), lo = text::hexDigit(text[i + 1]);
       if (hi < 0 || lo < 0) return std::nullopt;
       g.bytes[k++] = static_cast<uint8_t>(hi * 16 + lo);
       i += 2;
@@ -39,14 +41,6 @@ struct Guid {
 
   friend constexpr bool operator==(const Guid&, const Guid&) = default;
   friend constexpr auto operator<=>(const Guid&, const Guid&) = default;
-
- private:
-  static constexpr int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-  }
 };
 
 // A Guid from a literal, checked at compile time.

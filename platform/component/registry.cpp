@@ -4,25 +4,16 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include <climits>
 #include <filesystem>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 
+#include "platform/fs/fs.h"
 #include "platform/text/text.h"
 
 namespace harbek::com {
 namespace {
-
-std::string folderOfRunningProgram() {
-  char buf[PATH_MAX];
-  ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-  if (n <= 0) return ".";
-  std::string p(buf, static_cast<size_t>(n));
-  size_t slash = p.rfind('/');
-  return slash == std::string::npos ? "." : p.substr(0, slash);
-}
 
 std::vector<RegistryEntry> parse(std::istream& in) {
   std::vector<RegistryEntry> out;
@@ -101,7 +92,9 @@ HResult rewrite(const std::string& path, Edit edit) {
 std::string defaultRegistryPath() {
   if (const char* env = std::getenv("HARBEK_REGISTRY"); env && *env) return env;
   // Beside the program in a build folder; in lib/harbek/ of an installed tree.
-  const std::string folder = folderOfRunningProgram();
+  // When the system cannot tell the program's folder, the working folder.
+  const std::string program = fs::programFolder();
+  const std::string folder = program.empty() ? std::string(".") : program;
   const std::string beside = folder + "/components.reg";
   const std::string installed = folder + "/../lib/harbek/components.reg";
   return ::access(beside.c_str(), F_OK) != 0 && ::access(installed.c_str(), F_OK) == 0 ? installed : beside;

@@ -56,13 +56,13 @@ HResult toInteger(double d, double lo, double hi, int64_t& out) {
 
 HResult asDouble(const Variant& in, double& out) {
   switch (in.type()) {
-    case VarType::Empty: out = 0; return kOk;
-    case VarType::Text: return parseNumber(*in.get<std::u16string>(), out);
-    case VarType::I16: out = *in.get<int16_t>(); return kOk;
-    case VarType::I32: out = *in.get<int32_t>(); return kOk;
-    case VarType::F64: out = *in.get<double>(); return kOk;
-    case VarType::Flag: out = static_cast<int16_t>(*in.get<Flag>()); return kOk;
-    case VarType::Date: out = in.get<Date>()->days; return kOk;
+    case VarType::kEmpty: out = 0; return kOk;
+    case VarType::kText: return parseNumber(*in.get<std::u16string>(), out);
+    case VarType::kI16: out = *in.get<int16_t>(); return kOk;
+    case VarType::kI32: out = *in.get<int32_t>(); return kOk;
+    case VarType::kF64: out = *in.get<double>(); return kOk;
+    case VarType::kFlag: out = static_cast<int16_t>(*in.get<Flag>()); return kOk;
+    case VarType::kDate: out = in.get<Date>()->days; return kOk;
     default: return kTypeMismatch;
   }
 }
@@ -116,21 +116,21 @@ void ymdFromDate(Date date, int& year, int& month, int& day) {
 
 const char* varTypeName(VarType t) {
   switch (t) {
-    case VarType::Empty: return "empty";
-    case VarType::Text: return "text";
-    case VarType::I16: return "i16";
-    case VarType::I32: return "i32";
-    case VarType::F64: return "f64";
-    case VarType::Flag: return "bool";
-    case VarType::Date: return "date";
-    case VarType::Bytes: return "bytes";
-    case VarType::Any: return "any";
+    case VarType::kEmpty: return "empty";
+    case VarType::kText: return "text";
+    case VarType::kI16: return "i16";
+    case VarType::kI32: return "i32";
+    case VarType::kF64: return "f64";
+    case VarType::kFlag: return "bool";
+    case VarType::kDate: return "date";
+    case VarType::kBytes: return "bytes";
+    case VarType::kAny: return "any";
   }
   return "?";
 }
 
 HResult convert(const Variant& in, VarType to, Variant& out) {
-  if (to == VarType::Any || in.type() == to) {
+  if (to == VarType::kAny || in.type() == to) {
     out = in;
     return kOk;
   }
@@ -138,25 +138,25 @@ HResult convert(const Variant& in, VarType to, Variant& out) {
   int64_t n = 0;
   HResult h = kOk;
   switch (to) {
-    case VarType::Empty:
+    case VarType::kEmpty:
       out = Variant();
       return kOk;
-    case VarType::Text:
+    case VarType::kText:
       switch (in.type()) {
-        case VarType::Empty: out = std::u16string(); return kOk;
-        case VarType::Flag: out = std::u16string(isTrue(*in.get<Flag>()) ? u"True" : u"False"); return kOk;
-        case VarType::Date: out = dateText(*in.get<Date>()); return kOk;
-        case VarType::Bytes: return kTypeMismatch;
+        case VarType::kEmpty: out = std::u16string(); return kOk;
+        case VarType::kFlag: out = std::u16string(isTrue(*in.get<Flag>()) ? u"True" : u"False"); return kOk;
+        case VarType::kDate: out = dateText(*in.get<Date>()); return kOk;
+        case VarType::kBytes: return kTypeMismatch;
         default:
           asDouble(in, d);
           out = numberText(d);
           return kOk;
       }
-    case VarType::I16:
-    case VarType::I32:
-      if (in.type() == VarType::Bytes || in.type() == VarType::Date) return kTypeMismatch;
+    case VarType::kI16:
+    case VarType::kI32:
+      if (in.type() == VarType::kBytes || in.type() == VarType::kDate) return kTypeMismatch;
       if ((h = asDouble(in, d)) != kOk) return h;
-      if (to == VarType::I16) {
+      if (to == VarType::kI16) {
         if ((h = toInteger(d, -32768, 32767, n)) != kOk) return h;
         out = static_cast<int16_t>(n);
       } else {
@@ -164,39 +164,39 @@ HResult convert(const Variant& in, VarType to, Variant& out) {
         out = static_cast<int32_t>(n);
       }
       return kOk;
-    case VarType::F64:
-      if (in.type() == VarType::Bytes) return kTypeMismatch;
+    case VarType::kF64:
+      if (in.type() == VarType::kBytes) return kTypeMismatch;
       if ((h = asDouble(in, d)) != kOk) return h;
       out = d;
       return kOk;
-    case VarType::Flag:
-      if (in.type() == VarType::Text) {
+    case VarType::kFlag:
+      if (in.type() == VarType::kText) {
         std::u16string t = text::toLower(*in.get<std::u16string>());
-        if (t == u"true") { out = Flag::True; return kOk; }
-        if (t == u"false") { out = Flag::False; return kOk; }
+        if (t == u"true") { out = Flag::kTrue; return kOk; }
+        if (t == u"false") { out = Flag::kFalse; return kOk; }
       }
-      if (in.type() == VarType::Bytes || in.type() == VarType::Date) return kTypeMismatch;
+      if (in.type() == VarType::kBytes || in.type() == VarType::kDate) return kTypeMismatch;
       if ((h = asDouble(in, d)) != kOk) return h;
       out = toFlag(d != 0);
       return kOk;
-    case VarType::Date:
-      if (in.type() == VarType::Text) {
+    case VarType::kDate:
+      if (in.type() == VarType::kText) {
         Date r;
         if ((h = parseDate(*in.get<std::u16string>(), r)) != kOk) return h;
         out = r;
         return kOk;
       }
-      if (in.type() == VarType::Bytes || in.type() == VarType::Flag) return kTypeMismatch;
+      if (in.type() == VarType::kBytes || in.type() == VarType::kFlag) return kTypeMismatch;
       if ((h = asDouble(in, d)) != kOk) return h;
       out = Date{d};
       return kOk;
-    case VarType::Bytes:
-      if (in.type() == VarType::Empty) {
+    case VarType::kBytes:
+      if (in.type() == VarType::kEmpty) {
         out = Bytes();
         return kOk;
       }
       return kTypeMismatch;
-    case VarType::Any:
+    case VarType::kAny:
       break;
   }
   return kTypeMismatch;

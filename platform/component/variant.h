@@ -8,13 +8,14 @@
 #include <variant>
 
 #include "platform/component/errors.h"
+#include "platform/text/text.h"
 
 namespace harbek::com {
 
 // Flags cross component boundaries as -1 (true) and 0 (false).
-enum class Flag : int16_t { False = 0, True = -1 };
-constexpr Flag toFlag(bool b) { return b ? Flag::True : Flag::False; }
-constexpr bool isTrue(Flag f) { return f != Flag::False; }
+enum class Flag : int16_t { kFalse = 0, kTrue = -1 };
+constexpr Flag toFlag(bool b) { return b ? Flag::kTrue : Flag::kFalse; }
+constexpr bool isTrue(Flag f) { return f != Flag::kFalse; }
 
 // A date as days since 1899-12-30 (the zero date), fractions being the time.
 struct Date {
@@ -24,10 +25,10 @@ struct Date {
 Date dateFromYmd(int year, int month, int day);
 void ymdFromDate(Date date, int& year, int& month, int& day);
 
-using Bytes = std::string;
+using text::Bytes;
 
 // The order of the alternatives is the order of VarType.
-enum class VarType : uint8_t { Empty, Text, I16, I32, F64, Flag, Date, Bytes, Any };
+enum class VarType : uint8_t { kEmpty, kText, kI16, kI32, kF64, kFlag, kDate, kBytes, kAny };
 const char* varTypeName(VarType t);
 
 struct Variant {
@@ -47,7 +48,7 @@ struct Variant {
 // Converts to the given type where a natural conversion exists (decimal text
 // <-> number, number <-> flag, "YYYY-MM-DD" <-> date). Fails with
 // kTypeMismatch where none does and kOverflow where the value does not fit.
-// VarType::Any copies the value as it is.
+// VarType::kAny copies the value as it is.
 HResult convert(const Variant& in, VarType to, Variant& out);
 
 }  // namespace harbek::com

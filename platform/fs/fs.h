@@ -14,10 +14,11 @@
 #include <vector>
 
 #include "platform/component/errors.h"
+#include "platform/text/text.h"
 
 namespace harbek::fs {
 
-using Bytes = std::string;
+using text::Bytes;
 
 enum class Error {
   kOk,

@@ -1,4 +1,5 @@
-// The TCP client over the poll loop.
+// The TCP client over an event loop (the poll loop, or the window mode's Qt
+// adapter): a non-blocking socket driven by the loop's descriptor watches.
 //
 // One socket, one loop watch. Every notification is raised from a loop
 // handler (a watch, or a task posted for results known at once), and after
@@ -33,12 +34,12 @@ constexpr size_t kMaxPending = 16 * 1024 * 1024;
 // else about the peer arrives as a notification.
 bool isLocalShortage(int32_t number) { return number == kWsaNoBufferSpace || number == kWsaTooManySockets; }
 
-class PollTcpClient final : public TcpClient {
+class EventLoopTcpClient final : public TcpClient {
  public:
-  PollTcpClient(event::EventLoop& loop, const TcpClientOptions& options)
+  EventLoopTcpClient(event::EventLoop& loop, const TcpClientOptions& options)
       : loop_(loop), resolver_(loop, options.nameServers), noDelay_(options.noDelay) {}
 
-  ~PollTcpClient() override {
+  ~EventLoopTcpClient() override {
     *alive_ = false;
     close();
   }
@@ -292,7 +293,7 @@ class PollTcpClient final : public TcpClient {
 std::unique_ptr<TcpClient> makeTcpClient(event::EventLoop& loop) { return makeTcpClient(loop, {}); }
 
 std::unique_ptr<TcpClient> makeTcpClient(event::EventLoop& loop, const TcpClientOptions& options) {
-  return std::make_unique<PollTcpClient>(loop, options);
+  return std::make_unique<EventLoopTcpClient>(loop, options);
 }
 
 }  // namespace harbek::net

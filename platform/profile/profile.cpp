@@ -122,11 +122,11 @@ bool holdsAny(std::string_view s, std::string_view bytes) { return s.find_first_
 
 const char* errorName(ProfileError e) {
   switch (e) {
-    case ProfileError::None: return "no error";
-    case ProfileError::BadName: return "name or value cannot be stored in an ini file";
-    case ProfileError::ReadOnly: return "file is read-only";
-    case ProfileError::CannotRead: return "file cannot be read";
-    case ProfileError::CannotWrite: return "file cannot be written";
+    case ProfileError::kNone: return "no error";
+    case ProfileError::kBadName: return "name or value cannot be stored in an ini file";
+    case ProfileError::kReadOnly: return "file is read-only";
+    case ProfileError::kCannotRead: return "file cannot be read";
+    case ProfileError::kCannotWrite: return "file cannot be written";
   }
   return "unknown error";
 }
@@ -144,7 +144,7 @@ ProfileError setValue(std::string_view content, std::string_view section, std::s
   key = trim(key);
   // Each of these would read back as something else, or split the line.
   if (holdsAny(section, "\r\n]") || holdsAny(key, "\r\n=") || key.starts_with('[') || holdsAny(value, "\r\n"))
-    return ProfileError::BadName;
+    return ProfileError::kBadName;
 
   const Location loc = locate(content, section, key);
   const std::string_view eol = lineEndOf(content);
@@ -166,7 +166,7 @@ ProfileError setValue(std::string_view content, std::string_view section, std::s
     result.append(key).append("=").append(value).append(eol);
   }
   out = std::move(result);
-  return ProfileError::None;
+  return ProfileError::kNone;
 }
 
 }  // namespace harbek::profile

@@ -21,16 +21,18 @@
 #include <string>
 #include <string_view>
 
+#include "platform/text/text.h"
+
 namespace harbek::profile {
 
-using Bytes = std::string;
+using text::Bytes;
 
 enum class ProfileError {
-  None,
-  BadName,      // a name or value that would not read back: a line end, "=" in a key, "]" in a section
-  ReadOnly,     // the file is not writable
-  CannotRead,   // the file exists but its bytes could not be read, so it is left alone
-  CannotWrite,  // the new file could not be written or renamed (a missing folder, for one)
+  kNone,
+  kBadName,      // a name or value that would not read back: a line end, "=" in a key, "]" in a section
+  kReadOnly,     // the file is not writable
+  kCannotRead,   // the file exists but its bytes could not be read, so it is left alone
+  kCannotWrite,  // the new file could not be written or renamed (a missing folder, for one)
 };
 
 const char* errorName(ProfileError e);

@@ -15,18 +15,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
-enum class ReadOutcome { Read, Missing, Failed };
+enum class ReadOutcome { kRead, kMissing, kFailed };
 
 ReadOutcome readAll(const fs::path& file, Bytes& out) {
   int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? ReadOutcome::Missing : ReadOutcome::Failed;
+  if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? ReadOutcome::kMissing : ReadOutcome::kFailed;
   out.clear();
   char buf[65536];
-  ReadOutcome outcome = ReadOutcome::Read;
+  ReadOutcome outcome = ReadOutcome::kRead;
   while (true) {
     ssize_t n = ::read(fd, buf, sizeof buf);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) outcome = ReadOutcome::Failed;
+    if (n < 0) outcome = ReadOutcome::kFailed;
     if (n <= 0) break;
     out.append(buf, static_cast<size_t>(n));
   }
@@ -42,7 +42,7 @@ Bytes getProfileString(const fs::path& file, std::string_view section, std::stri
   Bytes content;
   std::string_view value = defaultValue;
   std::optional<std::string_view> found;
-  if (readAll(file, content) == ReadOutcome::Read && (found = findValue(content, section, key))) value = *found;
+  if (readAll(file, content) == ReadOutcome::kRead && (found = findValue(content, section, key))) value = *found;
 
   // The last byte of the buffer is its terminating zero.
   const size_t room = bufferSize - 1;
@@ -57,27 +57,27 @@ Bytes getProfileString(const fs::path& file, std::string_view section, std::stri
 
 ProfileError writeProfileString(const fs::path& file, std::string_view section, std::string_view key,
                                 std::string_view value) {
-  if (file.filename().empty()) return ProfileError::CannotWrite;
+  if (file.filename().empty()) return ProfileError::kCannotWrite;
   // A link is followed, so the file it names is the one rewritten.
   std::error_code ec;
   fs::path target = file;
   if (fs::is_symlink(fs::symlink_status(file, ec))) {
     target = fs::canonical(file, ec);
-    if (ec) return ProfileError::CannotWrite;  // a dangling link
+    if (ec) return ProfileError::kCannotWrite;  // a dangling link
   }
 
   struct stat old {};
   const bool exists = ::stat(target.c_str(), &old) == 0;
   Bytes content;
   if (exists) {
-    if (!S_ISREG(old.st_mode)) return ProfileError::CannotWrite;
-    if (harbek::fs::isReadOnly(target.string())) return ProfileError::ReadOnly;
-    if (readAll(target, content) != ReadOutcome::Read) return ProfileError::CannotRead;
+    if (!S_ISREG(old.st_mode)) return ProfileError::kCannotWrite;
+    if (harbek::fs::isReadOnly(target.string())) return ProfileError::kReadOnly;
+    if (readAll(target, content) != ReadOutcome::kRead) return ProfileError::kCannotRead;
   }
   Bytes updated;
-  if (ProfileError e = setValue(content, section, key, value, updated); e != ProfileError::None) return e;
-  return harbek::fs::replaceFile(target.string(), updated) == harbek::fs::Error::kOk ? ProfileError::None
-                                                                                  : ProfileError::CannotWrite;
+  if (ProfileError e = setValue(content, section, key, value, updated); e != ProfileError::kNone) return e;
+  return harbek::fs::replaceFile(target.string(), updated) == harbek::fs::Error::kOk ? ProfileError::kNone
+                                                                                  : ProfileError::kCannotWrite;
 }
 
 }  // namespace harbek::profile

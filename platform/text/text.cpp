@@ -203,4 +203,28 @@ std::u16string widen(std::string_view ascii) {
   return std::u16string(ascii.begin(), ascii.end());
 }
 
+std::u16string replaceAllFoundIn(std::u16string_view where, std::u16string_view text, std::u16string_view what,
+                                 std::u16string_view with) {
+  if (what.empty()) return std::u16string(text);
+  std::u16string out;
+  out.reserve(text.size());
+  size_t from = 0;
+  for (size_t at = where.find(what); at != std::u16string_view::npos; at = where.find(what, from)) {
+    out.append(text.substr(from, at - from)).append(with);
+    from = at + what.size();
+  }
+  out.append(text.substr(from));
+  return out;
+}
+
+std::u16string replaceAll(std::u16string_view text, std::u16string_view what, std::u16string_view with) {
+  return replaceAllFoundIn(text, text, what, with);
+}
+
+std::u16string_view trimSpaces(std::u16string_view s) {
+  const size_t first = s.find_first_not_of(u' ');
+  if (first == std::u16string_view::npos) return {};
+  return s.substr(first, s.find_last_not_of(u' ') - first + 1);
+}
+
 }  // namespace harbek::text

@@ -8,9 +8,12 @@
 // code-page text in the project.
 #pragma once
 
+#include <concepts>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace harbek::text {
 
@@ -53,5 +56,39 @@ char16_t toLower(char16_t c);
 // ASCII text <-> u16string without any conversion beyond widening, for
 // literals and numbers.
 std::u16string widen(std::string_view ascii);
+
+// Small helpers every layer uses, kept here so that each has one meaning.
+
+// Every occurrence of what replaced by with, scanning left to right once: a
+// replacement is never searched again. An empty what replaces nothing.
+std::u16string replaceAll(std::u16string_view text, std::u16string_view what, std::u16string_view with);
+// The same replacement, with the occurrences found in where instead of text:
+// where is a text of the same length whose code units stand for text's one
+// for one (its lower-cased twin, for a search that ignores letter case).
+std::u16string replaceAllFoundIn(std::u16string_view where, std::u16string_view text, std::u16string_view what,
+                                 std::u16string_view with);
+
+// The text without its leading and trailing space characters (U+0020 only,
+// as the platform's trim does it: tabs and line breaks stay). A view into s.
+std::u16string_view trimSpaces(std::u16string_view s);
+
+inline bool contains(std::u16string_view s, std::u16string_view part) { return s.find(part) != s.npos; }
+
+// The value of a hexadecimal digit in either letter case, or -1.
+constexpr int hexDigit(char32_t c) {
+  if (c >= '0' && c <= '9') return static_cast<int>(c - '0');
+  if (c >= 'a' && c <= 'f') return static_cast<int>(c - 'a' + 10);
+  if (c >= 'A' && c <= 'F') return static_cast<int>(c - 'A' + 10);
+  return -1;
+}
+
+// A count or length as the platform's 32-bit numbers hold it: a value
+// outside their range gives the nearest end.
+template <std::integral T>
+constexpr int32_t clamp32(T n) {
+  if (std::cmp_greater(n, std::numeric_limits<int32_t>::max())) return std::numeric_limits<int32_t>::max();
+  if (std::cmp_less(n, std::numeric_limits<int32_t>::min())) return std::numeric_limits<int32_t>::min();
+  return static_cast<int32_t>(n);
+}
 
 }  // namespace harbek::text

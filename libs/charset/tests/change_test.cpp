@@ -103,5 +103,12 @@ TEST(CodePages, EveryKnownCodePageKeepsAsciiAndLongTextFits) {
   EXPECT_TRUE(back == text);
 }
 
+// A typed caller that passes no place for the result gets kPointer.
+TEST_F(Change, NoResultPointerIsAnError) {
+  EXPECT_EQ(change_->UniToMB(u"中", 936, nullptr), com::kPointer);
+  EXPECT_EQ(change_->MBToUni("\xD6\xD0", 936, nullptr), com::kPointer);
+  EXPECT_EQ(change_->UniToMB(u"a", 4242, nullptr), com::kPointer);  // before the code page is looked at
+}
+
 }  // namespace
 }  // namespace harbek::charset

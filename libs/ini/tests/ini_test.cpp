@@ -56,7 +56,7 @@ class Ini : public ::testing::Test {
     EXPECT_EQ(obj_->getIni(file, section, key, &typed), kOk);
     com::Variant late;
     std::vector<com::Variant> args = {file, section, key};
-    EXPECT_EQ(obj_->invoke(id(u"getini"), com::InvokeKind::Method, args, &late), kOk);
+    EXPECT_EQ(obj_->invoke(id(u"getini"), com::InvokeKind::kMethod, args, &late), kOk);
     EXPECT_EQ(late, com::Variant(typed));
     return typed;
   }
@@ -115,9 +115,9 @@ TEST_F(Ini, WriteIni) {
       {chinese, text::toCodePage(chinese.substr(0, 128)), chinese.substr(0, 63)},
   };
   for (const auto& c : cases) {
-    Flag ok = Flag::False;
+    Flag ok = Flag::kFalse;
     ASSERT_EQ(obj_->WriteIni(u"sys", u"k", c.value, path("w.ini"), &ok), kOk);
-    EXPECT_EQ(ok, Flag::True);
+    EXPECT_EQ(ok, Flag::kTrue);
     EXPECT_EQ(read("w.ini"), "[sys]\r\nk=" + c.stored + "\r\n") << toUtf8(c.value);
     EXPECT_EQ(toUtf8(get(path("w.ini"), u"sys", u"k")), toUtf8(c.readBack)) << toUtf8(c.value);
   }
@@ -125,8 +125,8 @@ TEST_F(Ini, WriteIni) {
   // The dispatch interface takes the file path last, too.
   std::vector<com::Variant> args = {u"sys", u"j", u"2", path("w.ini")};
   com::Variant late;
-  ASSERT_EQ(obj_->invoke(id(u"WriteIni"), com::InvokeKind::Method, args, &late), kOk);
-  EXPECT_EQ(late, com::Variant(Flag::True));
+  ASSERT_EQ(obj_->invoke(id(u"WriteIni"), com::InvokeKind::kMethod, args, &late), kOk);
+  EXPECT_EQ(late, com::Variant(Flag::kTrue));
   EXPECT_EQ(get(path("w.ini"), u"SYS", u"J"), u"2");
 }
 
@@ -144,9 +144,9 @@ TEST_F(Ini, WriteIniFailuresAreFalse) {
       {path("ro2.ini"), u"k", u"2\r\n[other]"},
   };
   for (const auto& c : cases) {
-    Flag ok = Flag::True;
+    Flag ok = Flag::kTrue;
     ASSERT_EQ(obj_->WriteIni(u"sys", c.key, c.value, c.file, &ok), kOk);
-    EXPECT_EQ(ok, Flag::False) << toUtf8(c.file);
+    EXPECT_EQ(ok, Flag::kFalse) << toUtf8(c.file);
   }
   EXPECT_EQ(read("ro.ini"), "[sys]\r\nk=1\r\n");
   EXPECT_FALSE(fs::exists(dir_ / "ro2.ini"));

@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <filesystem>
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -74,6 +75,20 @@ TEST(QuenbyComponent, ThroughComcall) {
   r = harbek::testing::runComcall({"quenby.SiteData", save, "+", "saveFileByUrl", "../x.htm", "hex:41", "0"});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.err.substr(0, 16), "error 0x800A0005");
+}
+
+// A typed caller that passes no place for the result gets kPointer from every
+// operation and property that gives one.
+TEST(QuenbyComponent, NoResultPointerIsAnError) {
+  ComPtr<ISearchSiteData> typed;
+  ASSERT_EQ(com::create(kQuenbyClsid, typed), com::kOk);
+  const std::function<com::HResult()> calls[] = {
+      [&] { return typed->get_SavePath(nullptr); },
+      [&] { return typed->isExsitUrl(u"http://host/a.htm", com::Flag::kFalse, nullptr); },
+      [&] { return typed->ChUrltoPath(u"http://host/a.htm", nullptr); },
+      [&] { return typed->ChUrltoMd5path(u"http://host/a.htm", nullptr); },
+  };
+  for (size_t i = 0; i < std::size(calls); ++i) EXPECT_EQ(calls[i](), com::kPointer) << "call " << i + 1;
 }
 
 }  // namespace

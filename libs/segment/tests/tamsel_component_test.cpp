@@ -2,10 +2,11 @@
 
 #include <climits>
 #include <filesystem>
+#include <functional>
 
 #include <gtest/gtest.h>
 
-#include "app/tests/comcall_runner.h"
+#include "app/tests/comcall_case.h"
 #include "libs/segment/dictionary_files.h"
 #include "libs/segment/tamsel_interface.h"
 #include "platform/component/runtime.h"
@@ -56,20 +57,20 @@ TEST(TamselComponent, DispatchInterfaceInOrder) {
     com::HResult code;
     Variant result;
   } calls[] = {
-      {1, InvokeKind::PropertyGet, {}, com::kOk, Flag::False},
-      {2, InvokeKind::PropertyPut, {text::fromUtf8(files.index())}, com::kOk, {}},
-      {3, InvokeKind::PropertyPut, {text::fromUtf8(files.missing())}, com::kOk, {}},
-      {4, InvokeKind::Method, {}, com::kFileNotFound, {}},
-      {1, InvokeKind::PropertyGet, {}, com::kOk, Flag::False},
-      {3, InvokeKind::PropertyPut, {text::fromUtf8(files.dict())}, com::kOk, {}},
-      {3, InvokeKind::PropertyGet, {}, com::kOk, text::fromUtf8(files.dict())},
-      {4, InvokeKind::Method, {}, com::kOk, {}},
-      {1, InvokeKind::PropertyGet, {}, com::kOk, Flag::True},
-      {5, InvokeKind::Method, {u"中国人民"}, com::kOk, u"中国|人民"},
-      {5, InvokeKind::Method, {int16_t{12}}, com::kOk, u"12"},
-      {6, InvokeKind::Method, {u"词"}, com::kOk, {}},
-      {1, InvokeKind::PropertyPut, {int32_t{0}}, com::kOk, {}},
-      {1, InvokeKind::PropertyGet, {}, com::kOk, Flag::False},
+      {1, InvokeKind::kPropertyGet, {}, com::kOk, Flag::kFalse},
+      {2, InvokeKind::kPropertyPut, {text::fromUtf8(files.index())}, com::kOk, {}},
+      {3, InvokeKind::kPropertyPut, {text::fromUtf8(files.missing())}, com::kOk, {}},
+      {4, InvokeKind::kMethod, {}, com::kFileNotFound, {}},
+      {1, InvokeKind::kPropertyGet, {}, com::kOk, Flag::kFalse},
+      {3, InvokeKind::kPropertyPut, {text::fromUtf8(files.dict())}, com::kOk, {}},
+      {3, InvokeKind::kPropertyGet, {}, com::kOk, text::fromUtf8(files.dict())},
+      {4, InvokeKind::kMethod, {}, com::kOk, {}},
+      {1, InvokeKind::kPropertyGet, {}, com::kOk, Flag::kTrue},
+      {5, InvokeKind::kMethod, {u"中国人民"}, com::kOk, u"中国|人民"},
+      {5, InvokeKind::kMethod, {int16_t{12}}, com::kOk, u"12"},
+      {6, InvokeKind::kMethod, {u"词"}, com::kOk, {}},
+      {1, InvokeKind::kPropertyPut, {int32_t{0}}, com::kOk, {}},
+      {1, InvokeKind::kPropertyGet, {}, com::kOk, Flag::kFalse},
   };
   for (auto& c : calls) {
     Variant result;
@@ -84,24 +85,14 @@ TEST(TamselComponent, DispatchInterfaceInOrder) {
 
 TEST(TamselComponent, ThroughComcall) {
   SmallDictionary files;
-  struct Case {
-    std::vector<std::string> args;
-    int exitCode;
-    std::string out;
-    std::string errStart;
-  } cases[] = {
+  const testing::ComcallCase cases[] = {
       {{"tamsel.segment", "dictPath=" + files.dict(), "+", "indexPath=" + files.index(), "+", "load", "+",
         "Asegment", "中国人民"},
        0, "中国|人民\n", ""},
       {{"tamsel.segment", "Asegment", "中国"}, 1, "", "error 0x800A0009"},
       {{"tamsel.segment", "indexPath=" + files.missing(), "+", "load"}, 1, "", "error 0x800A0035"},
   };
-  for (const auto& c : cases) {
-    auto r = harbek::testing::runComcall(c.args);
-    EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
-    EXPECT_EQ(r.out, c.out);
-    EXPECT_EQ(r.err.substr(0, c.errStart.size()), c.errStart);
-  }
+  for (const auto& c : cases) expectComcall(c);
 }
 
 // The dictionary the build makes from the packaged word list, when there is
@@ -117,6 +108,21 @@ TEST(TamselComponent, BuiltDictionary) {
                                         "Asegment", "我们在北京学习", "+", "Asegment", "2008年北京奥运会", "+", "isLoad"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.out, "我们|在|北京|学习\n2008年|北京|奥运会\n-1\n");
+}
+
+// A typed caller that passes no place for the result gets kPointer from every
+// operation and property that gives one.
+TEST(TamselComponent, NoResultPointerIsAnError) {
+  ComPtr<ISegment> typed;
+  ASSERT_EQ(com::create(kTamselClsid, typed), com::kOk);
+  const std::function<com::HResult()> calls[] = {
+      [&] { return typed->get_isLoad(nullptr); },
+      [&] { return typed->get_indexPath(nullptr); },
+      [&] { return typed->get_dictPath(nullptr); },
+      [&] { return typed->Asegment(u"中国", nullptr); },
+      [&] { return typed->AddWord(u"中国", nullptr); },
+  };
+  for (size_t i = 0; i < std::size(calls); ++i) EXPECT_EQ(calls[i](), com::kPointer) << "call " << i + 1;
 }
 
 }  // namespace

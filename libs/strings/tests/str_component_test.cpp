@@ -1,5 +1,6 @@
 #include <time.h>
 
+#include <functional>
 #include <gtest/gtest.h>
 
 #include "libs/strings/str_interface.h"
@@ -109,7 +110,7 @@ TEST_F(StrComponent, SReplaceEndsOrFailsAndWritesTheCallersLine) {
   ASSERT_EQ(str_.as(late), kOk);
   std::vector<com::Variant> args{u"1.2.3", u".", u"--"};
   com::Variant result;
-  ASSERT_EQ(late->invoke(4, com::InvokeKind::Method, args, &result), kOk);
+  ASSERT_EQ(late->invoke(4, com::InvokeKind::kMethod, args, &result), kOk);
   EXPECT_EQ(result, com::Variant(u"1--2--3"));
   EXPECT_EQ(args[0], com::Variant(u"1--2--3"));
 }
@@ -150,6 +151,27 @@ TEST_F(StrComponent, TextOperations) {
     EXPECT_EQ(((*str_).*c.op)(c.in, &out), kOk) << u8(c.in);
     EXPECT_EQ(out, c.out) << u8(c.in);
   }
+}
+
+// A typed caller that passes no place for the result gets kPointer from every
+// operation, and sReplace leaves the caller's line alone.
+TEST_F(StrComponent, NoResultPointerIsAnErrorForEveryOperation) {
+  std::u16string line = u"a.b";
+  const std::function<HResult()> calls[] = {
+      [&] { return str_->InStrL(u"ab", u"b", nullptr); },
+      [&] { return str_->iSum(u"ab", u"b", nullptr); },
+      [&] { return str_->StrToDate(u"20080512", nullptr); },
+      [&] { return str_->sReplace(line, u".", u"/", nullptr); },
+      [&] { return str_->ini(u"<b>x</b>", nullptr); },
+      [&] { return str_->selecTini(u"x", nullptr); },
+      [&] { return str_->changeHtml(u"<B>x</B>", nullptr); },
+      [&] { return str_->noSpaceINtag(u"< b >", nullptr); },
+      [&] { return str_->URLEncode(u"a b", nullptr); },
+      [&] { return str_->URLDecode(u"%20", nullptr); },
+      [&] { return str_->noBiaoDian(u"a,b", nullptr); },
+  };
+  for (size_t i = 0; i < std::size(calls); ++i) EXPECT_EQ(calls[i](), com::kPointer) << "operation " << i + 1;
+  EXPECT_EQ(line, u"a.b");
 }
 
 }  // namespace

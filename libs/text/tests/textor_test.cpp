@@ -88,7 +88,7 @@ class Totextor : public ::testing::Test {
     HResult h = obj_->getIdOfName(name, &id);
     if (com::failed(h)) return h;
     com::Variant out;
-    h = obj_->invoke(id, com::InvokeKind::Method, args, &out);
+    h = obj_->invoke(id, com::InvokeKind::kMethod, args, &out);
     if (com::succeeded(h)) *result = *out.get<std::u16string>();
     return h;
   }

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/tests/comcall_runner.h"
+#include "app/tests/comcall_case.h"
 #include "platform/shell/tests/recording_opener.h"
 
 namespace harbek::url {
@@ -12,12 +12,7 @@ namespace {
 using harbek::testing::runComcall;
 
 TEST(UrlComcall, CallsEachComponentFromTheShell) {
-  struct Case {
-    std::vector<std::string> args;
-    int exitCode;
-    std::string out;
-    std::string errHas;  // a piece of the standard error
-  } cases[] = {
+  const testing::ComcallCase cases[] = {
       {{"vornet.WebUrl", "rightUrl", "http://site/news/list.html", "../d.html"}, 0, "http://site/d.html\n", ""},
       {{"{93230451-C2DF-4170-B76B-CF301AA382C8}", "rightUrl", "site/news/", "c.html#sec"}, 0, "http://site/news/c.html\n", ""},
       {{"corvin.WebUrl", "rightUrl", "site/news/", "c.html#sec"}, 0, "http://site/news/c.html#sec\n", ""},
@@ -34,14 +29,7 @@ TEST(UrlComcall, CallsEachComponentFromTheShell) {
       {{"corvin.WebUrl", "noJin", "x"}, 2, "", ""},
       {{"routa.url", "gethost", "x"}, 2, "", ""},
   };
-  for (const auto& c : cases) {
-    std::string where;
-    for (const auto& a : c.args) where += a + " ";
-    auto r = runComcall(c.args);
-    EXPECT_EQ(r.exitCode, c.exitCode) << where << r.err;
-    EXPECT_EQ(r.out, c.out) << where;
-    EXPECT_NE(r.err.find(c.errHas), std::string::npos) << where << r.err;
-  }
+  for (const auto& c : cases) expectComcall(c);
 }
 
 TEST(UrlComcall, GotoUrlReachesTheOpenerByteForByte) {

@@ -1,4 +1,5 @@
 #include <string>
+#include <functional>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -38,7 +39,7 @@ com::HResult call(IDispatch& obj, std::u16string_view member, std::vector<Varian
   DispId id = 0;
   com::HResult h = obj.getIdOfName(member, &id);
   if (com::failed(h)) return h;
-  return obj.invoke(id, InvokeKind::Method, args, result);
+  return obj.invoke(id, InvokeKind::kMethod, args, result);
 }
 
 TEST(UrlComponents, RightUrlThroughTheTypedInterfaces) {
@@ -62,8 +63,8 @@ TEST(UrlComponents, LateBoundCalls) {
     com::HResult code;
     Variant result;
   } cases[] = {
-      {"vornet.WebUrl", u"fullUrl", {u"page_https.html"}, com::kOk, Flag::True},
-      {"{FBE47733-097B-457E-9717-D2D2FF962432}", u"fullUrl", {u"HTTP://X"}, com::kOk, Flag::False},
+      {"vornet.WebUrl", u"fullUrl", {u"page_https.html"}, com::kOk, Flag::kTrue},
+      {"{FBE47733-097B-457E-9717-D2D2FF962432}", u"fullUrl", {u"HTTP://X"}, com::kOk, Flag::kFalse},
       {"vornet.WebUrl", u"gethost", {u"HTTP://SITE:81/a/b"}, com::kOk, u"site:81"},
       {"corvin.WebUrl", u"setHttp", {u"http://x"}, com::kOk, u"http://http://x"},
       {"{93230451-C2DF-4170-B76B-CF301AA382C8}", u"nohttp", {u"http://site//a/./b.html"}, com::kOk,
@@ -137,6 +138,26 @@ TEST(UrlComponents, GotoUrlHandsTheUrlToTheOpener) {
   EXPECT_EQ(opener.nextCall(), "1:" + u8(url));
   EXPECT_EQ(fromVornet, 0);
   EXPECT_EQ(fromRouta, 0);
+}
+
+// A typed caller that passes no place for the result gets kPointer, and
+// GotoURL then opens nothing.
+TEST(UrlComponents, NoResultPointerIsAnError) {
+  shell::testing::RecordingOpener opener;
+  ComPtr<IWebUrl> vornet = byClassId<IWebUrl>(kVornetClsid);
+  ComPtr<ICorvinWebUrl> corvin = byClassId<ICorvinWebUrl>(kCorvinClsid);
+  ComPtr<IRoutaUrl> routa = byClassId<IRoutaUrl>(kRoutaClsid);
+  ASSERT_TRUE(vornet && corvin && routa);
+  const std::function<com::HResult()> calls[] = {
+      [&] { return vornet->rightUrl(u"http://a/", u"b", nullptr); },
+      [&] { return vornet->noJin(u"a#b", nullptr); },
+      [&] { return vornet->getPort(u"http://a/", nullptr); },
+      [&] { return corvin->fullUrl(u"http://a/", nullptr); },
+      [&] { return vornet->GotoURL(u"http://a/", nullptr); },
+      [&] { return routa->GotoURL(u"http://a/", nullptr); },
+  };
+  for (size_t i = 0; i < std::size(calls); ++i) EXPECT_EQ(calls[i](), com::kPointer) << "call " << i + 1;
+  EXPECT_EQ(opener.nextCall(), std::nullopt);
 }
 
 }  // namespace

@@ -14,8 +14,8 @@ std::string u8(std::u16string_view s) { return text::toUtf8(s); }
 
 TEST(WebUrl, RightUrlInBothDialects) {
   for (const auto& c : testing::rightUrlCases()) {
-    EXPECT_EQ(u8(rightUrl(c.url1, c.url2, Dialect::vornet)), u8(c.vornet)) << u8(c.url1) << " + " << u8(c.url2);
-    EXPECT_EQ(u8(rightUrl(c.url1, c.url2, Dialect::corvin)), u8(c.corvin)) << u8(c.url1) << " + " << u8(c.url2);
+    EXPECT_EQ(u8(rightUrl(c.url1, c.url2, Dialect::kVornet)), u8(c.vornet)) << u8(c.url1) << " + " << u8(c.url2);
+    EXPECT_EQ(u8(rightUrl(c.url1, c.url2, Dialect::kCorvin)), u8(c.corvin)) << u8(c.url1) << " + " << u8(c.url2);
   }
 }
 

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -48,28 +49,28 @@ TEST(Variant, Conversions) {
     HResult code;
     Variant out;
   } cases[] = {
-      {u"12", VarType::I16, kOk, int16_t{12}},
-      {u" -7 ", VarType::I32, kOk, int32_t{-7}},
-      {u"2.5", VarType::I16, kOk, int16_t{2}},  // half to even
-      {u"3.5", VarType::I16, kOk, int16_t{4}},
-      {u"40000", VarType::I16, kOverflow, {}},
-      {u"abc", VarType::I32, kTypeMismatch, {}},
-      {u"", VarType::I32, kTypeMismatch, {}},
-      {int32_t{70000}, VarType::I16, kOverflow, {}},
-      {int16_t{5}, VarType::Text, kOk, u"5"},
-      {2.25, VarType::Text, kOk, u"2.25"},
-      {Flag::True, VarType::Text, kOk, u"True"},
-      {u"true", VarType::Flag, kOk, Flag::True},
-      {u"0", VarType::Flag, kOk, Flag::False},
-      {int32_t{3}, VarType::Flag, kOk, Flag::True},
-      {Flag::True, VarType::I32, kOk, int32_t{-1}},
-      {u"2024-02-29", VarType::Date, kOk, dateFromYmd(2024, 2, 29)},
-      {u"2023-02-29", VarType::Date, kTypeMismatch, {}},
-      {Date{0}, VarType::Text, kOk, u"1899-12-30"},
-      {Bytes("ab"), VarType::Text, kTypeMismatch, {}},
-      {u"ab", VarType::Bytes, kTypeMismatch, {}},
-      {Variant(), VarType::Text, kOk, u""},
-      {u"x", VarType::Any, kOk, u"x"},
+      {u"12", VarType::kI16, kOk, int16_t{12}},
+      {u" -7 ", VarType::kI32, kOk, int32_t{-7}},
+      {u"2.5", VarType::kI16, kOk, int16_t{2}},  // half to even
+      {u"3.5", VarType::kI16, kOk, int16_t{4}},
+      {u"40000", VarType::kI16, kOverflow, {}},
+      {u"abc", VarType::kI32, kTypeMismatch, {}},
+      {u"", VarType::kI32, kTypeMismatch, {}},
+      {int32_t{70000}, VarType::kI16, kOverflow, {}},
+      {int16_t{5}, VarType::kText, kOk, u"5"},
+      {2.25, VarType::kText, kOk, u"2.25"},
+      {Flag::kTrue, VarType::kText, kOk, u"True"},
+      {u"true", VarType::kFlag, kOk, Flag::kTrue},
+      {u"0", VarType::kFlag, kOk, Flag::kFalse},
+      {int32_t{3}, VarType::kFlag, kOk, Flag::kTrue},
+      {Flag::kTrue, VarType::kI32, kOk, int32_t{-1}},
+      {u"2024-02-29", VarType::kDate, kOk, dateFromYmd(2024, 2, 29)},
+      {u"2023-02-29", VarType::kDate, kTypeMismatch, {}},
+      {Date{0}, VarType::kText, kOk, u"1899-12-30"},
+      {Bytes("ab"), VarType::kText, kTypeMismatch, {}},
+      {u"ab", VarType::kBytes, kTypeMismatch, {}},
+      {Variant(), VarType::kText, kOk, u""},
+      {u"x", VarType::kAny, kOk, u"x"},
   };
   for (const auto& c : cases) {
     Variant out;
@@ -153,23 +154,23 @@ TEST_F(Runtime, DispatchCallsConvertAndWriteBack) {
     HResult code;
     Variant result;
   } cases[] = {
-      {u"Join", InvokeKind::Method, {u"ab", u"3"}, kOk, u"ababab"},
-      {u"Join", InvokeKind::Method, {u"ab", 3.0}, kOk, u"ababab"},
-      {u"Join", InvokeKind::Method, {u"ab", u"x"}, kTypeMismatch, {}},
-      {u"Join", InvokeKind::Method, {u"ab", u"99999"}, kOverflow, {}},
-      {u"Join", InvokeKind::Method, {u"ab"}, kBadParamCount, {}},
-      {u"Join", InvokeKind::Method, {u"ab", int16_t{-1}}, kInvalidArgument, {}},
-      {u"Half", InvokeKind::Method, {u"5"}, kOk, 2.5},
-      {u"Negate", InvokeKind::Method, {u"false"}, kOk, Flag::True},
-      {u"NextDay", InvokeKind::Method, {u"2024-02-28"}, kOk, dateFromYmd(2024, 2, 29)},
-      {u"Reverse", InvokeKind::Method, {Bytes("\x01\x02")}, kOk, Bytes("\x02\x01")},
-      {u"Reverse", InvokeKind::Method, {u"12"}, kTypeMismatch, {}},
-      {u"Fail", InvokeKind::Method, {int32_t{0}}, kOk, int32_t{80}},
-      {u"Fail", InvokeKind::Method, {int32_t{kOverflow}}, kOverflow, {}},
-      {u"Name", InvokeKind::PropertyPut, {int16_t{42}}, kOk, {}},
-      {u"Name", InvokeKind::PropertyGet, {}, kOk, u"42"},
-      {u"Name", InvokeKind::Method, {}, kOk, u"42"},
-      {u"Objects", InvokeKind::PropertyPut, {int32_t{1}}, kMemberNotFound, {}},
+      {u"Join", InvokeKind::kMethod, {u"ab", u"3"}, kOk, u"ababab"},
+      {u"Join", InvokeKind::kMethod, {u"ab", 3.0}, kOk, u"ababab"},
+      {u"Join", InvokeKind::kMethod, {u"ab", u"x"}, kTypeMismatch, {}},
+      {u"Join", InvokeKind::kMethod, {u"ab", u"99999"}, kOverflow, {}},
+      {u"Join", InvokeKind::kMethod, {u"ab"}, kBadParamCount, {}},
+      {u"Join", InvokeKind::kMethod, {u"ab", int16_t{-1}}, kInvalidArgument, {}},
+      {u"Half", InvokeKind::kMethod, {u"5"}, kOk, 2.5},
+      {u"Negate", InvokeKind::kMethod, {u"false"}, kOk, Flag::kTrue},
+      {u"NextDay", InvokeKind::kMethod, {u"2024-02-28"}, kOk, dateFromYmd(2024, 2, 29)},
+      {u"Reverse", InvokeKind::kMethod, {Bytes("\x01\x02")}, kOk, Bytes("\x02\x01")},
+      {u"Reverse", InvokeKind::kMethod, {u"12"}, kTypeMismatch, {}},
+      {u"Fail", InvokeKind::kMethod, {int32_t{0}}, kOk, int32_t{80}},
+      {u"Fail", InvokeKind::kMethod, {int32_t{kOverflow}}, kOverflow, {}},
+      {u"Name", InvokeKind::kPropertyPut, {int16_t{42}}, kOk, {}},
+      {u"Name", InvokeKind::kPropertyGet, {}, kOk, u"42"},
+      {u"Name", InvokeKind::kMethod, {}, kOk, u"42"},
+      {u"Objects", InvokeKind::kPropertyPut, {int32_t{1}}, kMemberNotFound, {}},
   };
   for (auto& c : cases) {
     Variant result;
@@ -182,16 +183,16 @@ TEST_F(Runtime, DispatchCallsConvertAndWriteBack) {
 
   std::vector<Variant> refs = {u"7", u"9"};
   Variant result;
-  ASSERT_EQ(s->invoke(id(u"swap"), InvokeKind::Method, refs, &result), kOk);
+  ASSERT_EQ(s->invoke(id(u"swap"), InvokeKind::kMethod, refs, &result), kOk);
   EXPECT_EQ(refs[0], Variant(u"9"));
   EXPECT_EQ(refs[1], Variant(int32_t{7}));  // written back in its declared type
-  EXPECT_EQ(result.type(), VarType::Empty);
+  EXPECT_EQ(result.type(), VarType::kEmpty);
 
   const TypeInfo& info = s->typeInfo();
   ASSERT_EQ(info.members.size(), 9u);
   EXPECT_TRUE(info.members[2].params[0].byRef);
   EXPECT_EQ(info.members[1].params[1].name, u"n");
-  EXPECT_EQ(info.members[1].params[1].type, VarType::I16);
+  EXPECT_EQ(info.members[1].params[1].type, VarType::kI16);
   EXPECT_TRUE(info.members[0].canPut);
   EXPECT_FALSE(info.members[8].canPut);
 }
@@ -209,6 +210,40 @@ TEST_F(Runtime, ModuleCountsItsObjects) {
   a->get_Objects(&after);
   EXPECT_EQ(after, one);
   EXPECT_GE(one, 1);
+}
+
+// The module's may-unload answer, asked as another loader would ask it: no
+// while an object or a lock of its class object is alive, yes once none is.
+TEST_F(Runtime, ModuleMayUnloadOnlyWhenNothingIsAlive) {
+  ComPtr<ISample> object = make();
+  ASSERT_TRUE(object);
+  auto entry = findByClsid(readRegistry(defaultRegistryPath()), kSampleClsid);
+  ASSERT_TRUE(entry);
+  void* module = dlopen(entry->modulePath.c_str(), RTLD_NOW | RTLD_NOLOAD);
+  ASSERT_NE(module, nullptr);
+  auto canUnloadNow = reinterpret_cast<CanUnloadFn>(dlsym(module, kCanUnloadEntry));
+  auto getClassObject = reinterpret_cast<GetClassObjectFn>(dlsym(module, kGetClassObjectEntry));
+  ASSERT_TRUE(canUnloadNow && getClassObject);
+  auto lockServer = [&](bool lock) {
+    ComPtr<IClassFactory> factory;
+    ASSERT_EQ(getClassObject(&kSampleClsid, &IClassFactory::iid, factory.out()), kOk);
+    factory->lockServer(lock);
+  };
+  struct Step {
+    const char* what;
+    std::function<void()> act;
+    HResult answer;
+  } steps[] = {
+      {"an object alive", [] {}, kFalse},
+      {"no object", [&] { object.reset(); }, kOk},
+      {"the class object locked", [&] { lockServer(true); }, kFalse},
+      {"unlocked again", [&] { lockServer(false); }, kOk},
+  };
+  for (const auto& step : steps) {
+    step.act();
+    EXPECT_EQ(canUnloadNow(), step.answer) << step.what;
+  }
+  dlclose(module);
 }
 
 TEST(Registry, ParallelWritersKeepEveryEntry) {

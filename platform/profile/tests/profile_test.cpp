@@ -68,7 +68,7 @@ TEST(Profile, SetValue) {
     std::string key;
     std::string value;
     std::string result;  // "" with error BadName
-    ProfileError error = ProfileError::None;
+    ProfileError error = ProfileError::kNone;
   } cases[] = {
       {"", "sys", "k", "v", "[sys]\r\nk=v\r\n"},
       {"[sys]\r\nk=1\r\nj=2\r\n", "sys", "k", "22", "[sys]\r\nk=22\r\nj=2\r\n"},
@@ -85,16 +85,16 @@ TEST(Profile, SetValue) {
        "; top\n[a]\n; note\nfoo\nk=9\n# other\n[b]\nk=1\n"},
       {"[a]\nk=1", "a", "k", "2", "[a]\nk=2"},
       {"", " a ", " k ", " v ", "[a]\r\nk= v \r\n"},
-      {"[a]\n", "a", "a=b", "v", "", ProfileError::BadName},
-      {"[a]\n", "a", "[k", "v", "", ProfileError::BadName},
-      {"[a]\n", "a]b", "k", "v", "", ProfileError::BadName},
-      {"[a]\n", "a", "k", "v\r\n[b]", "", ProfileError::BadName},
-      {"[a]\n", "a\n", "k", "v", "", ProfileError::BadName},
+      {"[a]\n", "a", "a=b", "v", "", ProfileError::kBadName},
+      {"[a]\n", "a", "[k", "v", "", ProfileError::kBadName},
+      {"[a]\n", "a]b", "k", "v", "", ProfileError::kBadName},
+      {"[a]\n", "a", "k", "v\r\n[b]", "", ProfileError::kBadName},
+      {"[a]\n", "a\n", "k", "v", "", ProfileError::kBadName},
   };
   for (const auto& c : cases) {
     std::string out = "untouched";
     EXPECT_EQ(setValue(c.content, c.section, c.key, c.value, out), c.error) << c.content << "|" << c.key;
-    EXPECT_EQ(out, c.error == ProfileError::None ? c.result : "untouched") << c.content << "|" << c.key;
+    EXPECT_EQ(out, c.error == ProfileError::kNone ? c.result : "untouched") << c.content << "|" << c.key;
   }
 }
 
@@ -113,7 +113,7 @@ TEST(Profile, WriteKeepsEveryOtherValue) {
     const std::string& section = names[rng() % std::size(names)];
     const std::string& key = keys[rng() % std::size(keys)];
     std::string out;
-    ASSERT_EQ(setValue(content, section, key, "new", out), ProfileError::None);
+    ASSERT_EQ(setValue(content, section, key, "new", out), ProfileError::kNone);
     ASSERT_EQ(findValue(out, section, key), std::optional<std::string_view>("new")) << content;
     for (const auto& s : names) {
       for (const auto& k : keys) {
@@ -179,15 +179,15 @@ TEST_F(ProfileFile, ReadCutsToTheBuffer) {
 
 TEST_F(ProfileFile, WriteReplacesTheFileWhole) {
   fs::path f = dir_ / "sys.ini";
-  ASSERT_EQ(writeProfileString(f, "sys", "Rnum", "1"), ProfileError::None);
+  ASSERT_EQ(writeProfileString(f, "sys", "Rnum", "1"), ProfileError::kNone);
   EXPECT_EQ(read(f), "[sys]\r\nRnum=1\r\n");
-  ASSERT_EQ(writeProfileString(f, "sys", "Wnum", "2"), ProfileError::None);
-  ASSERT_EQ(writeProfileString(f, "SYS", "rnum", "3"), ProfileError::None);
+  ASSERT_EQ(writeProfileString(f, "sys", "Wnum", "2"), ProfileError::kNone);
+  ASSERT_EQ(writeProfileString(f, "SYS", "rnum", "3"), ProfileError::kNone);
   EXPECT_EQ(read(f), "[sys]\r\nRnum=3\r\nWnum=2\r\n");
   EXPECT_EQ(getProfileString(f, "sys", "rnum", "", 128), "3");
 
   ::chmod(f.c_str(), 0640);
-  ASSERT_EQ(writeProfileString(f, "sys", "Rnum", "4"), ProfileError::None);
+  ASSERT_EQ(writeProfileString(f, "sys", "Rnum", "4"), ProfileError::kNone);
   struct stat st {};
   ASSERT_EQ(::stat(f.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0640u);
@@ -195,7 +195,7 @@ TEST_F(ProfileFile, WriteReplacesTheFileWhole) {
 
   fs::path link = dir_ / "link.ini";
   fs::create_symlink(f, link);
-  ASSERT_EQ(writeProfileString(link, "sys", "Rnum", "5"), ProfileError::None);
+  ASSERT_EQ(writeProfileString(link, "sys", "Rnum", "5"), ProfileError::kNone);
   EXPECT_TRUE(fs::is_symlink(link));
   EXPECT_EQ(getProfileString(f, "sys", "Rnum", "", 128), "5");
 }
@@ -208,11 +208,11 @@ TEST_F(ProfileFile, FailedWritesLeaveEverythingAsItWas) {
     fs::path file;
     ProfileError error;
   } cases[] = {
-      {ro, ProfileError::ReadOnly},
-      {dir_ / "nofolder" / "sys.ini", ProfileError::CannotWrite},
-      {dir_ / "sub", ProfileError::CannotWrite},
-      {dir_ / "sub/", ProfileError::CannotWrite},
-      {fs::path(), ProfileError::CannotWrite},
+      {ro, ProfileError::kReadOnly},
+      {dir_ / "nofolder" / "sys.ini", ProfileError::kCannotWrite},
+      {dir_ / "sub", ProfileError::kCannotWrite},
+      {dir_ / "sub/", ProfileError::kCannotWrite},
+      {fs::path(), ProfileError::kCannotWrite},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(writeProfileString(c.file, "sys", "k", "2"), c.error) << c.file;

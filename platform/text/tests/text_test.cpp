@@ -112,5 +112,37 @@ TEST(Case, LowerAndUpper) {
   EXPECT_EQ(toUpper(u"abc中é"), u"ABC中É");
 }
 
+TEST(Helpers, ReplaceAllAndTrimSpaces) {
+  struct Case {
+    std::u16string_view text, what, with, replaced;
+  } cases[] = {
+      {u"a//b///c", u"//", u"/", u"a/b//c"},  // one pass: a replacement is not searched again
+      {u"aaa", u"a", u"aa", u"aaaaaa"},
+      {u"abc", u"", u"x", u"abc"},           // an empty what replaces nothing
+      {u"中a中", u"中", u"", u"a"},
+      {u"", u"a", u"b", u""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(replaceAll(c.text, c.what, c.with), c.replaced) << toUtf8(c.text);
+  // Found in the lower-cased twin, replaced in the original.
+  EXPECT_EQ(replaceAllFoundIn(u"x http://a http://b", u"X HTTP://a Http://B", u"http://", u""), u"X a B");
+
+  struct Trim {
+    std::u16string_view text, trimmed;
+  } trims[] = {{u"  a b  ", u"a b"}, {u"\ta\n", u"\ta\n"}, {u"   ", u""}, {u"", u""}, {u" 中", u"中"}};
+  for (const auto& t : trims) EXPECT_EQ(trimSpaces(t.text), t.trimmed) << toUtf8(t.text);
+}
+
+TEST(Helpers, HexDigitsAndClamp) {
+  struct Hex {
+    char32_t c;
+    int value;
+  } digits[] = {{'0', 0}, {'9', 9}, {'a', 10}, {'F', 15}, {'g', -1}, {'/', -1}, {U'\uFF10', -1}, {0xFFFFFFD6, -1}};
+  for (const auto& d : digits) EXPECT_EQ(hexDigit(d.c), d.value) << static_cast<uint32_t>(d.c);
+  EXPECT_EQ(clamp32(size_t{1} << 40), INT32_MAX);
+  EXPECT_EQ(clamp32(int64_t{-1} << 40), INT32_MIN);
+  EXPECT_EQ(clamp32(int64_t{-5}), -5);
+  EXPECT_EQ(clamp32(uint32_t{0x80000000}), INT32_MAX);
+}
+
 }  // namespace
 }  // namespace harbek::text
