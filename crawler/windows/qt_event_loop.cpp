@@ -37,7 +37,7 @@ unsigned readyNow(int fd, unsigned asked) {
   return readyFromRevents(p.revents, asked);
 }
 
-class QtLoop final : public EventLoop {
+class QtLoop final : public AgendaLoop {
  public:
   QtLoop() {
     wake_.setSingleShot(true);
@@ -50,20 +50,8 @@ class QtLoop final : public EventLoop {
     graveyard_.clear();
   }
 
-  TimerId addTimer(std::chrono::milliseconds interval, bool repeat, std::function<void()> fn) override {
-    TimerId id = nextId_++;
-    agenda_.addTimer(id, interval, repeat, std::move(fn));
-    rearm();
-    return id;
-  }
-
-  void cancelTimer(TimerId id) override {
-    agenda_.cancelTimer(id);
-    rearm();
-  }
-
   WatchId watchFd(int fd, unsigned events, std::function<void(unsigned)> fn) override {
-    WatchId id = nextId_++;
+    WatchId id = newId();
     Watch& w = watches_[id];
     w.fd = fd;
     w.events = events;
@@ -96,11 +84,6 @@ class QtLoop final : public EventLoop {
     watches_.erase(it);
   }
 
-  void post(std::function<void()> task) override {
-    agenda_.post(std::move(task));
-    rearm();
-  }
-
   void pumpOnce(std::chrono::milliseconds maxWait) override {
     // While this pump runs, the wake timer leaves timers and posted tasks to
     // it, unless Qt starts a loop of its own inside (a modal dialog).
@@ -126,17 +109,7 @@ class QtLoop final : public EventLoop {
     rearm();
   }
 
-  void run() override {
-    quit_ = false;
-    while (!quit_) pumpOnce(std::chrono::milliseconds(100));
-    quit_ = false;
-  }
-
-  void quit() override { quit_ = true; }
-
-  size_t timerCount() const override { return agenda_.timerCount(); }
   size_t watchCount() const override { return watches_.size(); }
-  size_t postedCount() const override { return agenda_.postedCount(); }
 
  private:
   static void enableNotifiers(Watch& w) {
@@ -179,6 +152,8 @@ class QtLoop final : public EventLoop {
   }
 
   // Arms the wake timer for the earliest thing to do, or stops it.
+  void agendaChanged() override { rearm(); }
+
   void rearm() {
     if (agenda_.hasPosted()) {
       if (!wake_.isActive() || wake_.remainingTime() > 0) wake_.start(0);
@@ -192,14 +167,11 @@ class QtLoop final : public EventLoop {
     wake_.start(agenda_.waitMs(std::chrono::hours(24)));
   }
 
-  LoopAgenda agenda_;
   std::map<WatchId, Watch> watches_;
   std::vector<int> pumpLevels_;
   std::vector<std::unique_ptr<QSocketNotifier>> graveyard_;
   int depth_ = 0;
   QTimer wake_;
-  uint64_t nextId_ = 1;
-  bool quit_ = false;
 };
 
 }  // namespace

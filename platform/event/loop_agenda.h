@@ -58,6 +58,45 @@ class LoopAgenda {
   std::deque<std::function<void()>> posted_;
 };
 
+// The half of an event loop that every implementation shares: ids, the
+// agenda, run and quit. An implementation adds the watches and pumpOnce.
+class AgendaLoop : public EventLoop {
+ public:
+  TimerId addTimer(std::chrono::milliseconds interval, bool repeat, std::function<void()> fn) override {
+    const TimerId id = newId();
+    agenda_.addTimer(id, interval, repeat, std::move(fn));
+    agendaChanged();
+    return id;
+  }
+  void cancelTimer(TimerId id) override {
+    agenda_.cancelTimer(id);
+    agendaChanged();
+  }
+  void post(std::function<void()> task) override {
+    agenda_.post(std::move(task));
+    agendaChanged();
+  }
+  void run() override {
+    quit_ = false;
+    while (!quit_) pumpOnce(std::chrono::milliseconds(100));
+    quit_ = false;
+  }
+  void quit() override { quit_ = true; }
+  size_t timerCount() const override { return agenda_.timerCount(); }
+  size_t postedCount() const override { return agenda_.postedCount(); }
+
+ protected:
+  // A timer or a task has joined or left the agenda.
+  virtual void agendaChanged() {}
+  uint64_t newId() { return nextId_++; }
+
+  LoopAgenda agenda_;
+
+ private:
+  uint64_t nextId_ = 1;
+  bool quit_ = false;
+};
+
 // The events a watch asked for that poll(2)'s revents report, with kError
 // for an error or a hang-up.
 unsigned readyFromRevents(short revents, unsigned asked);

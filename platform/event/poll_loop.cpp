@@ -29,18 +29,10 @@ short pollEvents(unsigned events) {
   return mask;
 }
 
-class PollLoop final : public EventLoop {
+class PollLoop final : public AgendaLoop {
  public:
-  TimerId addTimer(std::chrono::milliseconds interval, bool repeat, std::function<void()> fn) override {
-    TimerId id = nextId_++;
-    agenda_.addTimer(id, interval, repeat, std::move(fn));
-    return id;
-  }
-
-  void cancelTimer(TimerId id) override { agenda_.cancelTimer(id); }
-
   WatchId watchFd(int fd, unsigned events, std::function<void(unsigned)> fn) override {
-    WatchId id = nextId_++;
+    WatchId id = newId();
     watches_[id] = Watch{fd, events, false, std::make_shared<std::function<void(unsigned)>>(std::move(fn))};
     return id;
   }
@@ -52,8 +44,6 @@ class PollLoop final : public EventLoop {
 
   void removeWatch(WatchId id) override { watches_.erase(id); }
 
-  void post(std::function<void()> task) override { agenda_.post(std::move(task)); }
-
   void pumpOnce(std::chrono::milliseconds maxWait) override {
     bool handled = agenda_.runPosted();
     handled = agenda_.runDueTimers() || handled;
@@ -63,17 +53,7 @@ class PollLoop final : public EventLoop {
     if (!handled && !woke) agenda_.runDueTimers();
   }
 
-  void run() override {
-    quit_ = false;
-    while (!quit_) pumpOnce(std::chrono::milliseconds(100));
-    quit_ = false;
-  }
-
-  void quit() override { quit_ = true; }
-
-  size_t timerCount() const override { return agenda_.timerCount(); }
   size_t watchCount() const override { return watches_.size(); }
-  size_t postedCount() const override { return agenda_.postedCount(); }
 
  private:
   // Polls the watches that are not running and ask for something; dispatches
@@ -105,10 +85,7 @@ class PollLoop final : public EventLoop {
     return handled;
   }
 
-  LoopAgenda agenda_;
   std::map<WatchId, Watch> watches_;
-  uint64_t nextId_ = 1;
-  bool quit_ = false;
 };
 
 }  // namespace
