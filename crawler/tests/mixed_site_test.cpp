@@ -49,6 +49,39 @@ std::multiset<std::string> requests(const fsys::path& log) {
   return out;
 }
 
+// nginx logs a request once it has finished with it, a moment after the
+// crawl may have read the whole answer.
+void waitForLogs(const NginxServer& plain, const NginxServer& secure, size_t requests) {
+  for (const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+       plain.requestCount() + secure.requestCount() < requests && std::chrono::steady_clock::now() < end;) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+}
+
+// Crawls start to its end with the real fetcher, http connecting to plain and
+// https to secure, trusting ca; the monitor lines go to view.
+void crawl(const TempDir& dir, const std::u16string& start, const NginxServer& plain, const NginxServer& secure,
+           const TestCa& ca, testing::RecordingView& view, const net::TcpClientOptions& connections = {}) {
+  harbek::testing::CheckedLoop loop;
+  sysMain::Options options;
+  options.iniPath = text::fromUtf8(dir.file("sys.ini").string());
+  options.intervalMs = 1;
+  options.request.caCertificate = text::fromUtf8(ca.certificate().string());
+  options.makeFetcher = [&](event::EventLoop& l, fetcher::HtmlEvents& owner) {
+    auto f = std::make_unique<HtmlFetcher>(l, owner, connections);
+    f->control().setPort(plain.port());
+    f->control().setHttpsPort(secure.port());
+    return f;
+  };
+  sysMain sys(*loop, view, options);
+  sys.startUp();
+  sys.addUrl(start);
+  sys.setFinishedHandler([&] { loop->quit(); });
+  ASSERT_TRUE(sys.run());
+  loop->run();
+  EXPECT_EQ(sys.counts().networkFailures, 0);
+}
+
 TEST(MixedSite, HttpAndHttpsPagesOfOneHostAreOneSite) {
   TestCa ca;
   ASSERT_TRUE(ca.ready());
@@ -83,27 +116,8 @@ TEST(MixedSite, HttpAndHttpsPagesOfOneHostAreOneSite) {
   ASSERT_TRUE(secure.running()) << secure.error();
   std::ofstream(dir.file("sys.ini")) << "[sys]\ndbpath=" << save.string() << "\n";
 
-  harbek::testing::CheckedLoop loop;
   testing::RecordingView view;
-  sysMain::Options options;
-  options.iniPath = text::fromUtf8(dir.file("sys.ini").string());
-  options.intervalMs = 1;
-  options.request.caCertificate = text::fromUtf8(ca.certificate().string());
-  options.makeFetcher = [&](event::EventLoop& l, fetcher::HtmlEvents& owner) {
-    auto f = std::make_unique<HtmlFetcher>(l, owner);
-    f->control().setPort(plain.port());
-    f->control().setHttpsPort(secure.port());
-    return f;
-  };
-  {
-    sysMain sys(*loop, view, options);
-    sys.startUp();
-    sys.addUrl(u"http://127.0.0.1/");
-    sys.setFinishedHandler([&] { loop->quit(); });
-    ASSERT_TRUE(sys.run());
-    loop->run();
-    EXPECT_EQ(sys.counts().networkFailures, 0);
-  }
+  crawl(dir, u"http://127.0.0.1/", plain, secure, ca, view);
 
   // Every page once, byte for byte, where its http URL would be saved.
   std::map<std::string, std::string> saved;
@@ -113,12 +127,7 @@ TEST(MixedSite, HttpAndHttpsPagesOfOneHostAreOneSite) {
   }
   EXPECT_EQ(saved, pages);
 
-  // nginx logs a request once it has finished with it, a moment after the
-  // crawl may have read the whole answer.
-  for (const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-       plain.requestCount() + secure.requestCount() < 12 && std::chrono::steady_clock::now() < end;) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
+  waitForLogs(plain, secure, 12);
   EXPECT_EQ(requests(plain.accessLogPath()),
             (std::multiset<std::string>{"/ 200", "/b.html 200", "/old.html 301", "/loop1 301", "/loop2 302",
                                         "/away 302", "/s/c.html 200", "/e.html 200"}));
@@ -154,37 +163,15 @@ TEST(MixedSite, StartAddressRedirectedToItsWwwHostMovesTheCopy) {
   ASSERT_TRUE(secure.running()) << secure.error();
   std::ofstream(dir.file("sys.ini")) << "[sys]\ndbpath=" << save.string() << "\n";
 
-  harbek::testing::CheckedLoop loop;
   testing::RecordingView view;
-  sysMain::Options options;
-  options.iniPath = text::fromUtf8(dir.file("sys.ini").string());
-  options.intervalMs = 1;
-  options.request.caCertificate = text::fromUtf8(ca.certificate().string());
-  options.makeFetcher = [&](event::EventLoop& l, fetcher::HtmlEvents& owner) {
-    auto f = std::make_unique<HtmlFetcher>(l, owner, net::TcpClientOptions{names.address()});
-    f->control().setPort(plain.port());
-    f->control().setHttpsPort(secure.port());
-    return f;
-  };
-  {
-    sysMain sys(*loop, view, options);
-    sys.startUp();
-    sys.addUrl(u"site.test");
-    sys.setFinishedHandler([&] { loop->quit(); });
-    ASSERT_TRUE(sys.run());
-    loop->run();
-    EXPECT_EQ(sys.counts().networkFailures, 0);
-  }
+  crawl(dir, u"site.test", plain, secure, ca, view, net::TcpClientOptions{names.address()});
 
   std::set<std::string> saved;
   for (auto it = fsys::recursive_directory_iterator(save); it != fsys::recursive_directory_iterator(); ++it) {
     if (it->is_regular_file()) saved.insert(fsys::relative(it->path(), save).string());
   }
   EXPECT_EQ(saved, (std::set<std::string>{"www.site.test/index.html", "www.site.test/a.html", "www.site.test/b.html"}));
-  for (const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-       plain.requestCount() + secure.requestCount() < 4 && std::chrono::steady_clock::now() < end;) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
+  waitForLogs(plain, secure, 4);
   EXPECT_EQ(requests(plain.accessLogPath()), (std::multiset<std::string>{"/ 301"}));
   EXPECT_EQ(requests(secure.accessLogPath()), (std::multiset<std::string>{"/ 200", "/a.html 200", "/b.html 200"}));
   EXPECT_EQ(view.count(u"起始地址转到新站点:www.site.test"), 1u);
