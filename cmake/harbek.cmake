@@ -62,7 +62,7 @@ function(harbek_fuzz)
     target_link_options(${F_NAME} PRIVATE -fsanitize=fuzzer,address,undefined)
     target_link_libraries(${F_NAME} PRIVATE ${F_LIBS})
     set_property(GLOBAL APPEND PROPERTY HARBEK_FUZZERS ${F_NAME})
-    set_property(GLOBAL APPEND PROPERTY HARBEK_FUZZ_CORPORA ${F_NAME}=${F_CORPUS})
+    set_property(GLOBAL APPEND PROPERTY HARBEK_FUZZ_CORPORA "${F_NAME} ${F_CORPUS}")
   endif()
 endfunction()
 
