@@ -5,6 +5,9 @@ set -euo pipefail
 
 PACKAGES=(
   cmake ninja-build g++ pkg-config
+  # clang for the fuzzing build (scripts/fuzz.sh); its libFuzzer runtime is
+  # only a recommendation of clang, so it is named here.
+  clang libclang-rt-14-dev
   libicu-dev libgumbo-dev libc-ares-dev libssl-dev openssl ca-certificates
   libgtest-dev libgmock-dev libbenchmark-dev
   nginx-light wget python3-jieba time

@@ -2,8 +2,8 @@
 
 #include <deque>
 
+#include "libs/spill/spill_record.h"
 #include "platform/text/text.h"
-#include "store/spill_record.h"
 
 namespace harbek::store {
 namespace {

@@ -5,12 +5,12 @@
 #include <vector>
 #include <string_view>
 
+#include "libs/spill/spill_record.h"
 #include "libs/url/web_url.h"
 #include "platform/component/runtime.h"
 #include "platform/fs/fs.h"
 #include "platform/text/text.h"
 #include "store/md5.h"
-#include "store/spill_record.h"
 
 namespace harbek::store {
 namespace {

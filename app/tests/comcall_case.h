@@ -24,7 +24,7 @@ struct ComcallCase {
 inline void expectComcall(const ComcallCase& c) {
   std::string shown;
   for (const auto& a : c.args) shown += a.substr(0, 40) + " ";
-  const ProgramResult r = runComcall(c.args);
+  const ProgramRun r = runComcall(c.args);
   EXPECT_EQ(r.exitCode, c.exitCode) << shown << "\n" << r.err;
   EXPECT_EQ(r.out, c.out) << shown;
   EXPECT_NE(r.err.find(c.errHas), std::string::npos) << shown << "\n" << r.err;

@@ -5,18 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/child_process.h"
+
 namespace harbek::testing {
 
-struct ProgramResult {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-};
-
-// Runs program (a path) with args, no standard input; waits for it.
-ProgramResult runProgram(const std::string& program, const std::vector<std::string>& args);
-
-// Runs build/bin/comcall with args.
-ProgramResult runComcall(const std::vector<std::string>& args);
+// Runs build/bin/comcall with args, no standard input, and waits for it.
+ProgramRun runComcall(const std::vector<std::string>& args);
 
 }  // namespace harbek::testing

@@ -50,7 +50,7 @@ TEST(Comcall, HelpAndListsOfClassesAndMembers) {
       {{"--list", "a", "b"}, 2, ""},
   };
   for (const auto& c : cases) {
-    ProgramResult r = runComcall(c.args);
+    ProgramRun r = runComcall(c.args);
     EXPECT_EQ(r.exitCode, c.exitCode) << c.args.back() << "\n" << r.err;
     EXPECT_NE(r.out.find(c.outPart), std::string::npos) << c.args.back() << "\n" << r.out;
   }

@@ -13,7 +13,7 @@
 #include <set>
 #include <sstream>
 
-#include "crawler/tests/child_process.h"
+#include "tests/support/child_process.h"
 #include "crawler/tests/test_site.h"
 #include "platform/text/text.h"
 #include "tests/support/nginx_server.h"
@@ -28,9 +28,9 @@ using namespace std::chrono_literals;
 using harbek::testing::NginxServer;
 using harbek::testing::readFile;
 using harbek::testing::TempDir;
-using testing::ChildProcess;
-using testing::harbekPath;
-using testing::ProgramRun;
+using harbek::testing::ChildProcess;
+using harbek::testing::harbekPath;
+using harbek::testing::ProgramRun;
 using testing::expectSameTree;
 using testing::savedTree;
 using testing::randomBytes;
@@ -40,7 +40,7 @@ using testing::writeSite;
 
 ProgramRun runHarbek(const fsys::path& dir, const std::vector<std::string>& args, std::chrono::seconds limit = 60s,
               const std::string& program = harbekPath()) {
-  return testing::runProgram(program, args, dir, limit);
+  return harbek::testing::runProgram(program, args, dir, limit);
 }
 
 struct Request {

@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "libs/spill/spill_record.h"
 #include "platform/fs/fs.h"
-#include "store/spill_record.h"
 
 namespace harbek::quenby {
 namespace {

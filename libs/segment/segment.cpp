@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "libs/spill/spill_record.h"
 #include "platform/fs/fs.h"
-#include "store/spill_record.h"
 
 namespace harbek::tamsel {
 namespace {

@@ -7,10 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include "libs/spill/spill_record.h"
 #include "platform/fs/fs.h"
 #include "platform/text/text.h"
 #include "store/site_data.h"
-#include "store/spill_record.h"
 #include "store/tests/scratch_folder.h"
 
 namespace harbek::store {

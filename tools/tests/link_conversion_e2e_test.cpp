@@ -12,7 +12,7 @@
 #include <regex>
 #include <sstream>
 
-#include "crawler/tests/child_process.h"
+#include "tests/support/child_process.h"
 #include "crawler/tests/test_site.h"
 #include "platform/text/text.h"
 #include "tests/support/nginx_server.h"
@@ -23,10 +23,10 @@ namespace {
 
 namespace fsys = std::filesystem;
 using namespace std::chrono_literals;
-using crawler::testing::harbekPath;
+using harbek::testing::harbekPath;
 using crawler::testing::lower;
-using crawler::testing::ProgramRun;
-using crawler::testing::runProgram;
+using harbek::testing::ProgramRun;
+using harbek::testing::runProgram;
 using harbek::testing::NginxServer;
 using harbek::testing::readFile;
 using harbek::testing::TempDir;

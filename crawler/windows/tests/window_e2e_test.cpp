@@ -16,7 +16,7 @@
 #include <iostream>
 #include <thread>
 
-#include "crawler/tests/child_process.h"
+#include "tests/support/child_process.h"
 #include "crawler/tests/test_site.h"
 #include "crawler/windows/main_window.h"
 #include "crawler/windows/qt_event_loop.h"
@@ -32,7 +32,7 @@ namespace {
 
 namespace fsys = std::filesystem;
 using namespace std::chrono_literals;
-using crawler::testing::ChildProcess;
+using harbek::testing::ChildProcess;
 using harbek::testing::readFile;
 using namespace testing;
 
@@ -240,7 +240,7 @@ TEST(WindowOnARealDisplay, OpensAnswersWaitsWithoutCpuAndClosesOnSigterm) {
   DisplayEnvironment environment(display);
   std::ofstream(dir.file("sys.ini")) << "[sys]\ndbpath=" << dir.file("save").string() << "\n";
   // A long crawl interval: "运行" enables the timer, and no step runs before "停止".
-  ChildProcess harbek(crawler::testing::harbekPath(),
+  ChildProcess harbek(harbek::testing::harbekPath(),
                       {"--ini", dir.file("sys.ini").string(), "--interval", "600000", "http://127.0.0.1:1/waiting.html"},
                       dir.file("harbek.out"), dir.file("harbek.err"));
   auto find = [&](const std::string& title) {

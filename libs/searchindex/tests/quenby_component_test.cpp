@@ -1,6 +1,3 @@
-#include <unistd.h>
-
-#include <climits>
 #include <filesystem>
 #include <functional>
 
@@ -9,18 +6,13 @@
 #include "app/tests/comcall_runner.h"
 #include "libs/searchindex/quenby_interface.h"
 #include "platform/component/runtime.h"
+#include "platform/fs/fs.h"
 #include "tests/support/temp_dir.h"
 
 namespace harbek::quenby {
 namespace {
 
 using com::ComPtr;
-
-std::string programFolder() {
-  char self[PATH_MAX];
-  ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-  return std::filesystem::path(std::string(self, n > 0 ? static_cast<size_t>(n) : 0)).parent_path().string();
-}
 
 TEST(QuenbyComponent, ByProgIdAndClassIdentifier) {
   ComPtr<ISearchSiteData> byName, byId;
@@ -32,8 +24,8 @@ TEST(QuenbyComponent, ByProgIdAndClassIdentifier) {
   std::u16string path, savePath;
   ASSERT_EQ(byId->ChUrltoPath(u"http://Host/A.htm", &path), com::kOk);
   ASSERT_EQ(byId->get_SavePath(&savePath), com::kOk);
-  EXPECT_EQ(text::toUtf8(savePath), programFolder());
-  EXPECT_EQ(text::toUtf8(path), programFolder() + "/host/a.htm");
+  EXPECT_EQ(text::toUtf8(savePath), fs::programFolder());
+  EXPECT_EQ(text::toUtf8(path), fs::programFolder() + "/host/a.htm");
   EXPECT_EQ(byName->writeFile(), com::kOk);
 }
 

@@ -4,8 +4,8 @@
 
 #include "libs/searchindex/record_file.h"
 #include "libs/searchindex/search_site_data.h"
+#include "libs/spill/spill_record.h"
 #include "store/md5.h"
-#include "store/spill_record.h"
 #include "tests/support/temp_dir.h"
 
 namespace harbek::quenby {

@@ -1,6 +1,3 @@
-#include <unistd.h>
-
-#include <climits>
 #include <filesystem>
 #include <functional>
 
@@ -10,6 +7,7 @@
 #include "libs/segment/dictionary_files.h"
 #include "libs/segment/tamsel_interface.h"
 #include "platform/component/runtime.h"
+#include "platform/fs/fs.h"
 #include "tests/support/temp_dir.h"
 
 namespace harbek::tamsel {
@@ -98,10 +96,7 @@ TEST(TamselComponent, ThroughComcall) {
 // The dictionary the build makes from the packaged word list, when there is
 // one, through comcall as a caller would use it.
 TEST(TamselComponent, BuiltDictionary) {
-  char self[PATH_MAX];
-  ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-  ASSERT_GT(n, 0);
-  std::filesystem::path folder = std::filesystem::path(std::string(self, static_cast<size_t>(n))).parent_path() / "dict";
+  const std::filesystem::path folder = std::filesystem::path(fs::programFolder()) / "dict";
   if (!std::filesystem::exists(folder / "tamsel.dic")) GTEST_SKIP() << "no built dictionary in " << folder;
   auto r = harbek::testing::runComcall({"tamsel.segment", "dictPath=" + (folder / "tamsel.dic").string(), "+",
                                         "indexPath=" + (folder / "tamsel.idx").string(), "+", "load", "+",

@@ -1,5 +1,6 @@
 // The spill record format, shared by the site store's queue files and the
-// search index's link queue and index files.
+// search index's link queue and index files; the segmenter's dictionary files
+// are masked by the same ScrambleStr.
 //
 // A file is a plain sequence of records with no header and nothing between
 // them. A record is an 8-byte length field (the decimal byte length L of the
@@ -21,9 +22,11 @@
 #include <string>
 #include <string_view>
 
+#include "platform/text/text.h"
+
 namespace harbek::spill {
 
-using Bytes = std::string;
+using text::Bytes;
 
 // The one key of every spill and queue record.
 inline constexpr int16_t kListKey = 8237;

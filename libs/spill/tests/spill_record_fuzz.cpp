@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "store/spill_record.h"
+#include "libs/spill/spill_record.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace harbek::spill;

@@ -1,4 +1,4 @@
-#include "store/spill_record.h"
+#include "libs/spill/spill_record.h"
 
 #include <random>
 

@@ -1,4 +1,4 @@
-#include "crawler/tests/child_process.h"
+#include "tests/support/child_process.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -14,7 +14,7 @@
 
 extern char** environ;
 
-namespace harbek::crawler::testing {
+namespace harbek::testing {
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -68,13 +68,13 @@ void ChildProcess::signal(int sig) const {
 bool ChildProcess::waitForOutput(const std::string& text, size_t times, std::chrono::milliseconds limit) {
   const auto end = Clock::now() + limit;
   while (Clock::now() < end) {
-    if (occurrences(harbek::testing::readFile(out_), text) >= times) return true;
+    if (occurrences(readFile(out_), text) >= times) return true;
     int status = 0;
     if (pid_ <= 0 || ::waitpid(pid_, &status, WNOHANG) != 0) {
       // Ended (it is reaped here, so wait() must not wait for it again).
       if (pid_ > 0) lastStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
       pid_ = -1;
-      return occurrences(harbek::testing::readFile(out_), text) >= times;
+      return occurrences(readFile(out_), text) >= times;
     }
     std::this_thread::sleep_for(2ms);
   }
@@ -113,11 +113,11 @@ ProgramRun runProgram(const std::string& program, const std::vector<std::string>
     ChildProcess child(program, args, out, err);
     r.exitCode = child.wait(limit);
   }
-  r.out = harbek::testing::readFile(out);
-  r.err = harbek::testing::readFile(err);
+  r.out = readFile(out);
+  r.err = readFile(err);
   std::filesystem::remove(out);
   std::filesystem::remove(err);
   return r;
 }
 
-}  // namespace harbek::crawler::testing
+}  // namespace harbek::testing

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace harbek::crawler::testing {
+namespace harbek::testing {
 
 class ChildProcess {
  public:
@@ -54,4 +54,4 @@ struct ProgramRun {
 ProgramRun runProgram(const std::string& program, const std::vector<std::string>& args,
                       const std::filesystem::path& folder, std::chrono::milliseconds limit);
 
-}  // namespace harbek::crawler::testing
+}  // namespace harbek::testing
