@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "libs/searchindex/record_file.h"
+#include "platform/component/fs_errors.h"
 #include "platform/fs/fs.h"
 #include "platform/text/text.h"
 
@@ -110,9 +111,9 @@ HResult SiteData::saveFileByUrl(const std::u16string& Turl, const Bytes& data, b
     folder.append(u"/").append(target, start, slash - start);
     const std::string path = fsPath(folder);
     if (fs::exists(path)) continue;
-    if (fs::Error e = fs::createFolder(path); e != fs::Error::kOk) return fs::toHResult(e);
+    if (fs::Error e = fs::createFolder(path); e != fs::Error::kOk) return com::fromFsError(e);
   }
-  return fs::toHResult(fs::appendFile(fsPath(SavePath_ + u"/" + target), data));
+  return com::fromFsError(fs::appendFile(fsPath(SavePath_ + u"/" + target), data));
 }
 
 }  // namespace harbek::quenby

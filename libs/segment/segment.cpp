@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "libs/spill/spill_record.h"
+#include "platform/component/fs_errors.h"
 #include "platform/fs/fs.h"
 
 namespace harbek::tamsel {
@@ -180,7 +181,7 @@ HResult Asegment(std::u16string_view str, const WordLookup& words, std::u16strin
 
 HResult segment::readTextFile(const std::u16string& path, text::Bytes* buffer) {
   fs::Error e = fs::readFile(text::toUtf8(path), *buffer);
-  if (e != fs::Error::kOk) return fs::toHResult(e);
+  if (e != fs::Error::kOk) return com::fromFsError(e);
   buffer->push_back('\0');
   return com::kOk;
 }

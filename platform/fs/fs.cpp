@@ -114,23 +114,6 @@ std::string_view errorName(Error e) {
   return "unknown error";
 }
 
-com::HResult toHResult(Error e) {
-  switch (e) {
-    case Error::kOk: return com::kOk;
-    case Error::kNotFound: return com::kFileNotFound;
-    case Error::kNotFolder: return com::kPathNotFound;
-    case Error::kIsFolder:
-    case Error::kNotFile:
-    case Error::kExists:
-    case Error::kDenied: return com::kPermissionDenied;
-    case Error::kNoSpace: return com::kDiskFull;
-    case Error::kNameTooLong:
-    case Error::kInvalidPath: return com::kPathNotFound;
-    case Error::kIo: return com::kFileIo;
-  }
-  return com::kFail;
-}
-
 bool isFile(const std::string& path) {
   struct stat st;
   return statOf(path, st) && S_ISREG(st.st_mode);

@@ -13,7 +13,6 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/component/errors.h"
 #include "platform/text/text.h"
 
 namespace harbek::fs {
@@ -37,8 +36,6 @@ enum class Error {
 // A readable name for an error ("not found", ...).
 std::string_view errorName(Error e);
 
-// The platform error code that matches an error, for component boundaries.
-com::HResult toHResult(Error e);
 
 // True when path names a plain file (following symbolic links).
 bool isFile(const std::string& path);

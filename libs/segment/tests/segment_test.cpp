@@ -5,6 +5,7 @@
 #include "libs/segment/dictionary_files.h"
 #include "libs/segment/segment.h"
 #include "libs/segment/tests/literal_lookup.h"
+#include "platform/component/fs_errors.h"
 #include "platform/fs/fs.h"
 #include "tests/support/temp_dir.h"
 
@@ -191,7 +192,7 @@ TEST(Files, LoadFailsOnAFileItCannotRead) {
     HResult segmentCode;  // of Asegment("中国人民") afterwards
   } cases[] = {
       {missing, dict, com::kFileNotFound, com::kSubscriptOutOfRange},
-      {dir.path().string(), dict, fs::toHResult(fs::Error::kIsFolder), com::kSubscriptOutOfRange},
+      {dir.path().string(), dict, com::fromFsError(fs::Error::kIsFolder), com::kSubscriptOutOfRange},
       // The index is taken; its lines then have no dictionary behind them.
       {index, missing, com::kFileNotFound, com::kSubscriptOutOfRange},
       {index, missing + "/x", com::kFileNotFound, com::kSubscriptOutOfRange},

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/component/fs_errors.h"
 #include "platform/component/runtime.h"
 #include "platform/component/tests/sample_component.h"
 
@@ -40,6 +41,16 @@ TEST(Guid, ParseAndPrint) {
       EXPECT_FALSE(g) << c.text;
     }
   }
+}
+
+TEST(Errors, FileSystemErrorsMapToPlatformCodes) {
+  struct Case {
+    fs::Error error;
+    HResult code;
+  } cases[] = {{fs::Error::kOk, kOk},           {fs::Error::kNotFound, kFileNotFound},
+               {fs::Error::kNotFolder, kPathNotFound}, {fs::Error::kDenied, kPermissionDenied},
+               {fs::Error::kNoSpace, kDiskFull}, {fs::Error::kIo, kFileIo}};
+  for (const auto& c : cases) EXPECT_EQ(fromFsError(c.error), c.code) << fs::errorName(c.error);
 }
 
 TEST(Variant, Conversions) {
