@@ -39,6 +39,13 @@ tail -n 1 "$work/harbek.err"
 cmp "$source/app/sample_site/index.html" "$work/copy/127.0.0.1:$NGINX_PORT/index.html"
 "$root/bin/harbek" --version
 
+# The installed program finds its TLS engine: an https address on a closed
+# port fails as refused, not for want of the engine.
+"$root/bin/harbek" --headless --ini "$work/sys.ini" --save-dir "$work/tls-copy" --interval 0 \
+  "https://127.0.0.1:1/" >"$work/tls.out" 2>&1 || true
+grep -q "wskError:the connection was refused" "$work/tls.out" || { cat "$work/tls.out"; exit 1; }
+echo "TLS engine: found"
+
 if command -v lintian >/dev/null; then
   lintian --no-tag-display-limit "$deb" >"$work/lintian.log" 2>&1 || true
   if grep -q '^E:' "$work/lintian.log"; then
