@@ -36,6 +36,7 @@ std::optional<int32_t> number(std::u16string_view s) {
 }  // namespace
 
 void QueueJournal::open(std::string spillFolder) {
+  file_.close();
   path_ = std::move(spillFolder) + "/queue.journal";
   pending_.clear();
   dirty_ = false;
@@ -93,6 +94,8 @@ fs::Error QueueJournal::snapshot(const UrlList& queue, int32_t Rnum, int32_t Wnu
   addInFlight();
   snapshotBytes_ = pending_.size();
   recordBytes_ = 0;
+  // The records that follow go to the new file, not to the one it replaces.
+  file_.close();
   const fs::Error e = fs::replaceFile(path_, pending_);
   pending_.clear();
   // Without a snapshot in place, records would have nothing to build on.
@@ -150,9 +153,11 @@ fs::Error QueueJournal::write(bool sync) {
   if (!pending_.empty()) {
     // Records that could not be written are not held back: the journal is
     // behind until the next snapshot, which is due at once.
-    const fs::Error e = fs::appendFile(path_, pending_);
+    fs::Error e = file_.isOpen() ? fs::Error::kOk : file_.open(path_);
+    if (e == fs::Error::kOk) e = file_.append(pending_);
     pending_.clear();
     if (e != fs::Error::kOk) {
+      file_.close();
       behind_ = true;
       return e;
     }
@@ -160,7 +165,7 @@ fs::Error QueueJournal::write(bool sync) {
   }
   const auto now = std::chrono::steady_clock::now();
   if (dirty_ && (sync || now - lastSync_ >= 1s)) {
-    if (const fs::Error e = fs::syncFile(path_); e != fs::Error::kOk) return e;
+    if (const fs::Error e = file_.sync(); e != fs::Error::kOk) return e;
     dirty_ = false;
     lastSync_ = now;
   }
@@ -169,6 +174,7 @@ fs::Error QueueJournal::write(bool sync) {
 
 void QueueJournal::remove() {
   pending_.clear();
+  file_.close();
   if (!path_.empty()) fs::removeFile(path_);
 }
 

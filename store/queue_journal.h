@@ -73,6 +73,8 @@ class QueueJournal {
   std::u16string inFlightUrl_;
   std::u16string inFlightFile_;
   std::string path_;
+  // Kept open between steps: records are appended several times a step.
+  fs::AppendFile file_;
   std::string pending_;
   size_t snapshotBytes_ = 0;
   size_t recordBytes_ = 0;

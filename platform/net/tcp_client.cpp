@@ -92,8 +92,9 @@ class EventLoopTcpClient final : public TcpClient {
   }
 
   std::string takeAll() override {
-    // Bytes taken whole leave without a copy.
-    std::string bytes = taken_ == 0 ? std::move(pending_) : pending_.substr(taken_);
+    // A large piece taken whole leaves without a copy; a small one is copied,
+    // so that the buffer keeps its room for the next arrival.
+    std::string bytes = taken_ == 0 && pending_.size() >= kReadChunk ? std::move(pending_) : pending_.substr(taken_);
     pending_.clear();
     taken_ = 0;
     afterTake();
