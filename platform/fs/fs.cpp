@@ -56,8 +56,7 @@ Error openPlain(const std::string& path, int flags, int& fd) {
     fd = -1;
     return e;
   }
-  // Back to ordinary blocking I/O for the file itself.
-  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  // O_NONBLOCK may stay: it has no effect on a plain file's reads and writes.
   return Error::kOk;
 }
 
