@@ -177,8 +177,9 @@ std::string iniPath(const Arguments& args) {
   const char* home = std::getenv("HOME");
   std::string folder = xdg && *xdg ? xdg : std::string(home ? home : "") + "/.config";
   folder += "/harbek";
-  std::error_code ec;
-  std::filesystem::create_directories(folder, ec);
+  // A folder that cannot be made shows as a settings file that cannot be
+  // written, which the start reports.
+  fs::createFolders(folder);
   return folder + "/sys.ini";
 }
 
