@@ -149,11 +149,14 @@ fs::Error SiteData::savePartial(const std::u16string& Turl, const Bytes& Data, b
   if (first || partial != partialPath_) {
     partial_.close();
     partialPath_ = partial;
-    if (first) {
-      if (fs::Error e = createFolders(Turl); e != fs::Error::kOk) return e;
-      fs::removeFile(partial);
+    fs::Error e = first ? partial_.create(partial) : partial_.open(partial);
+    // Most pages go to a folder made for an earlier one: its folders are
+    // made (and the disk asked about them) only when one is missing.
+    if (first && e == fs::Error::kNotFound) {
+      e = createFolders(Turl);
+      if (e == fs::Error::kOk) e = partial_.create(partial);
     }
-    if (fs::Error e = partial_.open(partial); e != fs::Error::kOk) return e;
+    if (e != fs::Error::kOk) return e;
   }
   return partial_.append(Data);
 }

@@ -60,18 +60,19 @@ Error openPlain(const std::string& path, int flags, int& fd) {
   return Error::kOk;
 }
 
-// Writes all bytes; on a short or failed write, cuts the file back to start.
+// Writes all bytes; on a short or failed write, cuts the file back to where
+// the bytes began. The offset after a write (also with O_APPEND) is the end of
+// what it wrote, so that place is found only when a write falls short.
 Error writeAll(int fd, std::string_view bytes) {
-  if (bytes.empty()) return Error::kOk;
-  off_t start = ::lseek(fd, 0, SEEK_END);
   size_t done = 0;
   while (done < bytes.size()) {
     ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       Error e = n < 0 ? fromErrno(errno) : Error::kNoSpace;
-      if (start >= 0 && done > 0) {
-        int rc = ::ftruncate(fd, start);
+      const off_t end = done > 0 ? ::lseek(fd, 0, SEEK_CUR) : -1;
+      if (end >= static_cast<off_t>(done)) {
+        int rc = ::ftruncate(fd, end - static_cast<off_t>(done));
         (void)rc;  // nothing more can be done for the file if this fails too
       }
       return e;
@@ -308,6 +309,17 @@ AppendFile::~AppendFile() { close(); }
 Error AppendFile::open(const std::string& path) {
   close();
   return openPlain(path, O_WRONLY | O_CREAT | O_APPEND, fd_);
+}
+
+Error AppendFile::create(const std::string& path) {
+  close();
+  if (!validPath(path)) return Error::kInvalidPath;
+  // O_EXCL never follows a link at the name and makes a plain file, so the
+  // new file needs no type check; whatever held the name is removed first.
+  constexpr int kFlags = O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC;
+  fd_ = ::open(path.c_str(), kFlags, 0666);
+  if (fd_ < 0 && errno == EEXIST && ::unlink(path.c_str()) == 0) fd_ = ::open(path.c_str(), kFlags, 0666);
+  return fd_ < 0 ? fromErrno(errno) : Error::kOk;
 }
 
 Error AppendFile::append(std::string_view bytes) {

@@ -113,6 +113,8 @@ class AppendFile {
 
   // Opens path for appending, creating it when missing.
   Error open(const std::string& path);
+  // Opens a new, empty file at path, in place of any file or link there.
+  Error create(const std::string& path);
   Error append(std::string_view bytes);
   Error sync();
   // Closes the file; an error of the close itself is reported.

@@ -118,6 +118,35 @@ TEST_F(FsTest, AppendReadListRemove) {
   EXPECT_EQ(removeFile(at("sub")), Error::kIsFolder);
 }
 
+// A fresh file takes the name whatever held it, and never writes through a
+// link left there.
+TEST_F(FsTest, CreateReplacesWhatHeldTheName) {
+  ASSERT_EQ(appendFile(at("outside"), "keep"), Error::kOk);
+  ASSERT_EQ(appendFile(at("old"), "old bytes"), Error::kOk);
+  ASSERT_EQ(::symlink(at("outside").c_str(), at("link").c_str()), 0);
+  ASSERT_EQ(createFolder(at("dir")), Error::kOk);
+  struct Case {
+    const char* name;
+    Error want;
+  } cases[] = {{"new", Error::kOk}, {"old", Error::kOk}, {"link", Error::kOk},
+               {"dir", Error::kIsFolder}, {"none/f", Error::kNotFound}};
+  for (const auto& c : cases) {
+    AppendFile f;
+    Error got = f.create(at(c.name));
+    if (got == Error::kOk) got = f.append("fresh");
+    EXPECT_EQ(got, c.want) << c.name << ": " << errorName(got);
+    Bytes bytes;
+    if (c.want == Error::kOk) {
+      EXPECT_EQ(readFile(at(c.name), bytes), Error::kOk);
+      EXPECT_EQ(bytes, "fresh") << c.name;
+      EXPECT_FALSE(isLink(at(c.name))) << c.name;
+    }
+  }
+  Bytes outside;
+  EXPECT_EQ(readFile(at("outside"), outside), Error::kOk);
+  EXPECT_EQ(outside, "keep");
+}
+
 // A record that the disk takes only in part must not stay half-written: the
 // next record appended would start in the middle of it.
 TEST_F(FsTest, ShortWriteIsCutBack) {
