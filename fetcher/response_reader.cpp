@@ -14,6 +14,10 @@ std::u16string_view mid(std::u16string_view s, size_t start, size_t length) {
   return start < s.size() ? s.substr(start, length) : std::u16string_view();
 }
 
+// Whether text lower-cased is lower (as long as it), without a copy.
+bool lowerEquals(std::u16string_view text, std::u16string_view lower) {
+  return std::equal(text.begin(), text.end(), lower.begin(), [](char16_t a, char16_t b) { return text::toLower(a) == b; });
+}
 
 }  // namespace
 
@@ -29,7 +33,7 @@ std::u16string strGet(std::u16string_view s, std::u16string_view str1, std::u16s
 std::u16string headerField(std::u16string_view reHeader, std::u16string_view name) {
   for (size_t line = reHeader.find(u"\r\n"); line != npos; line = reHeader.find(u"\r\n", line + 2)) {
     const std::u16string_view rest = reHeader.substr(line + 2);
-    if (rest.size() > name.size() && rest[name.size()] == u':' && text::toLower(rest.substr(0, name.size())) == name) {
+    if (rest.size() > name.size() && rest[name.size()] == u':' && lowerEquals(rest.substr(0, name.size()), name)) {
       const std::u16string_view value = rest.substr(name.size() + 1);
       const size_t end = value.find(u"\r\n");
       return end == npos ? std::u16string() : std::u16string(value.substr(0, end));

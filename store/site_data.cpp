@@ -102,7 +102,14 @@ bool SiteData::isExsitUrl(const std::u16string& httpsOrHttpUrl, bool ISmd5) {
   if (text::replaceAll(rest, host, u"").empty()) target += u"/index.html";  // the bare host
   if (target.ends_with(u'/')) target += u"index.html";
   std::u16string rel;
-  com::HResult h = ISmd5 ? relativeMd5Path(target, &rel) : relativePath(target, &rel);
+  com::HResult h = com::kOk;
+  if (ISmd5) {
+    h = relativeMd5Path(target, &rel);
+  } else if (target == Turl) {
+    rel = std::move(rest);  // the path worked out above
+  } else {
+    h = relativePath(target, &rel);
+  }
   if (com::failed(h) || !staysInside(rel)) return true;
   return fs::isFile(fsPath(SavePath_ + u"/" + rel));
 }

@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <memory>
 
 #include "platform/net/resolver.h"
 #include "platform/net/socket_errors.h"
@@ -92,9 +93,8 @@ class EventLoopTcpClient final : public TcpClient {
   }
 
   std::string takeAll() override {
-    // A large piece taken whole leaves without a copy; a small one is copied,
-    // so that the buffer keeps its room for the next arrival.
-    std::string bytes = taken_ == 0 && pending_.size() >= kReadChunk ? std::move(pending_) : pending_.substr(taken_);
+    // Bytes taken whole leave without a copy.
+    std::string bytes = taken_ == 0 ? std::move(pending_) : pending_.substr(taken_);
     pending_.clear();
     taken_ = 0;
     afterTake();
@@ -174,11 +174,11 @@ class EventLoopTcpClient final : public TcpClient {
     int err = 0;
     bool atEnd = false;
     while (got < kMaxArrival && pending_.size() < kMaxPending) {
-      size_t old = pending_.size();
-      pending_.resize(old + kReadChunk);
-      ssize_t n = ::recv(fd_, pending_.data() + old, kReadChunk, 0);
-      pending_.resize(old + (n > 0 ? static_cast<size_t>(n) : 0));
+      // Read into the scratch buffer, not the string: growing a string
+      // by a chunk would first fill the chunk with zeros.
+      ssize_t n = ::recv(fd_, readBuffer_.get(), kReadChunk, 0);
       if (n > 0) {
+        pending_.append(readBuffer_.get(), static_cast<size_t>(n));
         got += static_cast<size_t>(n);
         continue;
       }
@@ -281,6 +281,7 @@ class EventLoopTcpClient final : public TcpClient {
   uint16_t port_ = 0;
   int fd_ = -1;
   event::WatchId watch_ = 0;
+  std::unique_ptr<char[]> readBuffer_{new char[kReadChunk]};
   std::string pending_;
   size_t taken_ = 0;  // pending_ before this offset is already taken
   std::string outbox_;

@@ -15,6 +15,7 @@
 #include <openssl/x509v3.h>
 
 #include <map>
+#include <memory>
 
 #include "platform/net/socket_errors.h"
 
@@ -147,7 +148,7 @@ class OpenSslTlsClient final : public TlsClient {
   }
 
   std::string takeAll() override {
-    std::string bytes = pending_.substr(taken_);
+    std::string bytes = taken_ == 0 ? std::move(pending_) : pending_.substr(taken_);
     pending_.clear();
     taken_ = 0;
     return bytes;
@@ -251,11 +252,13 @@ class OpenSslTlsClient final : public TlsClient {
     std::string failure;
     const size_t before = pendingBytes();
     while (true) {
-      const size_t old = pending_.size();
-      pending_.resize(old + kReadChunk);
-      const int n = SSL_read(ssl_, pending_.data() + old, static_cast<int>(kReadChunk));
-      pending_.resize(old + (n > 0 ? static_cast<size_t>(n) : 0));
-      if (n > 0) continue;
+      // Into the scratch buffer: growing the string by a chunk would first
+      // fill the chunk with zeros.
+      const int n = SSL_read(ssl_, readBuffer_.get(), static_cast<int>(kReadChunk));
+      if (n > 0) {
+        pending_.append(readBuffer_.get(), static_cast<size_t>(n));
+        continue;
+      }
       const int error = SSL_get_error(ssl_, n);
       if (error == SSL_ERROR_ZERO_RETURN) atEnd = true;
       else if (error != SSL_ERROR_WANT_READ) failure = engineReason();
@@ -331,6 +334,7 @@ class OpenSslTlsClient final : public TlsClient {
   SSL* ssl_ = nullptr;
   BIO* in_ = nullptr;   // what the server sent, for the engine
   BIO* out_ = nullptr;  // what the engine has for the server
+  std::unique_ptr<char[]> readBuffer_{new char[kReadChunk]};
   std::string pending_;
   size_t taken_ = 0;
   uint64_t generation_ = 0;

@@ -22,6 +22,17 @@ char16_t mapCase(char16_t c, const tables::CaseMapping* table, size_t count) {
   return found != end && found->from == c ? found->to : c;
 }
 
+// Copies the run of ASCII units from text[i] on to out in one go, and gives
+// where the run ends: most text is ASCII, and this spares a call per unit.
+size_t appendAsciiRun(std::u16string_view text, size_t i, std::string& out) {
+  size_t end = i;
+  while (end < text.size() && text[end] < 0x80) ++end;
+  const size_t at = out.size();
+  out.resize(at + (end - i));
+  std::transform(text.begin() + i, text.begin() + end, out.begin() + at, [](char16_t c) { return static_cast<char>(c); });
+  return end;
+}
+
 }  // namespace
 
 std::u16string fromUtf8(std::string_view utf8) {
@@ -64,7 +75,7 @@ std::u16string fromUtf8(std::string_view utf8) {
 std::string toUtf8(std::u16string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
+  for (size_t i = 0; (i = appendAsciiRun(text, i, out)) < text.size(); ++i) {
     uint32_t cp = text[i];
     if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
         text[i + 1] <= 0xDFFF) {
@@ -95,12 +106,8 @@ std::string toUtf8(std::u16string_view text) {
 Bytes toCodePage(std::u16string_view text) {
   Bytes out;
   out.reserve(text.size() * 2);
-  for (size_t i = 0; i < text.size(); ++i) {
-    char16_t c = text[i];
-    if (c < 0x80) {
-      out.push_back(static_cast<char>(c));
-      continue;
-    }
+  for (size_t i = 0; (i = appendAsciiRun(text, i, out)) < text.size(); ++i) {
+    const char16_t c = text[i];
     // A surrogate pair is one character the code page cannot hold.
     if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
         text[i + 1] <= 0xDFFF) {
