@@ -337,9 +337,7 @@ bool sysMain::fetchAndScan(const std::u16string& u) {
   savingTo_.clear();
   saveFailed_ = false;
   bodyBytes_ = 0;
-  if (!journalFolder_.empty()) {
-    if (fs::Error e = journal_.fetching(u); e != fs::Error::kOk) journalFailed(e);
-  }
+  if (!journalFolder_.empty()) journal_.fetching(u);
   applyRequestOptions();
   com::HResult h = html1().OpenUrl(u);
   const bool whole = html1().lastFetchComplete() && !saveFailed_;

@@ -111,11 +111,10 @@ void QueueJournal::appended(const std::u16string& item) { add(kAppended, item); 
 
 void QueueJournal::headRemoved() { add(kHeadRemoved, {}); }
 
-fs::Error QueueJournal::fetching(const std::u16string& url) {
+void QueueJournal::fetching(const std::u16string& url) {
   inFlightUrl_ = url;
   inFlightFile_.clear();
   addInFlight();
-  return write();
 }
 
 fs::Error QueueJournal::savingTo(const std::u16string& file) {

@@ -51,9 +51,11 @@ class QueueJournal {
   fs::Error snapshot(const UrlList& queue, int32_t Rnum, int32_t Wnum);
   void appended(const std::u16string& item);
   void headRemoved();
-  // A step starts on url, its body goes to file, the step has ended. Each is
-  // on the disk before the step goes on (written at once).
-  fs::Error fetching(const std::u16string& url);
+  // A step starts on url, its body goes to file, the step has ended. The file
+  // is on the disk before the step goes on (written at once), and the start
+  // with it: a step cut short before that changed nothing on the disk, and
+  // its URL is still queued.
+  void fetching(const std::u16string& url);
   fs::Error savingTo(const std::u16string& file);
   void settled();
 
