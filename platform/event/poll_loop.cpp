@@ -59,15 +59,28 @@ class PollLoop final : public AgendaLoop {
   // Polls the watches that are not running and ask for something; dispatches
   // what is ready. True when a watch was handled.
   bool pollWatches(int timeout) {
-    std::vector<pollfd> fds;
-    std::vector<WatchId> ids;
+    // The lists keep their room from one poll to the next; a poll made from
+    // inside a handler finds them taken and makes its own.
+    std::vector<pollfd> fds = std::move(spareFds_);
+    std::vector<WatchId> ids = std::move(spareIds_);
+    fds.clear();
+    ids.clear();
     for (const auto& [id, watch] : watches_) {
       if (watch.running || watch.events == 0) continue;
       fds.push_back(pollfd{watch.fd, pollEvents(watch.events), 0});
       ids.push_back(id);
     }
-    int n = ::poll(fds.data(), fds.size(), timeout);
-    if (n <= 0) return false;  // EINTR counts as a wake with nothing ready
+    const int n = ::poll(fds.data(), fds.size(), timeout);
+    bool handled = false;
+    // EINTR counts as a wake with nothing ready.
+    if (n > 0) handled = dispatch(fds, ids);
+    spareFds_ = std::move(fds);
+    spareIds_ = std::move(ids);
+    return handled;
+  }
+
+  // Runs the handler of each watch found ready; true when one ran.
+  bool dispatch(const std::vector<pollfd>& fds, const std::vector<WatchId>& ids) {
     bool handled = false;
     for (size_t i = 0; i < fds.size(); ++i) {
       if (fds[i].revents == 0) continue;
@@ -86,6 +99,8 @@ class PollLoop final : public AgendaLoop {
   }
 
   std::map<WatchId, Watch> watches_;
+  std::vector<pollfd> spareFds_;
+  std::vector<WatchId> spareIds_;
 };
 
 }  // namespace
