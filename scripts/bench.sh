@@ -26,6 +26,10 @@ start_nginx "$work/site" "$work/nginx"
 echo "site of $pages pages (and $pages images) at http://127.0.0.1:$NGINX_PORT/"
 python3 scripts/bench_measure.py compare "http://127.0.0.1:$NGINX_PORT/" "http://127.0.0.1:$NGINX_PORT/small/" \
   "$PWD/build/release/bin/harbek" "$runs"
+# The floor for any copier that fetches one file at a time on a connection of
+# its own, as harbek does: the same files, with nothing saved or scanned.
+(cd "$work/site" && find . -path ./small -prune -o -type f -printf '/%P\n') > "$work/paths"
+build/release/bin/serial_fetch_bench "$NGINX_PORT" "$work/paths" "$runs"
 
 stop_nginx
 tls="$work/tls"
