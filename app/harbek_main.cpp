@@ -1,7 +1,7 @@
 // harbek: the web-site copier.
 //
 //   harbek [--headless] [--convert-links] [--ini FILE] [--save-dir DIR] [--interval MS] [URL ...]
-//          [--user-agent TEXT] [--no-check-certificate] [--ca-certificate FILE]
+//          [--user-agent TEXT] [--no-check-certificate] [--ca-certificate FILE] [--query-pages]
 //   harbek --replace RULES DIR
 //   harbek --convert-links DIR
 //
@@ -71,6 +71,9 @@ constexpr const char* kHelp =
     "  --convert-links    once the copy is done, make its links work offline\n"
     "  --user-agent TEXT  the User-Agent line's value (default: the settings file's,\n"
     "                     else the program's own)\n"
+    "  --query-pages      also copy the site's pages whose links have a query\n"
+    "                     (list.php?page=2); each is saved under its name and\n"
+    "                     query, as list.php?page=2.html\n"
     "  --no-check-certificate  accept any https certificate\n"
     "  --ca-certificate FILE   trust the certificates in FILE (PEM) instead of\n"
     "                          the system's\n"
@@ -127,6 +130,8 @@ Parsed parseArguments(int argc, char** argv, Arguments& out) {
     if (a == "--version") return Parsed::kVersion;
     if (a == "--no-check-certificate") {
       out.request.noCheckCertificate = true;
+    } else if (a == "--query-pages") {
+      out.request.queryPages = true;
     } else if (a == "--user-agent" || a == "--ca-certificate") {
       std::string v;
       if (!value(v)) return Parsed::kUsageError;
@@ -236,6 +241,14 @@ int exitStatus(const crawler::CrawlCounts& c) {
 
 void printSummary(const crawler::CrawlCounts& c, std::chrono::steady_clock::duration took) {
   const double seconds = std::chrono::duration<double>(took).count();
+  // A copy that left much of a site behind says so, and how to take it.
+  if (c.queryLinksSkipped) {
+    std::fprintf(stderr, "harbek: %lld links with a query skipped (--query-pages follows them)\n",
+                 static_cast<long long>(c.queryLinksSkipped));
+  }
+  if (c.otherSiteLinksSkipped) {
+    std::fprintf(stderr, "harbek: %lld links to other sites skipped\n", static_cast<long long>(c.otherSiteLinksSkipped));
+  }
   std::fprintf(stderr,
                "harbek: %lld files saved (%.1f MB); failures: %lld network, %lld server, %lld write; "
                "%.1f s, %.1f files/s\n",

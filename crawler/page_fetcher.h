@@ -23,6 +23,8 @@ class PageFetcher {
   virtual std::u16string status() const = 0;
   // The response's Location header as written; empty when there is none.
   virtual std::u16string location() const = 0;
+  // The response's Content-Type (without its charset); empty when none came.
+  virtual std::u16string contentType() const { return {}; }
   // The User-Agent line's value (empty: the control's own) and the
   // certificate checks of https fetches, for the fetches that follow.
   virtual void setRequestOptions(const std::u16string& userAgent, const net::TlsOptions& tls) = 0;
@@ -34,7 +36,9 @@ class PageFetcher {
 class HtmlFetcher : public PageFetcher {
  public:
   HtmlFetcher(event::EventLoop& loop, fetcher::HtmlEvents& owner, const net::TcpClientOptions& connections = {})
-      : html_(loop, owner, connections) {}
+      : html_(loop, owner, connections) {
+    html_.setBrowserLinks(true);
+  }
 
   std::u16string host() const override { return html_.host(); }
   std::u16string url() const override {
@@ -47,6 +51,7 @@ class HtmlFetcher : public PageFetcher {
   bool lastFetchComplete() const override { return html_.lastFetchComplete(); }
   std::u16string status() const override { return html_.responseStatus(); }
   std::u16string location() const override { return html_.locationKeepCase(); }
+  std::u16string contentType() const override { return html_.responseStatus().empty() ? u"" : html_.contentType(); }
   void setRequestOptions(const std::u16string& userAgent, const net::TlsOptions& tls) override {
     html_.setUserAgent(userAgent);
     html_.setTlsOptions(tls);

@@ -46,6 +46,7 @@ profile::ProfileError loadSettings(const std::u16string& path, Settings& out) {
   out.NoCheckCertificate = settingNumber(read("NoCheckCertificate"), 0, 1) == 1;
   out.CaCertificate = read("CaCertificate");
   out.ConvertLinks = settingNumber(read("ConvertLinks"), 0, 1) == 1;
+  out.QueryPages = settingNumber(read("QueryPages"), 0, 1) == 1;
   return profile::ProfileError::kNone;
 }
 
@@ -81,6 +82,7 @@ profile::ProfileError saveSettings(const std::u16string& path, const Settings& i
       {"NoCheckCertificate", in.NoCheckCertificate ? "1" : "0", in.NoCheckCertificate},
       {"CaCertificate", text::toCodePage(in.CaCertificate), !in.CaCertificate.empty()},
       {"ConvertLinks", in.ConvertLinks ? "1" : "0", in.ConvertLinks},
+      {"QueryPages", in.QueryPages ? "1" : "0", in.QueryPages},
   };
   // A file that never had one of these keys keeps its shape until the user
   // sets it.

@@ -32,6 +32,9 @@ struct Settings {
   // "ConvertLinks": the window converts a finished copy's links for offline
   // browsing. Written only once it has been turned on.
   bool ConvertLinks = false;
+  // "QueryPages": same-site links with a query ("list.php?page=2") are
+  // followed and their pages saved. Written only once it has been turned on.
+  bool QueryPages = false;
 };
 
 // Decimal text, spaces around it ignored; 0 when it is not a number or does

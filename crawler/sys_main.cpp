@@ -7,6 +7,9 @@
 #include "platform/component/runtime.h"
 #include "platform/fs/fs.h"
 #include "platform/text/text.h"
+#include "store/local_name.h"
+
+#include <unistd.h>
 
 namespace harbek::crawler {
 namespace {
@@ -218,6 +221,8 @@ bool sysMain::addUrl(const std::u16string& address) {
   if (b == std::u16string::npos) return false;
   std::u16string u = address.substr(b, address.find_last_not_of(u" \t\r\n") - b + 1);
   if (u.find(u"://") == std::u16string::npos) u = u"http://" + u;
+  // Requested as a browser would: dot segments resolved, non-ASCII escaped.
+  if (std::u16string canonical = url::crawlForm(u); !canonical.empty()) u = std::move(canonical);
   startAddresses_.insert(text::toLower(u));
   List1_.append(std::move(u));
   showQueueLength();
@@ -486,8 +491,13 @@ void sysMain::keepSavedFile() {
 void sysMain::saveFailed(fs::Error e) {
   saveFailed_ = true;
   ++counts_.writeFailures;
-  diskFailed_ = diskFailed_ || e == fs::Error::kNoSpace || e == fs::Error::kDenied || e == fs::Error::kIo;
   AddLog(u"保存文件失败:" + html1().url() + u" (" + reason(e) + u")");
+  // A name the file system refuses is that file's failure; only the disk
+  // itself failing stops the crawl, as every further file would fail too.
+  const bool saveFolderRefused =
+      e == fs::Error::kDenied && ::access(text::toUtf8(savePath().empty() ? u"." : savePath()).c_str(), W_OK) != 0;
+  diskFailed_ = diskFailed_ || e == fs::Error::kNoSpace || e == fs::Error::kReadOnly || e == fs::Error::kDeviceIo ||
+                saveFolderRefused;
 }
 
 void sysMain::requestClose(std::function<void()> onClosed) {
@@ -544,21 +554,19 @@ void sysMain::closeNow() {
 void sysMain::SaveFile(const std::u16string& fileName, const fetcher::Bytes& Data, int32_t /*CurrLen*/) {
   if (isDirectoryPage() || saveFailed_ || !answeredWithPage()) return;
   site_.setSavePath(savePath());
-  std::u16string name = fileName;
-  if (name.empty() || name.ends_with(u'/')) name = text::trimSpaces(name + u"/index.html");
-  if (text::contains(name, u"?")) return;  // pages with a query are never saved
+  if (!followsQueryPages() && text::contains(fileName, u"?")) return;  // pages with a query are not saved
   const bool first = savingTo_.empty();
   if (first) {
-    savingTo_ = text::toLower(html1().host() + name);
-    if (!site_.savable(savingTo_)) {
+    const std::u16string name = store::localName(html1().url());
+    if (name.empty()) {
       // The spill folder is the program's: a host named tmp is not saved.
       AddLog(u"不保存到程序的临时目录:" + html1().url());
       fetchedThisRun_.insert(text::toLower(html1().url()));
       saveFailed_ = true;
-      savingTo_.clear();
       html1().Cancel();
       return;
     }
+    savingTo_ = site_.makeRoomFor(store::nameForContent(name, html1().contentType()));
     if (!journalFolder_.empty()) {
       if (fs::Error e = journal_.savingTo(savingTo_); e != fs::Error::kOk) journalFailed(e);
     }
@@ -607,12 +615,19 @@ void sysMain::queueLink(const std::u16string& link, bool anySite) {
     showQueueLength();
   } else if ((anySite || url::siteOf(link) == html1().host()) && !isSaved(link)) {
     const std::u16string lower = text::toLower(link);
-    if (!text::contains(lower, u"javascript:") && !text::contains(lower, u"?") && !text::contains(lower, u"mailto:")) {
+    if (text::contains(lower, u"javascript:") || text::contains(lower, u"mailto:")) {
+      // never followed
+    } else if (text::contains(lower, u"?") && !followsQueryPages()) {
+      countSkipped(skippedQueryLinks_, counts_.queryLinksSkipped, lower);
+    } else {
       List1_.append(link);
       showQueueLength();
     }
   } else {
     AddLog(u"文件已经存在,放弃");
+    if (!anySite && url::siteOf(link) != html1().host()) {
+      countSkipped(skippedOtherSiteLinks_, counts_.otherSiteLinksSkipped, text::toLower(link));
+    }
   }
   if (List1_.count() > kQueueLimit) {
     site_.SaveList(List1_, settings_.Wnum);
@@ -620,6 +635,10 @@ void sysMain::queueLink(const std::u16string& link, bool anySite) {
     queueSpilled_ = false;
     snapshotQueue();
   }
+}
+
+void sysMain::countSkipped(std::unordered_set<size_t>& seen, int64_t& count, const std::u16string& link) {
+  if (seen.insert(std::hash<std::u16string>()(link)).second) ++count;
 }
 
 // A redirect's target is a link found on the page that redirected: what was
@@ -630,7 +649,7 @@ void sysMain::followRedirect(const std::u16string& from) {
   const std::u16string status = html1().status();
   if (std::find(std::begin(kRedirects), std::end(kRedirects), status) == std::end(kRedirects)) return;
   const std::u16string location = html1().location();
-  const std::u16string target = location.empty() ? std::u16string() : url::resolveLinkKeepCase(from, location);
+  const std::u16string target = location.empty() ? std::u16string() : url::crawlLink(from, location);
   AddLog(u"重定向" + status + u":" + from + u" -> " + (target.empty() ? location : target));
   if (target.empty()) return;
   bool anySite = false;

@@ -63,6 +63,10 @@ struct CrawlCounts {
   int64_t networkFailures = 0;  // no connection, a time-out, a reset, a response cut short
   int64_t serverErrors = 0;     // an answer with a 4xx or 5xx status
   int64_t writeFailures = 0;    // a file, the spill or the settings that could not be written
+  // Links not followed, each counted once: same-site links with a query
+  // (without QueryPages), and links to other sites.
+  int64_t queryLinksSkipped = 0;
+  int64_t otherSiteLinksSkipped = 0;
 };
 
 class sysMain : public fetcher::HtmlEvents {
@@ -78,6 +82,7 @@ class sysMain : public fetcher::HtmlEvents {
     std::u16string userAgent;
     bool noCheckCertificate = false;
     std::u16string caCertificate;
+    bool queryPages = false;  // follow same-site links with a query, whatever the settings say
   };
 
   struct Options {
@@ -176,6 +181,8 @@ class sysMain : public fetcher::HtmlEvents {
   bool alreadyFetched(const std::u16string& u);
   bool isSaved(const std::u16string& u);
   bool isDirectoryPage();
+  bool followsQueryPages() const { return options_.request.queryPages || settings_.QueryPages; }
+  void countSkipped(std::unordered_set<size_t>& seen, int64_t& count, const std::u16string& link);
   void queueLink(const std::u16string& link, bool anySite = false);
   void followRedirect(const std::u16string& from);
   void applyRequestOptions();
@@ -235,6 +242,9 @@ class sysMain : public fetcher::HtmlEvents {
   std::unordered_set<std::u16string> fetchedThisRun_;
   // Hashes of the URLs found saved in this run.
   std::unordered_set<size_t> foundSaved_;
+  // Hashes of the links counted as skipped, by rule.
+  std::unordered_set<size_t> skippedQueryLinks_;
+  std::unordered_set<size_t> skippedOtherSiteLinks_;
   // The files saved in this run, relative to the save folder.
   std::vector<std::u16string> savedThisRun_;
   int failures_ = 0;

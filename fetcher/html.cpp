@@ -163,6 +163,9 @@ com::HResult html::OpenUrl(const std::u16string& Turl) {
   if (com::HResult h = target(to); com::failed(h)) return h;
   getHtmlCodeIsOver_ = false;
   HTMLcode_.clear();
+  Bytes().swap(pageBytes_);
+  responseCharset_.clear();
+  pageCharset_ = text::Charset::kCodePage;
   if (!ConnectHost(to)) return com::kOk;
 
   SendHeader_ = MakeHeader(Cookie_);
@@ -182,6 +185,7 @@ com::HResult html::OpenUrl(const std::u16string& Turl) {
       ShowMsg(u"数据接收超时");
     }
   }
+  decodePage();
   return com::kOk;
 }
 
@@ -301,6 +305,7 @@ void html::takeHead(bool ended) {
   ShowMsg(u"接收到数据");
   Status_ = std::move(head.Status);
   contentType_ = std::move(head.contentType);
+  responseCharset_ = head.CharSet ? text::toUtf8(*head.CharSet) : std::string();
   if (head.CharSet) CharSet_ = std::move(*head.CharSet);
   Location_ = std::move(head.Location);
   htmlLen_ = head.htmlLen;
@@ -331,20 +336,29 @@ void html::takePiece(Bytes piece, bool first) {
   endFetch();
 }
 
-// HTMLcode takes each piece decoded on its own, up to kScanLimit characters:
-// a larger page is saved whole but scanned only that far.
+// A page's bytes are kept as they come, up to kScanLimit of them (a larger
+// page is saved whole but scanned only that far), and read as text once the
+// fetch is over: its charset may only show in its bytes, and a character may
+// be split between two arrivals.
 void html::keepText(const Bytes& piece, bool first) {
   if (first) {
-    HTMLcode_.clear();
-    // Every byte decodes to at most one character: room for the whole
-    // stated body spares the copies of a growing string.
-    if (htmlLen_ > 0) HTMLcode_.reserve(std::min<size_t>(static_cast<size_t>(htmlLen_), kScanLimit));
+    pageBytes_.clear();
+    if (htmlLen_ > 0) pageBytes_.reserve(std::min<size_t>(static_cast<size_t>(htmlLen_), kScanLimit));
   }
-  if (HTMLcode_.size() >= kScanLimit) return;
-  text::appendFromCodePage(piece, HTMLcode_, kScanLimit - HTMLcode_.size());
-  if (HTMLcode_.size() >= kScanLimit) {
+  if (pageBytes_.size() >= kScanLimit) return;
+  pageBytes_.append(piece, 0, std::min(piece.size(), kScanLimit - pageBytes_.size()));
+  if (pageBytes_.size() >= kScanLimit) {
     ShowMsg(u"页面超过" + text::widen(std::to_string(kScanLimit >> 20)) + u"M字符,只查找前面部分:" + urlText());
   }
+}
+
+void html::decodePage() {
+  if (pageBytes_.empty()) return;
+  pageCharset_ = text::pageCharset(responseCharset_, pageBytes_);
+  HTMLcode_.clear();
+  HTMLcode_.reserve(pageBytes_.size());
+  text::appendDecoded(pageBytes_, pageCharset_, HTMLcode_, kScanLimit);
+  Bytes().swap(pageBytes_);
 }
 
 void html::onClosed() {
@@ -409,7 +423,9 @@ ValueServices html::valueServices() {
     return out;
   };
   // The control's url is read at each link: a handler may change it.
-  services.resolve = [this](std::u16string_view link) { return url::resolveLinkKeepCase(urlText(), link); };
+  services.resolve = [this](std::u16string_view link) {
+    return browserLinks_ ? url::crawlLink(urlText(), link, pageCharset_) : url::resolveLinkKeepCase(urlText(), link);
+  };
   return services;
 }
 

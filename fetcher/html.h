@@ -51,6 +51,7 @@
 #include "platform/event/event_loop.h"
 #include "platform/net/tcp_client.h"
 #include "platform/net/tls_client.h"
+#include "platform/text/page_charset.h"
 
 namespace harbek::fetcher {
 
@@ -72,7 +73,7 @@ class html : public HtmlProperties {
  public:
   // The overall limit of a fetch, in multiples of WaitTime.
   static constexpr int kOverallLimitFactor = 8;
-  // HTMLcode keeps at most this many characters of a page (32 MB of text).
+  // At most this many bytes of a page are read as its text (HTMLcode).
   static constexpr size_t kScanLimit = size_t{16} << 20;
 
   // connections: how both the http and the https connections are made (name
@@ -114,6 +115,15 @@ class html : public HtmlProperties {
   // (Location itself is lower-cased, as the whole header is), spaces around
   // it dropped; empty when there is none.
   std::u16string locationKeepCase() const;
+
+  // The charset the last page's text was read in (see page_charset.h).
+  text::Charset pageCharset() const { return pageCharset_; }
+
+  // How the links GetTag, ReValue and RpVALUE report are made absolute: by
+  // default by the URL rules (url::resolveLinkKeepCase); a crawl asks for
+  // the browser's way instead (url::crawlLink: dot segments resolved, the
+  // result in the form it is requested in).
+  void setBrowserLinks(bool on) { browserLinks_ = on; }
 
   // The User-Agent line's value; empty restores kUserAgent.
   void setUserAgent(const std::u16string& userAgent);
@@ -159,6 +169,8 @@ class html : public HtmlProperties {
   void takeHead(bool ended);
   void takePiece(Bytes piece, bool first);
   void keepText(const Bytes& piece, bool first);
+  // HTMLcode from the page's bytes, in the page's charset.
+  void decodePage();
   // What Cancel does, for the fetch's own ends (complete, closed, error).
   void endFetch();
   void onClosed();
@@ -187,6 +199,11 @@ class html : public HtmlProperties {
   com::ComPtr<textor::ITotextor> textor_;
 
   ResponseReader reader_;
+  // The page's bytes while it is fetched, and what its text is read in.
+  Bytes pageBytes_;
+  std::string responseCharset_;  // the Content-Type's charset label
+  text::Charset pageCharset_ = text::Charset::kCodePage;
+  bool browserLinks_ = false;
   int64_t recvLen_ = 0;
   bool complete_ = false;
   bool headerEnded_ = false;

@@ -4,6 +4,7 @@
 
 #include "libs/spill/spill_record.h"
 #include "platform/text/text.h"
+#include "store/local_name.h"
 
 namespace harbek::store {
 namespace {
@@ -137,7 +138,7 @@ void QueueJournal::addInFlight() {
 
 void QueueJournal::add(char16_t kind, const std::u16string& item) {
   // An item too long for a record could not be spilled either; it is left out.
-  if (std::optional<fs::Bytes> r = spill::encodeRecord(std::u16string(1, kind) + item)) {
+  if (std::optional<fs::Bytes> r = spill::encodeRecord(std::u16string(1, kind) + codePageSafe(item))) {
     pending_ += *r;
     recordBytes_ += r->size();
   }

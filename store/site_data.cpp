@@ -10,12 +10,15 @@
 #include "platform/component/runtime.h"
 #include "platform/fs/fs.h"
 #include "platform/text/text.h"
+#include "store/local_name.h"
 #include "store/md5.h"
 
 namespace harbek::store {
 namespace {
 
 std::string fsPath(std::u16string_view path) { return text::toUtf8(path); }
+
+constexpr std::u16string_view kPartialSuffix = u".harbek-part";
 
 // The counter after n; the largest counter stays, as it would overflow.
 int32_t next(int32_t n) { return n == std::numeric_limits<int32_t>::max() ? n : n + 1; }
@@ -111,7 +114,29 @@ bool SiteData::isExsitUrl(const std::u16string& httpsOrHttpUrl, bool ISmd5) {
     h = relativePath(target, &rel);
   }
   if (com::failed(h) || !staysInside(rel)) return true;
-  return fs::isFile(fsPath(SavePath_ + u"/" + rel));
+  if (fs::isFile(fsPath(SavePath_ + u"/" + rel))) return true;
+  // The names the crawl saves under now (a page with ".html", a decoded path).
+  return !ISmd5 && savedNameIn(SavePath_, httpsOrHttpUrl).has_value();
+}
+
+std::u16string SiteData::makeRoomFor(std::u16string name) {
+  if (!applySaveFolderDefault() || !savable(name)) return name;
+  std::u16string path = SavePath_;
+  for (size_t start = 0, slash; (slash = name.find(u'/', start)) != std::u16string::npos; start = slash + 1) {
+    path.append(u"/").append(name, start, slash - start);
+    const std::string folder = fsPath(path);
+    if (!fs::isFile(folder)) continue;
+    // A file where a folder is needed moves into that folder as its index.
+    const std::string aside = folder + text::toUtf8(kPartialSuffix) + "-moved";
+    if (fs::renameFile(folder, aside) != fs::Error::kOk) return name;
+    if (fs::createFolder(folder) != fs::Error::kOk || fs::renameFile(aside, folder + "/index.html") != fs::Error::kOk) {
+      fs::renameFile(aside, folder);
+      return name;
+    }
+  }
+  // A folder has the file's name already: the file goes into it.
+  if (fs::isFolder(fsPath(SavePath_ + u"/" + name))) name += u"/index.html";
+  return name;
 }
 
 // The spill folder "tmp" is the program's alone: nothing fetched is saved
@@ -144,10 +169,6 @@ void SiteData::saveFileByUrl(const std::u16string& Turl, const Bytes& Data, int3
   if (!applySaveFolderDefault() || !savable(Turl) || createFolders(Turl) != fs::Error::kOk) return;
   fs::appendFile(fsPath(savedFile(Turl)), Data);
 }
-
-namespace {
-constexpr std::u16string_view kPartialSuffix = u".harbek-part";
-}  // namespace
 
 fs::Error SiteData::savePartial(const std::u16string& Turl, const Bytes& Data, bool first) {
   if (!applySaveFolderDefault() || !savable(Turl)) return fs::Error::kInvalidPath;
@@ -229,7 +250,7 @@ bool SiteData::spill(UrlList& list, int32_t& wfnum, size_t floor) {
     const size_t count = list.count();
     if (count < floor) break;
     std::u16string item = list.itemAt(count - 1);
-    std::optional<Bytes> record = spill::encodeRecord(item);
+    std::optional<Bytes> record = spill::encodeRecord(codePageSafe(item));
     if (!record) {
       encoded = false;
       break;

@@ -80,6 +80,11 @@ class SiteData {
   fs::Error savePartial(const std::u16string& Turl, const Bytes& Data, bool first);
   fs::Error commitPartial(const std::u16string& Turl);
   void discardPartial(const std::u16string& Turl);
+  // The name to save a file of the crawl under (host and path, see
+  // local_name.h), with room made for it: a file that stands where one of
+  // its folders must go moves into that folder as its index.html, and a
+  // name that a folder has already becomes that folder's index.html.
+  std::u16string makeRoomFor(std::u16string name);
   // Removes the saved file of Turl: a page whose step was cut short is
   // fetched and scanned again.
   void removeFileByUrl(const std::u16string& Turl);

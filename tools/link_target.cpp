@@ -3,10 +3,9 @@
 #include <algorithm>
 #include <vector>
 
-#include "libs/url/web_url.h"
 #include "platform/fs/fs.h"
 #include "platform/text/text.h"
-#include "store/site_data.h"
+#include "store/local_name.h"
 
 namespace harbek::tools {
 namespace {
@@ -108,17 +107,6 @@ std::u16string percentDecoded(std::u16string_view path) {
   return text::fromUtf8(bytes);
 }
 
-// The saved name of host + path (UTF-8), by the store's rules; nothing for a
-// name the store would never write.
-std::optional<std::string> savedName(std::u16string_view hostAndPath) {
-  std::u16string name = url::nohttp(hostAndPath);
-  if (name.find(u'/') == npos) name += u'/';
-  if (name.ends_with(u'/')) name += u"index.html";
-  if (!store::SiteData().savable(name)) return std::nullopt;
-  // The store's slash clean-up can leave "/./" behind ("a///" is "a/./").
-  return tidied(text::toUtf8(name));
-}
-
 std::vector<std::string_view> segments(std::string_view rel) {
   std::vector<std::string_view> out;
   for (size_t start = 0;;) {
@@ -200,7 +188,8 @@ std::optional<LinkUrl> resolveAcrossHosts(const LinkUrl& base, std::u16string_vi
 }
 
 LinkUrl pageUrl(std::string_view rel) {
-  const std::u16string r = text::fromUtf8(rel);
+  // A page with a query is saved as "name?query"; its links are the page's.
+  const std::u16string r = text::fromUtf8(rel.substr(0, rel.find('?')));
   const size_t slash = r.find(u'/');
   LinkUrl url;
   url.scheme = u"http";
@@ -210,17 +199,13 @@ LinkUrl pageUrl(std::string_view rel) {
 }
 
 std::optional<std::string> savedFileOf(const std::string& saveFolder, const LinkUrl& url) {
-  // The crawler never saves a URL with a query.
-  if (!url.query.empty() || url.host.empty()) return std::nullopt;
-  const std::u16string raw = url.host + url.path;
-  const std::u16string decoded = url.host + percentDecoded(url.path);
-  for (const std::u16string& form : {raw, decoded}) {
-    const auto rel = savedName(form);
-    if (!rel) continue;
-    const std::string file = saveFolder + "/" + *rel;
-    if (fs::isFile(file)) return rel;
-    // "/news" on a server answers with the folder's index page.
-    if (fs::isFolder(file) && fs::isFile(file + "/index.html")) return *rel + "/index.html";
+  if (url.host.empty()) return std::nullopt;
+  const std::u16string folder = text::fromUtf8(saveFolder);
+  const std::u16string site = url.scheme + u"://" + url.host;
+  // As the page wrote it, then as a browser opening a file:// address reads
+  // it (the form this converter writes, "?" of a query page's name included).
+  for (const std::u16string& address : {site + url.path + url.query, site + percentDecoded(url.path) + url.query}) {
+    if (std::optional<std::u16string> name = store::savedNameIn(folder, address)) return tidied(text::toUtf8(*name));
   }
   return std::nullopt;
 }

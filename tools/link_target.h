@@ -4,10 +4,9 @@
 // A converted copy is read by a browser, so links resolve by the browser's
 // rules (scheme-relative "//host/x", "?query", "../", "\" as "/"), not by the
 // crawler's own text rules. The file is then found by the saved layout's
-// rules: host and path lower-cased, doubled slashes collapsed, "index.html"
-// for a folder, nothing saved for a URL with a query and nothing in the
-// spill folder. A path is looked up as the crawler saved it (percent escapes
-// kept as written) and then percent-decoded, as a browser opening a file://
+// rules (store/local_name.h): every name the crawl may have given it, in
+// this copy or in one made by an earlier version. A path is looked up as the
+// page wrote it and then percent-decoded, as a browser opening a file://
 // address decodes it; the second form is what this converter itself writes,
 // so converting a converted page finds the same files again.
 #pragma once

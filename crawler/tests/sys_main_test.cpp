@@ -637,8 +637,9 @@ TEST_F(SysMainTest, AddUrlQueuesWhatTheUserTyped) {
     std::u16string typed;
     std::u16string queued;  // empty: nothing queued
   } cases[] = {
-      {u"http://Site/A.htm", u"http://Site/A.htm"},
+      {u"http://Site/A.htm", u"http://site/A.htm"},
       {u"  example.test/x  ", u"http://example.test/x"},
+      {u"site/a/./b/../c d.htm", u"http://site/a/c%20d.htm"},
       {u"https://h/", u"https://h/"},
       {u" \t ", u""},
       {u"", u""},
@@ -734,10 +735,10 @@ TEST_F(SysMainTest, RedirectsAreLinksOfTheUrlThatRedirected) {
        {u"重定向301:https://site/s -> https://site/s"}},
       {"a start address moves to its www host",
        u"example.test",
-       {{u"http://example.test", u"301", u"https://www.example.test/", {}},
+       {{u"http://example.test/", u"301", u"https://www.example.test/", {}},
         {u"https://www.example.test/", u"200", u"", {u"p.html", u"https://example.test/other.html"}},
         {u"https://www.example.test/p.html", u"200", u"", {}}},
-       {u"http://example.test", u"https://www.example.test/", u"https://www.example.test/p.html"},
+       {u"http://example.test/", u"https://www.example.test/", u"https://www.example.test/p.html"},
        {"www.example.test/index.html", "www.example.test/p.html"},
        {u"起始地址转到新站点:www.example.test", u"文件已经存在,放弃"}},
   };
@@ -755,7 +756,7 @@ TEST_F(SysMainTest, RedirectsAreLinksOfTheUrlThatRedirected) {
       const std::optional<url::FetchUrl> parsed = url::FetchUrl::parse(p.url);
       ASSERT_TRUE(parsed);
       page.pieces = {{parsed->path, text::toUtf8(p.url)}};
-      for (const auto& link : p.links) page.tags[u"a"].push_back(url::resolveLinkKeepCase(p.url, link) + u",x");
+      for (const auto& link : p.links) page.tags[u"a"].push_back(url::crawlLink(p.url, link) + u",x");
       script_.pages[p.url] = page;
     }
     auto sys = start();

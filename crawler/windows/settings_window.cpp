@@ -81,6 +81,10 @@ QWidget* SettingsWindow::makeRequestFrame(const RequestFields& request) {
   noCheckCertificate_ = new QCheckBox(QStringLiteral("不检查HTTPS证书"), frame);
   noCheckCertificate_->setObjectName(QStringLiteral("NoCheckCertificate"));
   noCheckCertificate_->setChecked(request.noCheckCertificate);
+  queryPages_ = new QCheckBox(QStringLiteral("下载带参数(?)的网页"), frame);
+  queryPages_->setObjectName(QStringLiteral("QueryPages"));
+  queryPages_->setChecked(request.queryPages);
+  queryPages_->setToolTip(QStringLiteral("也下载本站带查询参数的链接, 如 list.php?page=2"));
   auto* caLabel = new QLabel(QStringLiteral("信任的证书文件 (空则用系统的)"), frame);
   caCertificate_ = new QLineEdit(QString::fromStdU16String(request.caCertificate), frame);
   caCertificate_->setObjectName(QStringLiteral("CaCertificate"));
@@ -93,6 +97,7 @@ QWidget* SettingsWindow::makeRequestFrame(const RequestFields& request) {
   layout->addWidget(agentLabel);
   layout->addWidget(userAgent_);
   layout->addWidget(noCheckCertificate_);
+  layout->addWidget(queryPages_);
   layout->addWidget(caLabel);
   layout->addLayout(caRow);
   connect(caBrowse, &QPushButton::clicked, this, [this] { chooseCaFile(); });
@@ -114,6 +119,7 @@ void SettingsWindow::save() {
   request.userAgent = userAgent_->text().trimmed().toStdU16String();
   request.noCheckCertificate = noCheckCertificate_->isChecked();
   request.caCertificate = caCertificate_->text().trimmed().toStdU16String();
+  request.queryPages = queryPages_->isChecked();
   onSave_(dbpath_->text().toStdU16String(), siteListUrl_->text().toStdU16String(), convertLinks_->isChecked(),
           request);
   hide();

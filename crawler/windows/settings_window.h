@@ -19,6 +19,7 @@ struct RequestFields {
   std::u16string userAgent;
   bool noCheckCertificate = false;
   std::u16string caCertificate;
+  bool queryPages = false;  // follow same-site links with a query
 };
 
 class SettingsWindow : public QWidget {
@@ -40,6 +41,7 @@ class SettingsWindow : public QWidget {
   QCheckBox* convertLinks_;
   QLineEdit* userAgent_ = nullptr;
   QCheckBox* noCheckCertificate_ = nullptr;
+  QCheckBox* queryPages_ = nullptr;
   QLineEdit* caCertificate_ = nullptr;
   SaveHandler onSave_;
 };

@@ -165,7 +165,7 @@ TEST(HtmlFetch, HeaderFieldsAndText) {
   // GBK bytes of "中文", split across two arrivals in the second fetch.
   const std::string gbk = "\xd6\xd0\xce\xc4";
   ScriptedHttpServer server(std::vector<Script>{
-      patterns::oneWrite(gbk, {"Content-Type: text/html; charset=utf-8", "Location: /Next.htm"}),
+      patterns::oneWrite("\xe4\xb8\xad\xe6\x96\x87", {"Content-Type: text/html; charset=utf-8", "Location: /Next.htm"}),
       patterns::oneWrite("GIF89a", {"Content-Type: image/gif"}),
       Script().awaitRequest().write(harbek::testing::httpHeader(200, 4, {"Content-Type: text/html"}) + "\xd6\xd0\xce")
           .sleep(50ms).write("\xc4"),
@@ -176,9 +176,9 @@ TEST(HtmlFetch, HeaderFieldsAndText) {
   EXPECT_EQ(f.control.contentType(), u" text/html");
   EXPECT_EQ(f.control.CharSet(), u"utf-8");
   EXPECT_EQ(f.control.Location(), u" /next.htm");
-  EXPECT_EQ(f.control.htmlLen(), 4);
-  EXPECT_EQ(f.control.HTMLcode(), u"中文");  // from the system code page, whatever the charset
-  EXPECT_EQ(f.control.GetHeader(u"Content-Length"), u" 4");
+  EXPECT_EQ(f.control.htmlLen(), 6);
+  EXPECT_EQ(f.control.HTMLcode(), u"中文");
+  EXPECT_EQ(f.control.GetHeader(u"Content-Length"), u" 6");
 
   f.control.OpenUrl(u16(server.url("/b.gif")));
   EXPECT_EQ(f.control.contentType(), u" image/gif");
@@ -186,12 +186,37 @@ TEST(HtmlFetch, HeaderFieldsAndText) {
   EXPECT_EQ(f.control.HTMLcode(), u"");
   EXPECT_TRUE(f.owner.saved.ends_with("GIF89a"));
 
-  // Each arrival is decoded on its own; the saved bytes stay whole.
+  // A character split between two arrivals is read whole.
   f.owner.saved.clear();
   f.control.OpenUrl(u16(server.url("/c.htm")));
   EXPECT_EQ(f.owner.saved, gbk);
-  EXPECT_NE(f.control.HTMLcode(), u"中文");
-  EXPECT_TRUE(f.control.HTMLcode().starts_with(u"中"));
+  EXPECT_EQ(f.control.HTMLcode(), u"中文");
+}
+
+// What a page's text is read in: the response's charset, else its <meta>,
+// else its byte-order mark, else UTF-8 when its bytes are UTF-8, else GBK.
+TEST(HtmlFetch, PageCharset) {
+  const std::string utf8 = "\xe6\x96\x87", gbk = "\xce\xc4";  // 文
+  struct Case {
+    const char* what;
+    std::string contentType, body;
+    std::u16string text;
+  } cases[] = {
+      {"header", "text/html; charset=UTF-8", utf8, u"文"},
+      {"header wins over the bytes", "text/html; charset=gbk", gbk, u"文"},
+      {"meta charset", "text/html", "<meta charset='utf-8'>" + utf8, u"<meta charset='utf-8'>文"},
+      {"meta http-equiv", "text/html", "<meta http-equiv=Content-Type content='text/html; charset=gb2312'>" + gbk,
+       u"<meta http-equiv=Content-Type content='text/html; charset=gb2312'>文"},
+      {"byte-order mark", "text/html", "\xef\xbb\xbf" + utf8, u"文"},
+      {"valid UTF-8", "text/html", "<p>" + utf8, u"<p>文"},
+      {"anything else is GBK", "text/html", "<p>" + gbk, u"<p>文"},
+  };
+  for (const Case& c : cases) {
+    ScriptedHttpServer server(patterns::oneWrite(c.body, {"Content-Type: " + c.contentType}));
+    Fetch f;
+    f.control.OpenUrl(u16(server.url("/p.html")));
+    EXPECT_EQ(f.control.HTMLcode(), c.text) << c.what;
+  }
 }
 
 TEST(HtmlFetch, IpCacheMessages) {

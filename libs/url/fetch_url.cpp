@@ -113,6 +113,46 @@ std::u16string FetchUrl::authority() const {
 
 std::u16string FetchUrl::text() const { return scheme + u"://" + authority() + path + query; }
 
+namespace {
+
+bool plainUrlChar(char16_t c) { return c > u' ' && c < 0x7F; }
+
+void appendEscaped(std::u16string& out, std::string_view bytes) {
+  static constexpr char16_t kHex[] = u"0123456789ABCDEF";
+  for (char b : bytes) {
+    const auto c = static_cast<unsigned char>(b);
+    out += u'%';
+    out += kHex[c >> 4];
+    out += kHex[c & 15];
+  }
+}
+
+// s with every run of characters that are not plain ASCII percent-encoded in
+// charset.
+std::u16string escaped(std::u16string_view s, text::Charset charset) {
+  std::u16string out;
+  out.reserve(s.size());
+  for (size_t i = 0; i < s.size();) {
+    if (plainUrlChar(s[i])) {
+      out += s[i++];
+      continue;
+    }
+    size_t end = i;
+    while (end < s.size() && !plainUrlChar(s[end]) && (s[end] < 0x80) == (s[i] < 0x80)) ++end;
+    const std::u16string_view run = s.substr(i, end - i);
+    // Spaces and controls are single bytes in every charset.
+    appendEscaped(out, run.front() < 0x80 ? text::toUtf8(run) : text::encodeAs(run, charset));
+    i = end;
+  }
+  return out;
+}
+
+}  // namespace
+
+std::u16string FetchUrl::wireText(text::Charset queryCharset) const {
+  return scheme + u"://" + authority() + escaped(path, text::Charset::kUtf8) + escaped(query, queryCharset);
+}
+
 // RFC 3986 section 5.2.2, with the base's own parts already clean.
 std::optional<FetchUrl> resolveReference(const FetchUrl& base, std::u16string_view ref) {
   const Parts r = split(trim(ref));

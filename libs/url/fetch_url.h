@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/text/page_charset.h"
+
 namespace harbek::url {
 
 struct FetchUrl {
@@ -33,6 +35,12 @@ struct FetchUrl {
   std::u16string authority() const;
   // The whole URL, with the port only when it is not the default.
   std::u16string text() const;
+  // text() as a browser sends it: every character of the path below "!" or
+  // above "~" percent-encoded as UTF-8, those of the query in the charset
+  // of the page the link was found on. Escapes already there stay, so the
+  // result is plain ASCII (but for the host) and encoding it again changes
+  // nothing.
+  std::u16string wireText(text::Charset queryCharset = text::Charset::kUtf8) const;
 };
 
 // The reference ref (a link as written on the page base) as an absolute

@@ -172,6 +172,28 @@ std::u16string resolveLinkKeepCase(std::u16string_view page, std::u16string_view
   return std::u16string(link);
 }
 
+std::u16string crawlLink(std::u16string_view page, std::u16string_view link, text::Charset queryCharset) {
+  std::u16string scheme = uriScheme(link);
+  if (scheme == u"mailto" || scheme == u"javascript") return {};
+  if (!scheme.empty() && scheme != u"http" && scheme != u"https") return std::u16string(link);
+  std::optional<FetchUrl> base = FetchUrl::parse(page);
+  if (!base) base = FetchUrl::parse(u"http://" + std::u16string(page));
+  if (!base) return {};
+  std::u16string_view ref = link;
+  const size_t start = ref.find_first_not_of(u" \t\r\n");
+  if (start != ref.npos) ref.remove_prefix(start);
+  // "http:page.html" on an http page is relative, as browsers read it.
+  if (scheme == base->scheme && !ref.substr(scheme.size() + 1).starts_with(u"//")) ref.remove_prefix(scheme.size() + 1);
+  const std::optional<FetchUrl> target = resolveReference(*base, ref);
+  if (!target) return scheme.empty() ? std::u16string() : std::u16string(link);  // an absolute link stays as written
+  return target->wireText(queryCharset);
+}
+
+std::u16string crawlForm(std::u16string_view address, text::Charset queryCharset) {
+  const std::optional<FetchUrl> u = FetchUrl::parse(address);
+  return u ? u->wireText(queryCharset) : std::u16string();
+}
+
 }  // namespace harbek::url
 
 namespace harbek::url {

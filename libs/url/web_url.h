@@ -17,6 +17,7 @@
 
 #include "platform/component/errors.h"
 #include "platform/component/variant.h"
+#include "platform/text/page_charset.h"
 
 namespace harbek::url {
 
@@ -73,6 +74,21 @@ std::u16string uriScheme(std::u16string_view link);
 // page follows RFC 3986. A protocol-relative link ("//host/path") takes the
 // page's scheme and names that host.
 std::u16string resolveLinkKeepCase(std::u16string_view page, std::u16string_view link);
+
+// A link of a page as the crawl follows it: resolved as browsers resolve it (RFC 3986, dot segments
+// removed) rather than by the rules' text operations: scheme and host
+// lower-cased, the path's letter case kept, the fragment dropped, and the
+// result in the form the crawl keeps and requests (FetchUrl::wireText: non-
+// ASCII characters of the path percent-encoded as UTF-8, those of the query
+// in the page's charset). "mailto:" and "javascript:" links come out empty;
+// a link with any other scheme ("file:", "tel:" ...) is passed on as
+// written, so that no request is made of the page's host for it.
+std::u16string crawlLink(std::u16string_view page, std::u16string_view link,
+                         text::Charset queryCharset = text::Charset::kCodePage);
+
+// An absolute http or https address (one the user typed, say) in the same
+// form; empty when it is neither.
+std::u16string crawlForm(std::u16string_view address, text::Charset queryCharset = text::Charset::kUtf8);
 
 // The site a URL belongs to, for the same-host test: its host with the port
 // when that is not the scheme's default, whatever the scheme ("http://Site/"

@@ -10,10 +10,12 @@ HResult fromFsError(fs::Error e) {
     case fs::Error::kIsFolder:
     case fs::Error::kNotFile:
     case fs::Error::kExists:
-    case fs::Error::kDenied: return kPermissionDenied;
+    case fs::Error::kDenied:
+    case fs::Error::kReadOnly: return kPermissionDenied;
     case fs::Error::kNoSpace: return kDiskFull;
     case fs::Error::kNameTooLong:
     case fs::Error::kInvalidPath: return kPathNotFound;
+    case fs::Error::kDeviceIo:
     case fs::Error::kIo: return kFileIo;
   }
   return kFail;

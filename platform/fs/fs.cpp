@@ -23,10 +23,12 @@ Error fromErrno(int err) {
     case EISDIR: return Error::kIsFolder;
     case EEXIST: return Error::kExists;
     case EACCES:
-    case EPERM:
-    case EROFS: return Error::kDenied;
+    case EPERM: return Error::kDenied;
+    case EROFS: return Error::kReadOnly;
+    case EIO: return Error::kDeviceIo;
     case ENOSPC:
-    case EDQUOT: return Error::kNoSpace;
+    case EDQUOT:
+    case EFBIG: return Error::kNoSpace;  // past the file size the system allows
     case ENAMETOOLONG: return Error::kNameTooLong;
     case ENXIO:  // a FIFO without a reader, a device without its driver
     case ENODEV: return Error::kNotFile;
@@ -106,10 +108,12 @@ std::string_view errorName(Error e) {
     case Error::kNotFile: return "not a plain file";
     case Error::kExists: return "already exists";
     case Error::kDenied: return "permission denied";
+    case Error::kReadOnly: return "read-only file system";
     case Error::kNoSpace: return "disk full";
     case Error::kNameTooLong: return "name too long";
     case Error::kInvalidPath: return "invalid path";
-    case Error::kIo: return "input/output error";
+    case Error::kDeviceIo: return "input/output error";
+    case Error::kIo: return "system error";
   }
   return "unknown error";
 }

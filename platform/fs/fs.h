@@ -26,10 +26,12 @@ enum class Error {
   kIsFolder,      // a file was expected and a folder found
   kNotFile,       // neither a plain file nor a folder (FIFO, device, socket)
   kExists,        // something of that name is already there
-  kDenied,        // permission denied or read-only file system
+  kDenied,        // permission denied
+  kReadOnly,      // a read-only file system
   kNoSpace,       // disk or quota full
   kNameTooLong,
   kInvalidPath,   // empty or holding a NUL byte
+  kDeviceIo,      // the device failed to read or write
   kIo,            // any other failure of the system
 };
 

@@ -188,6 +188,32 @@ TEST(WebUrl, LinksOfBothSchemes) {
   }
 }
 
+// Links as the crawl follows them: both schemes by RFC 3986, dot segments
+// gone, non-ASCII escaped as browsers send it (the path in UTF-8, the query
+// in the page's charset; the code page unless the page says otherwise).
+TEST(WebUrl, CrawlLinks) {
+  struct Case {
+    std::u16string page, link, want;
+  } cases[] = {
+      {u"http://site/docs/npm/x.html", u".", u"http://site/docs/npm/"},
+      {u"http://site/docs/npm/cli/x.html", u"../../..", u"http://site/"},
+      {u"http://site/docs/npm/cli/x.html", u"../../../../../a.html", u"http://site/a.html"},
+      {u"http://site/x/", u"./c.html#top", u"http://site/x/c.html"},
+      {u"http://Site/x/", u"http:c.html", u"http://site/x/c.html"},
+      {u"http://site/x/Y.html", u"//Other/P/./Q", u"http://other/P/Q"},
+      {u"https://site/x/", u"?page=2", u"https://site/x/?page=2"},
+      {u"http://site/", u"/文档/页面.html?q=中 1", u"http://site/%E6%96%87%E6%A1%A3/%E9%A1%B5%E9%9D%A2.html?q=%D6%D0%201"},
+      {u"http://site/", u"/%E6%96%87.html", u"http://site/%E6%96%87.html"},
+      {u"http://site/", u"https://site:99999/", u"https://site:99999/"},
+      {u"http://site/", u"JavaScript:void(0)", u""},
+      {u"http://site/", u"tel:123", u"tel:123"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(u8(crawlLink(c.page, c.link)), u8(c.want)) << u8(c.page) << " + " << u8(c.link);
+  }
+  EXPECT_EQ(u8(crawlLink(u"http://site/", u"/s?q=中", text::Charset::kUtf8)), "http://site/s?q=%E4%B8%AD");
+}
+
 // http and https of one host are one site and one saved file; a port that is
 // not the scheme's default makes another.
 TEST(WebUrl, SiteAndSavedFormOfBothSchemes) {
