@@ -566,7 +566,9 @@ void sysMain::SaveFile(const std::u16string& fileName, const fetcher::Bytes& Dat
       html1().Cancel();
       return;
     }
-    savingTo_ = site_.makeRoomFor(store::nameForContent(name, html1().contentType()));
+    std::vector<std::u16string> moved;
+    savingTo_ = site_.makeRoomFor(store::nameForContent(name, html1().contentType()), &moved);
+    for (const std::u16string& file : moved) std::replace(savedThisRun_.begin(), savedThisRun_.end(), file, file + u"/index.html");
     if (!journalFolder_.empty()) {
       if (fs::Error e = journal_.savingTo(savingTo_); e != fs::Error::kOk) journalFailed(e);
     }

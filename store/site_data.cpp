@@ -119,7 +119,7 @@ bool SiteData::isExsitUrl(const std::u16string& httpsOrHttpUrl, bool ISmd5) {
   return !ISmd5 && savedNameIn(SavePath_, httpsOrHttpUrl).has_value();
 }
 
-std::u16string SiteData::makeRoomFor(std::u16string name) {
+std::u16string SiteData::makeRoomFor(std::u16string name, std::vector<std::u16string>* moved) {
   if (!applySaveFolderDefault() || !savable(name)) return name;
   std::u16string path = SavePath_;
   for (size_t start = 0, slash; (slash = name.find(u'/', start)) != std::u16string::npos; start = slash + 1) {
@@ -133,6 +133,7 @@ std::u16string SiteData::makeRoomFor(std::u16string name) {
       fs::renameFile(aside, folder);
       return name;
     }
+    if (moved) moved->push_back(name.substr(0, slash));
   }
   // A folder has the file's name already: the file goes into it.
   if (fs::isFolder(fsPath(SavePath_ + u"/" + name))) name += u"/index.html";

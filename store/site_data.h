@@ -27,6 +27,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "libs/url/web_url_interface.h"
 #include "platform/component/unknown.h"
@@ -83,8 +84,9 @@ class SiteData {
   // The name to save a file of the crawl under (host and path, see
   // local_name.h), with room made for it: a file that stands where one of
   // its folders must go moves into that folder as its index.html, and a
-  // name that a folder has already becomes that folder's index.html.
-  std::u16string makeRoomFor(std::u16string name);
+  // name that a folder has already becomes that folder's index.html. The
+  // names of the files moved are added to moved.
+  std::u16string makeRoomFor(std::u16string name, std::vector<std::u16string>* moved = nullptr);
   // Removes the saved file of Turl: a page whose step was cut short is
   // fetched and scanned again.
   void removeFileByUrl(const std::u16string& Turl);
