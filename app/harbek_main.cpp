@@ -1,7 +1,7 @@
 // harbek: the web-site copier.
 //
 //   harbek [--headless] [--convert-links] [--ini FILE] [--save-dir DIR] [--interval MS] [URL ...]
-//          [--user-agent TEXT] [--no-check-certificate] [--ca-certificate FILE] [--query-pages]
+//          [--user-agent TEXT] [--no-check-certificate] [--ca-certificate FILE] [--query-pages] [--page-requisites]
 //   harbek --replace RULES DIR
 //   harbek --convert-links DIR
 //
@@ -74,6 +74,10 @@ constexpr const char* kHelp =
     "  --query-pages      also copy the site's pages whose links have a query\n"
     "                     (list.php?page=2); each is saved under its name and\n"
     "                     query, as list.php?page=2.html\n"
+    "  --page-requisites  also fetch the images, style sheets, scripts, fonts and\n"
+    "                     media of the site's pages from other sites (each\n"
+    "                     saved under its own site's folder; their links are\n"
+    "                     not followed)\n"
     "  --no-check-certificate  accept any https certificate\n"
     "  --ca-certificate FILE   trust the certificates in FILE (PEM) instead of\n"
     "                          the system's\n"
@@ -132,6 +136,8 @@ Parsed parseArguments(int argc, char** argv, Arguments& out) {
       out.request.noCheckCertificate = true;
     } else if (a == "--query-pages") {
       out.request.queryPages = true;
+    } else if (a == "--page-requisites") {
+      out.request.pageRequisites = true;
     } else if (a == "--user-agent" || a == "--ca-certificate") {
       std::string v;
       if (!value(v)) return Parsed::kUsageError;

@@ -25,6 +25,12 @@ class PageFetcher {
   virtual std::u16string location() const = 0;
   // The response's Content-Type (without its charset); empty when none came.
   virtual std::u16string contentType() const { return {}; }
+  // The text of the fetched page (HTMLcode) or style sheet, and what it was
+  // read in; what page links resolve against besides the URL (its <base>).
+  virtual std::u16string_view pageText() const { return {}; }
+  virtual bool styleSheet() const { return false; }
+  virtual text::Charset pageCharset() const { return text::Charset::kCodePage; }
+  virtual void setLinkBase(std::u16string /*base*/) {}
   // The User-Agent line's value (empty: the control's own) and the
   // certificate checks of https fetches, for the fetches that follow.
   virtual void setRequestOptions(const std::u16string& userAgent, const net::TlsOptions& tls) = 0;
@@ -52,6 +58,12 @@ class HtmlFetcher : public PageFetcher {
   std::u16string status() const override { return html_.responseStatus(); }
   std::u16string location() const override { return html_.locationKeepCase(); }
   std::u16string contentType() const override { return html_.responseStatus().empty() ? u"" : html_.contentType(); }
+  std::u16string_view pageText() const override {
+    return html_.styleSheet().empty() ? std::u16string_view(html_.HTMLcode()) : html_.styleSheet();
+  }
+  bool styleSheet() const override { return !html_.styleSheet().empty(); }
+  text::Charset pageCharset() const override { return html_.pageCharset(); }
+  void setLinkBase(std::u16string base) override { html_.setLinkBase(std::move(base)); }
   void setRequestOptions(const std::u16string& userAgent, const net::TlsOptions& tls) override {
     html_.setUserAgent(userAgent);
     html_.setTlsOptions(tls);

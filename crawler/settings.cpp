@@ -47,6 +47,7 @@ profile::ProfileError loadSettings(const std::u16string& path, Settings& out) {
   out.CaCertificate = read("CaCertificate");
   out.ConvertLinks = settingNumber(read("ConvertLinks"), 0, 1) == 1;
   out.QueryPages = settingNumber(read("QueryPages"), 0, 1) == 1;
+  out.PageRequisites = settingNumber(read("PageRequisites"), 0, 1) == 1;
   return profile::ProfileError::kNone;
 }
 
@@ -83,6 +84,7 @@ profile::ProfileError saveSettings(const std::u16string& path, const Settings& i
       {"CaCertificate", text::toCodePage(in.CaCertificate), !in.CaCertificate.empty()},
       {"ConvertLinks", in.ConvertLinks ? "1" : "0", in.ConvertLinks},
       {"QueryPages", in.QueryPages ? "1" : "0", in.QueryPages},
+      {"PageRequisites", in.PageRequisites ? "1" : "0", in.PageRequisites},
   };
   // A file that never had one of these keys keeps its shape until the user
   // sets it.

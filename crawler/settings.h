@@ -35,6 +35,9 @@ struct Settings {
   // "QueryPages": same-site links with a query ("list.php?page=2") are
   // followed and their pages saved. Written only once it has been turned on.
   bool QueryPages = false;
+  // "PageRequisites": a page's images, style sheets, scripts, fonts and
+  // media are fetched from whatever site holds them. Written once turned on.
+  bool PageRequisites = false;
 };
 
 // Decimal text, spaces around it ignored; 0 when it is not a number or does

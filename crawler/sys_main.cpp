@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "libs/text/totextor_interface.h"
+#include "libs/url/fetch_url.h"
 #include "libs/url/web_url.h"
 #include "platform/component/runtime.h"
 #include "platform/fs/fs.h"
@@ -268,7 +269,9 @@ bool sysMain::alreadyFetched(const std::u16string& u) {
   // whose pages link to each other would be crawled for ever. The site-list
   // request is the exception: it is asked again whenever the queue runs dry.
   if (isSaved(u)) return true;
-  return fetchedThisRun_.contains(text::toLower(u)) && !isSiteListRequest(u);
+  std::u16string_view url = u;
+  if (url.ends_with(kRequisiteMark)) url.remove_suffix(kRequisiteMark.size());
+  return fetchedThisRun_.contains(text::toLower(url)) && !isSiteListRequest(u);
 }
 
 // A URL found saved is not looked up on the disk again in this run: pages
@@ -337,7 +340,9 @@ void sysMain::dropSavedHeads() {
 
 // Fetches the head, keeps or discards its file and, for a page, collects its
 // links. True when the head stays queued for another try.
-bool sysMain::fetchAndScan(const std::u16string& u) {
+bool sysMain::fetchAndScan(const std::u16string& head) {
+  fetchingRequisite_ = head.ends_with(kRequisiteMark);
+  const std::u16string u = fetchingRequisite_ ? head.substr(0, head.size() - kRequisiteMark.size()) : head;
   html1().clearHTMLcode();
   savingTo_.clear();
   saveFailed_ = false;
@@ -365,10 +370,13 @@ bool sysMain::fetchAndScan(const std::u16string& u) {
   }
   if (com::succeeded(h) && !cancelledByClose && !errorStatus) h = scanLinks();
   if (cancelledByClose || diskFailed_) return true;  // spilled with the queue (or journalled), fetched again next time
-  return keepFailingHead(u, h);
+  return keepFailingHead(head, h);
 }
 
-// The five scans of a fetched page; the first failure ends them.
+// The links of a fetched page: its elements and style first read in one
+// pass (which finds its <base> too), then the five scans, then the links
+// only that pass found. A style sheet gives its url()s and @imports; a page
+// of another site, fetched as a requisite, gives nothing.
 com::HResult sysMain::scanLinks() {
   static constexpr struct {
     const char16_t* tag;
@@ -379,12 +387,42 @@ com::HResult sysMain::scanLinks() {
                 {u"img", u"src,innerhtml", false},
                 {u"script", u"src,innerhtml", true},
                 {u"iframe", u"src,innerhtml", true}};
+  const std::u16string url = html1().url();
+  if (html1().styleSheet()) {
+    queueMoreLinks(fetcher::findCssLinks(html1().pageText()), url);
+    return com::kOk;
+  }
+  if (fetchingRequisite_) return com::kOk;  // a requisite's links are not followed
+  const std::vector<fetcher::FoundLink> more = fetcher::findHtmlLinks(html1().pageText());
+  std::u16string base = url;
+  for (const fetcher::FoundLink& link : more) {
+    if (link.role != fetcher::LinkRole::kBase) continue;
+    const std::u16string resolved = url::crawlLink(url, fetcher::linkValue(html1().pageText(), link));
+    if (url::FetchUrl::parse(resolved)) base = resolved;
+    break;  // the first <base> counts
+  }
+  if (base != url) html1().setLinkBase(base);
+  scannedLinks_.clear();
   com::HResult h = com::kOk;
   for (const auto& scan : kScans) {
     h = html1().SearchTag(scan.tag, scan.pro, scan.isEnd);
-    if (com::failed(h)) break;
+    if (com::failed(h)) return h;
   }
+  queueMoreLinks(more, base);
   return h;
+}
+
+// The links that the five scans did not take, resolved against base, in
+// page order.
+void sysMain::queueMoreLinks(const std::vector<fetcher::FoundLink>& links, const std::u16string& base) {
+  const text::Charset charset = html1().pageCharset();
+  for (const fetcher::FoundLink& found : links) {
+    if (found.role == fetcher::LinkRole::kBase) continue;
+    const std::u16string link = url::crawlLink(base, fetcher::linkValue(html1().pageText(), found), charset);
+    if (link.empty() || !url::FetchUrl::parse(link)) continue;
+    if (scannedLinks_.contains(std::hash<std::u16string>()(link))) continue;
+    queueLink(link, false, found.role == fetcher::LinkRole::kRequisite);
+  }
 }
 
 // A failed head stays for the next expiry, but a URL that can never be
@@ -554,7 +592,9 @@ void sysMain::closeNow() {
 void sysMain::SaveFile(const std::u16string& fileName, const fetcher::Bytes& Data, int32_t /*CurrLen*/) {
   if (isDirectoryPage() || saveFailed_ || !answeredWithPage()) return;
   site_.setSavePath(savePath());
-  if (!followsQueryPages() && text::contains(fileName, u"?")) return;  // pages with a query are not saved
+  // A page with a query is saved only when QueryPages is on; a requisite
+  // with one always.
+  if (text::contains(fileName, u"?") && !followsQueryPages() && !fetchingRequisite_) return;
   const bool first = savingTo_.empty();
   if (first) {
     const std::u16string name = store::localName(html1().url());
@@ -597,39 +637,44 @@ void sysMain::ShowState(const std::u16string& State) {
   AddLog(State);
 }
 
-void sysMain::GetTag(const std::u16string& /*TagName*/, const std::u16string& TagDis) {
+void sysMain::GetTag(const std::u16string& TagName, const std::u16string& TagDis) {
   site_.setSavePath(savePath());
   if (TagDis.empty()) return;
   const std::vector<std::u16string> fields = splitFields(TagDis);
   const std::u16string& link = fields[0];
   if (!link.empty()) {
     if (fields.size() < 2) return;
-    queueLink(link);
+    scannedLinks_.insert(std::hash<std::u16string>()(link));
+    // Style sheets, images and scripts are parts of the page.
+    queueLink(link, false, TagName == u"link" || TagName == u"img" || TagName == u"script");
   }
 }
 
 // A link found on the current page: the same-host test (hosts compared
 // whatever the scheme; anySite skips it), the "already saved" test and the
 // filters; a long queue spills.
-void sysMain::queueLink(const std::u16string& link, bool anySite) {
+void sysMain::queueLink(const std::u16string& link, bool anySite, bool requisite) {
+  const bool sameSite = url::siteOf(link) == html1().host();
+  const bool offSite = requisite && !sameSite && !anySite && fetchesPageRequisites();
   if (isDirectoryPage()) {
     List1_.append(link);
     showQueueLength();
-  } else if ((anySite || url::siteOf(link) == html1().host()) && !isSaved(link)) {
+  } else if ((anySite || sameSite || offSite) && !isSaved(link)) {
     const std::u16string lower = text::toLower(link);
     if (text::contains(lower, u"javascript:") || text::contains(lower, u"mailto:")) {
       // never followed
-    } else if (text::contains(lower, u"?") && !followsQueryPages()) {
+    } else if (text::contains(lower, u"?") && !requisite && !fetchingRequisite_ && !followsQueryPages()) {
       countSkipped(skippedQueryLinks_, counts_.queryLinksSkipped, lower);
     } else {
-      List1_.append(link);
+      // A requisite with a query ("style.css?ver=6") is part of its page, as
+      // is one of another site, and whatever such a style sheet names.
+      const bool mark = fetchingRequisite_ || offSite || (requisite && text::contains(lower, u"?"));
+      List1_.append(mark ? link + std::u16string(kRequisiteMark) : link);
       showQueueLength();
     }
   } else {
     AddLog(u"文件已经存在,放弃");
-    if (!anySite && url::siteOf(link) != html1().host()) {
-      countSkipped(skippedOtherSiteLinks_, counts_.otherSiteLinksSkipped, text::toLower(link));
-    }
+    if (!anySite && !sameSite) countSkipped(skippedOtherSiteLinks_, counts_.otherSiteLinksSkipped, text::toLower(link));
   }
   if (List1_.count() > kQueueLimit) {
     site_.SaveList(List1_, settings_.Wnum);

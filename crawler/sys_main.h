@@ -43,6 +43,7 @@
 #include "crawler/monitor_log.h"
 #include "crawler/page_fetcher.h"
 #include "crawler/settings.h"
+#include "fetcher/link_finder.h"
 #include "libs/url/web_url_interface.h"
 #include "platform/event/event_loop.h"
 #include "store/queue_journal.h"
@@ -73,6 +74,11 @@ class sysMain : public fetcher::HtmlEvents {
  public:
   // A queue above this many entries spills to disk.
   static constexpr size_t kQueueLimit = 10000;
+  // Marks a queued requisite of another site, or one with a query (the
+  // queue and its files keep it): it is saved, and its links are not
+  // followed but for a style sheet's. A fragment, which no queued URL has
+  // otherwise.
+  static constexpr std::u16string_view kRequisiteMark = u"#harbek-requisite";
   // A head whose fetch fails this many times in a row is given up.
   static constexpr int kHeadAttempts = 3;
 
@@ -83,6 +89,7 @@ class sysMain : public fetcher::HtmlEvents {
     bool noCheckCertificate = false;
     std::u16string caCertificate;
     bool queryPages = false;  // follow same-site links with a query, whatever the settings say
+    bool pageRequisites = false;  // fetch a page's requisites from other sites too
   };
 
   struct Options {
@@ -173,7 +180,7 @@ class sysMain : public fetcher::HtmlEvents {
   bool makeSaveFolder();
   void refillQueue();
   void dropSavedHeads();
-  bool fetchAndScan(const std::u16string& u);
+  bool fetchAndScan(const std::u16string& head);
   com::HResult scanLinks();
   bool keepFailingHead(const std::u16string& u, com::HResult h);
   void endStep(bool keepHead, bool headIsSiteListRequest);
@@ -182,8 +189,12 @@ class sysMain : public fetcher::HtmlEvents {
   bool isSaved(const std::u16string& u);
   bool isDirectoryPage();
   bool followsQueryPages() const { return options_.request.queryPages || settings_.QueryPages; }
+  bool fetchesPageRequisites() const { return options_.request.pageRequisites || settings_.PageRequisites; }
+  void queueMoreLinks(const std::vector<fetcher::FoundLink>& links, const std::u16string& base);
   void countSkipped(std::unordered_set<size_t>& seen, int64_t& count, const std::u16string& link);
-  void queueLink(const std::u16string& link, bool anySite = false);
+  // A link found on the current page; a requisite is part of the page (an
+  // image, a style sheet ...), anything else a page of its own.
+  void queueLink(const std::u16string& link, bool anySite = false, bool requisite = false);
   void followRedirect(const std::u16string& from);
   void applyRequestOptions();
   std::u16string siteListRequest() const;
@@ -234,6 +245,10 @@ class sysMain : public fetcher::HtmlEvents {
   std::function<void()> onClosed_;
   std::function<void()> onFinished_;
 
+  // The running fetch was queued with kRequisiteMark.
+  bool fetchingRequisite_ = false;
+  // Hashes of the links the five scans of the current page queued.
+  std::unordered_set<size_t> scannedLinks_;
   // The file the running fetch appends to (host and path), if any.
   std::u16string savingTo_;
   // The head that failed last, and how often in a row.

@@ -164,6 +164,8 @@ com::HResult html::OpenUrl(const std::u16string& Turl) {
   getHtmlCodeIsOver_ = false;
   HTMLcode_.clear();
   Bytes().swap(pageBytes_);
+  std::u16string().swap(styleSheet_);
+  linkBase_.clear();
   responseCharset_.clear();
   pageCharset_ = text::Charset::kCodePage;
   if (!ConnectHost(to)) return com::kOk;
@@ -323,7 +325,7 @@ void html::takePiece(Bytes piece, bool first) {
   }
   if (!piece.empty()) {
     recvLen_ += static_cast<int64_t>(piece.size());
-    if (contentType_.find(u"htm") != npos) keepText(piece, first);
+    if (contentType_.find(u"htm") != npos || contentType_.find(u"text/css") != npos) keepText(piece, first);
     owner_.SaveFile(fileName_, piece, text::clamp32(piece.size()));
     if (htmlLen_ != 0) owner_.Progress(text::clamp32(recvLen_), htmlLen_);
   }
@@ -355,9 +357,11 @@ void html::keepText(const Bytes& piece, bool first) {
 void html::decodePage() {
   if (pageBytes_.empty()) return;
   pageCharset_ = text::pageCharset(responseCharset_, pageBytes_);
-  HTMLcode_.clear();
-  HTMLcode_.reserve(pageBytes_.size());
-  text::appendDecoded(pageBytes_, pageCharset_, HTMLcode_, kScanLimit);
+  // HTMLcode holds a page's text only; a style sheet's is kept beside it.
+  std::u16string& out = contentType_.find(u"htm") != npos ? HTMLcode_ : styleSheet_;
+  out.clear();
+  out.reserve(pageBytes_.size());
+  text::appendDecoded(pageBytes_, pageCharset_, out, kScanLimit);
   Bytes().swap(pageBytes_);
 }
 
@@ -424,7 +428,8 @@ ValueServices html::valueServices() {
   };
   // The control's url is read at each link: a handler may change it.
   services.resolve = [this](std::u16string_view link) {
-    return browserLinks_ ? url::crawlLink(urlText(), link, pageCharset_) : url::resolveLinkKeepCase(urlText(), link);
+    if (!browserLinks_) return url::resolveLinkKeepCase(urlText(), link);
+    return url::crawlLink(linkBase_.empty() ? urlText() : linkBase_, link, pageCharset_);
   };
   return services;
 }

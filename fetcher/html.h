@@ -124,6 +124,11 @@ class html : public HtmlProperties {
   // the browser's way instead (url::crawlLink: dot segments resolved, the
   // result in the form it is requested in).
   void setBrowserLinks(bool on) { browserLinks_ = on; }
+  // What the browser's way resolves the page's links against, when it is
+  // not the page's URL (a <base href>); empty: the URL. Cleared by OpenUrl.
+  void setLinkBase(std::u16string base) { linkBase_ = std::move(base); }
+  // The text of the last response when it was a style sheet (text/css).
+  const std::u16string& styleSheet() const { return styleSheet_; }
 
   // The User-Agent line's value; empty restores kUserAgent.
   void setUserAgent(const std::u16string& userAgent);
@@ -204,6 +209,8 @@ class html : public HtmlProperties {
   std::string responseCharset_;  // the Content-Type's charset label
   text::Charset pageCharset_ = text::Charset::kCodePage;
   bool browserLinks_ = false;
+  std::u16string linkBase_;
+  std::u16string styleSheet_;
   int64_t recvLen_ = 0;
   bool complete_ = false;
   bool headerEnded_ = false;

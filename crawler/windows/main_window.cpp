@@ -244,12 +244,14 @@ bool MainWindow::queueTypedAddress() {
 void MainWindow::showSettings() {
   if (!settings_) {
     const crawler::Settings& now = sys_->settings();
-    const RequestFields request{now.UserAgent, now.NoCheckCertificate, now.CaCertificate, now.QueryPages};
+    const RequestFields request{now.UserAgent, now.NoCheckCertificate, now.CaCertificate, now.QueryPages,
+                                 now.PageRequisites};
     settings_ = new SettingsWindow(this, now.dbpath, now.SiteListUrl, now.ConvertLinks, request,
                                    [this](const std::u16string& dbpath, const std::u16string& siteListUrl,
                                           bool convertLinks, const RequestFields& fields) {
                                      sys_->settings().ConvertLinks = convertLinks;
                                      sys_->settings().QueryPages = fields.queryPages;
+                                     sys_->settings().PageRequisites = fields.pageRequisites;
                                      sys_->setRequestSettings(fields.userAgent, fields.noCheckCertificate,
                                                               fields.caCertificate);
                                      sys_->saveSettingsWindow(dbpath, siteListUrl);

@@ -85,6 +85,9 @@ QWidget* SettingsWindow::makeRequestFrame(const RequestFields& request) {
   queryPages_->setObjectName(QStringLiteral("QueryPages"));
   queryPages_->setChecked(request.queryPages);
   queryPages_->setToolTip(QStringLiteral("也下载本站带查询参数的链接, 如 list.php?page=2"));
+  pageRequisites_ = new QCheckBox(QStringLiteral("下载其他网站上的图片、样式和脚本"), frame);
+  pageRequisites_->setObjectName(QStringLiteral("PageRequisites"));
+  pageRequisites_->setChecked(request.pageRequisites);
   auto* caLabel = new QLabel(QStringLiteral("信任的证书文件 (空则用系统的)"), frame);
   caCertificate_ = new QLineEdit(QString::fromStdU16String(request.caCertificate), frame);
   caCertificate_->setObjectName(QStringLiteral("CaCertificate"));
@@ -98,6 +101,7 @@ QWidget* SettingsWindow::makeRequestFrame(const RequestFields& request) {
   layout->addWidget(userAgent_);
   layout->addWidget(noCheckCertificate_);
   layout->addWidget(queryPages_);
+  layout->addWidget(pageRequisites_);
   layout->addWidget(caLabel);
   layout->addLayout(caRow);
   connect(caBrowse, &QPushButton::clicked, this, [this] { chooseCaFile(); });
@@ -120,6 +124,7 @@ void SettingsWindow::save() {
   request.noCheckCertificate = noCheckCertificate_->isChecked();
   request.caCertificate = caCertificate_->text().trimmed().toStdU16String();
   request.queryPages = queryPages_->isChecked();
+  request.pageRequisites = pageRequisites_->isChecked();
   onSave_(dbpath_->text().toStdU16String(), siteListUrl_->text().toStdU16String(), convertLinks_->isChecked(),
           request);
   hide();

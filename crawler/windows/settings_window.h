@@ -20,6 +20,7 @@ struct RequestFields {
   bool noCheckCertificate = false;
   std::u16string caCertificate;
   bool queryPages = false;  // follow same-site links with a query
+  bool pageRequisites = false;  // fetch requisites from other sites
 };
 
 class SettingsWindow : public QWidget {
@@ -42,6 +43,7 @@ class SettingsWindow : public QWidget {
   QLineEdit* userAgent_ = nullptr;
   QCheckBox* noCheckCertificate_ = nullptr;
   QCheckBox* queryPages_ = nullptr;
+  QCheckBox* pageRequisites_ = nullptr;
   QLineEdit* caCertificate_ = nullptr;
   SaveHandler onSave_;
 };
