@@ -444,6 +444,7 @@ void sysMain::skipMissingSpillFile() {
 }
 
 void sysMain::finish() {
+  crawlDone_ = true;
   setTimerEnabled(false);
   clearSpillFolder();
   AddLog(u"一个网站已经下载完成");

@@ -87,6 +87,9 @@ class sysMain : public fetcher::HtmlEvents {
     // Makes the fetcher; the controller is its owner. Null: the control html.
     std::function<std::unique_ptr<PageFetcher>(event::EventLoop&, fetcher::HtmlEvents&)> makeFetcher;
     RequestOptions request;
+    // The run asks for the links of a finished copy to be converted
+    // (--convert-links), whatever the settings say.
+    bool convertLinks = false;
   };
 
   sysMain(event::EventLoop& loop, CrawlView& view, Options options);
@@ -143,6 +146,11 @@ class sysMain : public fetcher::HtmlEvents {
   // Called when a crawl ends by itself.
   void setFinishedHandler(std::function<void()> onFinished) { onFinished_ = std::move(onFinished); }
 
+  // Whether the copy's links are converted now that the crawl is over: it
+  // ended by itself with nothing left queued (an interrupted crawl is resumed
+  // later, and its pages stay as served until the copy is whole), and the
+  // run or the settings ask for it. The view that shows the crawl converts.
+  bool convertLinksDue() const { return crawlDone_ && (options_.convertLinks || settings_.ConvertLinks); }
   const CrawlCounts& counts() const { return counts_; }
   // Something is queued, spilled or to be asked of the site list.
   bool hasWork() const {
@@ -224,6 +232,7 @@ class sysMain : public fetcher::HtmlEvents {
   bool inStep_ = false;
   bool closing_ = false;
   bool closed_ = false;
+  bool crawlDone_ = false;  // the crawl ended by itself, with nothing left
   std::function<void()> onClosed_;
   std::function<void()> onFinished_;
 

@@ -120,7 +120,9 @@ void QueueJournal::fetching(const std::u16string& url) {
 fs::Error QueueJournal::savingTo(const std::u16string& file) {
   inFlightFile_ = file;
   add(kSavingTo, file);
-  return write();
+  // Flushed at once: after a power cut the journal must still name the
+  // partial file a killed step leaves behind.
+  return write(true);
 }
 
 void QueueJournal::settled() {

@@ -302,6 +302,20 @@ int32_t SiteData::nextSpillNumber() {
   return static_cast<int32_t>(highest + 1);
 }
 
+bool isProgramFile(std::string_view path) {
+  const size_t slash = path.rfind('/');
+  const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+  if (name.ends_with(".harbek-part")) return true;
+  if (slash == std::string_view::npos) return false;
+  const std::string_view folder = path.substr(0, slash);
+  if (folder != "tmp" && !folder.ends_with("/tmp")) return false;
+  const std::string_view digits = name.substr(0, name.size() - std::min<size_t>(name.size(), 4));
+  const bool spillFile = name.ends_with(".dat") && !digits.empty() &&
+                         digits.find_first_not_of("0123456789") == std::string_view::npos;
+  const bool leftover = name.starts_with(".") && name.find(".tmp") != std::string_view::npos;
+  return spillFile || leftover || name == "queue.journal";
+}
+
 void SiteData::LoadList(UrlList& list, int32_t& rfnum) {
   if (!applySaveFolderDefault()) return;
   const std::string name = spillFileName(rfnum);

@@ -43,6 +43,12 @@ using text::Bytes;
 // could cut it short. Empty and "." segments are harmless ("/x" is S//x).
 bool staysInside(std::u16string_view rel);
 
+// True for a file the program keeps in a save folder for itself: a body
+// still being fetched ("*.harbek-part"), and the spill files, the queue
+// journal and their temporary files in the spill folder "tmp". The tools that
+// change saved files never list or change them.
+bool isProgramFile(std::string_view path);
+
 class SiteData {
  public:
   // Spilling moves queue items until fewer than this many remain.

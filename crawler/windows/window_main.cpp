@@ -24,6 +24,7 @@ int runWindowMode(const WindowModeOptions& options) {
   windowOptions.crawl.iniPath = options.iniPath;
   windowOptions.crawl.intervalMs = options.intervalMs;
   windowOptions.crawl.request = options.request;
+  windowOptions.crawl.convertLinks = options.convertLinks;
   windowOptions.makeReplaceWindow = options.makeReplaceWindow;
   MainWindow window(*loop, windowOptions);
   if (!options.saveFolder.empty()) window.controller().setSaveFolder(options.saveFolder);

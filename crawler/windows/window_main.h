@@ -22,6 +22,7 @@ struct WindowModeOptions {
   // SIGTERM): the main window then closes as by its close button. -1: none.
   int closeSignalFd = -1;
   crawler::sysMain::RequestOptions request;  // the terminal's request options
+  bool convertLinks = false;                 // --convert-links
 };
 
 // True when Qt has somewhere to show windows: DISPLAY, WAYLAND_DISPLAY or
