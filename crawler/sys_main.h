@@ -34,6 +34,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -122,16 +123,21 @@ class sysMain : public fetcher::HtmlEvents {
   bool addUrl(const std::u16string& address);
   // The save folder for this run, set in memory only: sys.ini keeps its
   // folder until the next SaveConfig, which writes the folder together with
-  // the spill counters that belong to it.
-  void setSaveFolder(const std::u16string& dbpath) { settings_.dbpath = dbpath; }
+  // the spill counters that belong to it. Refused (false, the reason logged
+  // and in why) while spill files of the copy wait in the current folder:
+  // the next refill would look for them in the new one, and their queue
+  // would be lost. Inside a step the change takes effect when it ends.
+  bool setSaveFolder(const std::u16string& dbpath, std::u16string* why = nullptr);
   // The folder a run saves into when the settings name none (the terminal
   // takes the current folder); it is not written to the settings.
   void setDefaultSaveFolder(const std::u16string& folder) { defaultSaveFolder_ = folder; }
   const std::u16string& savePath() const { return settings_.dbpath.empty() ? defaultSaveFolder_ : settings_.dbpath; }
   // "帮助"
   void help();
-  // The settings window's "=保存=".
-  void saveSettingsWindow(const std::u16string& dbpath, const std::u16string& siteListUrl);
+  // The settings window's "=保存=": false, with nothing changed and the
+  // reason in why, when the save folder may not change now (setSaveFolder).
+  bool saveSettingsWindow(const std::u16string& dbpath, const std::u16string& siteListUrl,
+                          std::u16string* why = nullptr);
   // The settings window's request fields, saved with the next SaveConfig.
   void setRequestSettings(const std::u16string& userAgent, bool noCheckCertificate,
                           const std::u16string& caCertificate);
@@ -174,6 +180,9 @@ class sysMain : public fetcher::HtmlEvents {
 
  private:
   bool makeSaveFolder();
+  void useSaveFolder();
+  void spillQueueTail();
+  bool spillNumberFree();
   void refillQueue();
   void dropSavedHeads();
   bool fetchAndScan(const std::u16string& u);
@@ -258,6 +267,13 @@ class sysMain : public fetcher::HtmlEvents {
   bool journalWarned_ = false;
   bool queueSpilled_ = false;  // items left the queue's end: a snapshot is due
   bool spillFailed_ = false;
+  // A spill of the queue's tail failed in this step: no other is tried
+  // before the next one. spillWarned_: the failure has been told.
+  bool spillRefused_ = false;
+  bool spillWarned_ = false;
+  bool inSpill_ = false;
+  // A save folder chosen during a step, taken when the step ends.
+  std::optional<std::u16string> pendingSaveFolder_;
   profile::ProfileError settingsSaved_ = profile::ProfileError::kNone;
   bool settingsWarned_ = false;
   // The running fetch's body could not be written.

@@ -285,6 +285,19 @@ bool SiteData::removeSpillFolder() {
   return fs::removeFolder(folder) == fs::Error::kOk;
 }
 
+bool SiteData::removeSpillFiles() {
+  if (!applySaveFolderDefault()) return false;
+  std::vector<fs::Entry> entries;
+  if (fs::listFolder(spillFolder(), entries) != fs::Error::kOk) return !fs::exists(spillFolder());
+  bool removed = true;
+  for (const fs::Entry& e : entries) {
+    if (!e.isFolder && isProgramFile("tmp/" + e.name) && e.name.ends_with(".dat")) {
+      removed = fs::removeFile(spillFolder() + "/" + e.name) == fs::Error::kOk && removed;
+    }
+  }
+  return removed;
+}
+
 int32_t SiteData::nextSpillNumber() {
   if (!applySaveFolderDefault()) return 0;
   std::vector<fs::Entry> entries;

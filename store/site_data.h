@@ -120,6 +120,9 @@ class SiteData {
   // Removes the spill files, the rest of the program's files there and the
   // folder itself; false when something stays (a file of someone else's).
   bool removeSpillFolder();
+  // Removes the spill files only (every one has been read); false when one
+  // stays.
+  bool removeSpillFiles();
 
  private:
   bool applySaveFolderDefault();

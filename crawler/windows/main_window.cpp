@@ -27,29 +27,6 @@
 #include "crawler/windows/settings_window.h"
 
 namespace harbek::windows {
-namespace {
-
-// Stands in for the find-and-replace window until a factory provides it.
-QWidget* makeReplacePlaceholder(QWidget* mainWindow) {
-  auto* window = new QWidget(mainWindow, Qt::Window);
-  window->setObjectName(QStringLiteral("WEBchange"));
-  window->setWindowTitle(QStringLiteral("广告替换"));
-  window->setWindowIcon(mainWindow->windowIcon());
-  auto* note = new QLabel(QStringLiteral("批量查找替换窗口尚未完成,将在下一版本中提供。\n关闭本窗口即回到主窗口。"), window);
-  note->setObjectName(QStringLiteral("placeholderNote"));
-  auto* close = new QPushButton(QStringLiteral("关闭"), window);
-  QObject::connect(close, &QPushButton::clicked, window, &QWidget::close);
-  auto* layout = new QVBoxLayout(window);
-  layout->setContentsMargins(20, 20, 20, 14);
-  layout->setSpacing(14);
-  layout->addWidget(note);
-  layout->addWidget(close, 0, Qt::AlignRight);
-  window->setMinimumWidth(380);
-  return window;
-}
-
-}  // namespace
-
 MainWindow::MainWindow(event::EventLoop& loop, Options options) : options_(std::move(options)) {
   setObjectName(QStringLiteral("main"));
   setWindowTitle(QStringLiteral("Tovana-网站clone"));
@@ -248,10 +225,13 @@ void MainWindow::showSettings() {
     settings_ = new SettingsWindow(this, now.dbpath, now.SiteListUrl, now.ConvertLinks, request,
                                    [this](const std::u16string& dbpath, const std::u16string& siteListUrl,
                                           bool convertLinks, const RequestFields& fields) {
+                                     std::u16string why;
+                                     if (!sys_->saveSettingsWindow(dbpath, siteListUrl, &why)) return why;
                                      sys_->settings().ConvertLinks = convertLinks;
                                      sys_->setRequestSettings(fields.userAgent, fields.noCheckCertificate,
                                                               fields.caCertificate);
-                                     sys_->saveSettingsWindow(dbpath, siteListUrl);
+                                     sys_->SaveConfig();
+                                     return std::u16string();
                                    });
   }
   settings_->show();
@@ -271,7 +251,8 @@ void MainWindow::showMonitor() {
 
 void MainWindow::showReplaceWindow() {
   if (!replaceWindow_) {
-    replaceWindow_ = options_.makeReplaceWindow ? options_.makeReplaceWindow(this) : makeReplacePlaceholder(this);
+    // The program always has the window; a window test may leave it out.
+    replaceWindow_ = options_.makeReplaceWindow ? options_.makeReplaceWindow(this) : nullptr;
     if (!replaceWindow_) return;
     replaceWindow_->installEventFilter(this);
   }

@@ -32,10 +32,12 @@ class QueueModel;
 class SettingsWindow;
 
 class MainWindow : public QMainWindow, public crawler::CrawlView {
+  Q_OBJECT
+
  public:
   struct Options {
     crawler::sysMain::Options crawl;
-    ReplaceWindowFactory makeReplaceWindow;  // null: a placeholder
+    ReplaceWindowFactory makeReplaceWindow;  // null: "广告替换" does nothing (tests)
     // The program ends (the close sequence is over, or "退出"); by default
     // the application quits.
     std::function<void()> onEnded;

@@ -327,13 +327,19 @@ TEST_F(WindowTest, ReplaceButtonSwapsWindowsThroughTheFactory) {
       };
     }
     auto main = open(60000, factory);
+    if (!withFactory) {
+      // No stand-in window ships in the program: without a factory nothing opens.
+      click(*main, u"广告替换");
+      EXPECT_EQ(main->findChild<QWidget*>(QStringLiteral("WEBchange")), nullptr);
+      EXPECT_TRUE(main->isVisible());
+      continue;
+    }
     for (int round = 0; round < 2; ++round) {
       click(*main, u"广告替换");
       auto* replace = main->findChild<QWidget*>(QStringLiteral("WEBchange"));
       ASSERT_NE(replace, nullptr);
       EXPECT_TRUE(replace->isVisible());
       EXPECT_FALSE(main->isVisible());
-      if (!withFactory && round == 0) saveScreenshot(replace, "replace_placeholder");
       replace->close();
       EXPECT_TRUE(main->isVisible()) << "round " << round;
     }
