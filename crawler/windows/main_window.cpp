@@ -13,6 +13,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QProgressDialog>
+#include <QTimer>
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
@@ -43,15 +45,61 @@ MainWindow::MainWindow(event::EventLoop& loop, Options options) : options_(std::
   sys_->startUp();
 }
 
-// A copy that ended by itself (its queue is empty: a failing disk stops a
-// crawl with its queue kept) has its links converted when the settings ask.
+// The controller says whether a finished copy has its links converted.
 void MainWindow::crawlFinished() {
-  if (!sys_->settings().ConvertLinks || !sys_->List1().empty()) return;
-  std::vector<std::string> saved;
-  for (const std::u16string& rel : sys_->savedThisRun()) saved.push_back(text::toUtf8(rel));
-  const tools::ConvertSummary summary = tools::convertPages(text::toUtf8(sys_->savePath()), saved);
-  sys_->AddLog(u"转换链接:" + text::widen(std::to_string(summary.converted)) + u"个网页, 失败" +
-               text::widen(std::to_string(summary.failures.size())) + u"个");
+  if (sys_->convertLinksDue()) startLinkConversion();
+}
+
+// The pages are converted one per turn of the event loop, so the windows
+// stay responsive, under a progress line whose "取消" stops the work between
+// two pages; closing the window stops it too.
+void MainWindow::startLinkConversion() {
+  if (conversionTimer_) return;
+  conversion_ = {};
+  conversionFolder_ = text::toUtf8(sys_->savePath());
+  conversionPages_.clear();
+  for (const std::u16string& rel : sys_->savedThisRun()) conversionPages_.push_back(text::toUtf8(rel));
+  conversionDone_ = 0;
+  conversionProgress_ = new QProgressDialog(QStringLiteral("正在转换链接,使网页可以离线浏览..."), QStringLiteral("取消"), 0,
+                                            static_cast<int>(conversionPages_.size()), this);
+  conversionProgress_->setObjectName(QStringLiteral("ConvertProgress"));
+  conversionProgress_->setWindowTitle(QStringLiteral("转换链接"));
+  conversionProgress_->setWindowModality(Qt::NonModal);
+  conversionProgress_->setMinimumDuration(0);
+  conversionProgress_->setAutoClose(false);
+  conversionProgress_->setAutoReset(false);
+  connect(conversionProgress_, &QProgressDialog::canceled, this, [this] { endLinkConversion(true); });
+  conversionTimer_ = new QTimer(this);
+  connect(conversionTimer_, &QTimer::timeout, this, [this] { convertNextPage(); });
+  conversionTimer_->start(0);
+  conversionProgress_->show();
+}
+
+void MainWindow::convertNextPage() {
+  if (conversionDone_ < conversionPages_.size()) {
+    const tools::ConvertSummary one = tools::convertPages(conversionFolder_, {conversionPages_[conversionDone_++]});
+    conversion_.converted += one.converted;
+    conversion_.unchanged += one.unchanged;
+    conversion_.skipped += one.skipped;
+    conversion_.failures.insert(conversion_.failures.end(), one.failures.begin(), one.failures.end());
+    conversionProgress_->setValue(static_cast<int>(conversionDone_));
+  }
+  if (conversionDone_ == conversionPages_.size()) endLinkConversion(false);
+}
+
+void MainWindow::endLinkConversion(bool cancelled) {
+  if (!conversionTimer_) return;
+  conversionTimer_->stop();
+  conversionTimer_->deleteLater();
+  conversionTimer_ = nullptr;
+  conversionProgress_->hide();
+  conversionProgress_->deleteLater();
+  conversionProgress_ = nullptr;
+  const std::u16string counts = text::widen(std::to_string(conversion_.converted)) + u"个网页, 失败" +
+                                text::widen(std::to_string(conversion_.failures.size())) + u"个";
+  sys_->AddLog(cancelled ? u"转换链接已取消:已转换" + counts + u", 未处理" +
+                               text::widen(std::to_string(conversionPages_.size() - conversionDone_)) + u"个"
+                         : u"转换链接:" + counts);
 }
 
 MainWindow::~MainWindow() = default;
@@ -271,6 +319,7 @@ void MainWindow::exitNow() {
 void MainWindow::endProgram() {
   if (ended_) return;
   ended_ = true;
+  endLinkConversion(true);
   tray_->hide();
   for (QWidget* window : {static_cast<QWidget*>(monitor_), static_cast<QWidget*>(settings_), replaceWindow_.data()}) {
     if (window) window->hide();
