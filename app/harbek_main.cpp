@@ -179,7 +179,7 @@ std::string iniPath(const Arguments& args) {
   folder += "/harbek";
   // A folder that cannot be made shows as a settings file that cannot be
   // written, which the start reports.
-  fs::createFolders(folder);
+  (void)fs::createFolders(folder);
   return folder + "/sys.ini";
 }
 

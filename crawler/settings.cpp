@@ -71,7 +71,7 @@ profile::ProfileError saveSettings(const std::u16string& path, const Settings& i
       {"SiteListUrl", text::toCodePage(in.SiteListUrl)}, {"waitTime", number(in.waitTime)},
   };
   std::string content;
-  fs::readFile(text::toUtf8(path), content);
+  (void)fs::readFile(text::toUtf8(path), content);  // a file that cannot be read is written anew
   const struct {
     const char* key;
     std::string value;

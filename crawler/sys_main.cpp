@@ -110,12 +110,16 @@ bool sysMain::makeSaveFolder() {
 }
 
 bool sysMain::startTimer(std::u16string tip) {
-  if (!makeSaveFolder()) {
-    AddLog(u"无法创建保存目录,蜘蛛没有启动:" + savePath());
-    return false;
+  // Inside a step (a command while the fetcher waits) the store and the
+  // journal are the step's: only the tray and the timer change.
+  if (!inStep_) {
+    if (!makeSaveFolder()) {
+      AddLog(u"无法创建保存目录,蜘蛛没有启动:" + savePath());
+      return false;
+    }
+    useSaveFolder();
+    recoverQueue();
   }
-  useSaveFolder();
-  recoverQueue();
   setTray(TrayIcon::kRunning, std::move(tip));
   setTimerEnabled(true);
   return true;
@@ -133,7 +137,7 @@ void sysMain::recoverQueue() {
   journalFolder_ = site_.SavePath();
   foundSaved_.clear();  // another save folder
   const std::string tmp = site_.spillFolder();
-  if (!fs::isFolder(tmp)) fs::createFolder(tmp);
+  if (!fs::isFolder(tmp)) (void)fs::createFolder(tmp);  // the journal reports a folder it cannot use
   journal_.open(tmp);
   site_.removeSpillLeftovers();
   if (std::optional<store::QueueJournal::State> last = journal_.replay()) {

@@ -142,7 +142,7 @@ fs::Error SiteData::createFolders(const std::u16string& Turl) {
 
 void SiteData::saveFileByUrl(const std::u16string& Turl, const Bytes& Data, int32_t /*ISenCode*/) {
   if (!applySaveFolderDefault() || !savable(Turl) || createFolders(Turl) != fs::Error::kOk) return;
-  fs::appendFile(fsPath(savedFile(Turl)), Data);
+  (void)fs::appendFile(fsPath(savedFile(Turl)), Data);  // failures end the call silently
 }
 
 namespace {
@@ -154,7 +154,7 @@ fs::Error SiteData::savePartial(const std::u16string& Turl, const Bytes& Data, b
   const std::string partial = fsPath(savedFile(Turl) + std::u16string(kPartialSuffix));
   // The file stays open from the first piece to the end of the fetch.
   if (first || partial != partialPath_) {
-    partial_.close();
+    (void)partial_.close();  // an abandoned body: its file is created anew
     partialPath_ = partial;
     fs::Error e = first ? partial_.create(partial) : partial_.open(partial);
     // Most pages go to a folder made for an earlier one: its folders are
@@ -177,14 +177,15 @@ fs::Error SiteData::commitPartial(const std::u16string& Turl) {
 
 void SiteData::removeFileByUrl(const std::u16string& Turl) {
   if (!applySaveFolderDefault() || !savable(Turl)) return;
-  fs::removeFile(fsPath(savedFile(Turl)));
+  (void)fs::removeFile(fsPath(savedFile(Turl)));  // a file already gone is what was asked
 }
 
 void SiteData::discardPartial(const std::u16string& Turl) {
   if (!applySaveFolderDefault() || !savable(Turl)) return;
   const std::string partial = fsPath(savedFile(Turl) + std::u16string(kPartialSuffix));
-  closePartial(partial);
-  fs::removeFile(partial);
+  // The partial file is dropped whatever its close says.
+  (void)closePartial(partial);
+  (void)fs::removeFile(partial);
 }
 
 fs::Error SiteData::closePartial(const std::string& partial) {
@@ -267,7 +268,7 @@ void SiteData::removeSpillLeftovers() {
   if (fs::listFolder(spillFolder(), entries) != fs::Error::kOk) return;
   for (const fs::Entry& e : entries) {
     if (!e.isFolder && e.name.starts_with(".") && e.name.find(".tmp") != std::string::npos) {
-      fs::removeFile(spillFolder() + "/" + e.name);
+      (void)fs::removeFile(spillFolder() + "/" + e.name);  // left over again, removed next time
     }
   }
 }

@@ -550,7 +550,7 @@ TEST_F(SysMainTest, StopRule) {
       store::VectorUrlList spill(entries);
       int32_t wnum = number;
       sys->site().setSavePath(text::fromUtf8(save().string()));
-      sys->site().SaveAllList(spill, wnum);
+      ASSERT_TRUE(sys->site().SaveAllList(spill, wnum));
     }
     bool finished = false;
     sys->setFinishedHandler([&] { finished = true; });

@@ -315,15 +315,15 @@ Error replaceFile(const std::string& path, std::string_view bytes) {
   return e;
 }
 
-AppendFile::~AppendFile() { close(); }
+AppendFile::~AppendFile() { (void)close(); }
 
 Error AppendFile::open(const std::string& path) {
-  close();
+  (void)close();  // a file left behind is not the new one's concern
   return openPlain(path, O_WRONLY | O_CREAT | O_APPEND, fd_);
 }
 
 Error AppendFile::create(const std::string& path) {
-  close();
+  (void)close();  // a file left behind is not the new one's concern
   if (!validPath(path)) return Error::kInvalidPath;
   // O_EXCL never follows a link at the name and makes a plain file, so the
   // new file needs no type check; whatever held the name is removed first.

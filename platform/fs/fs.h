@@ -19,7 +19,7 @@ namespace harbek::fs {
 
 using text::Bytes;
 
-enum class Error {
+enum class [[nodiscard]] Error {
   kOk,
   kNotFound,      // the path, or a folder on the way, does not exist
   kNotFolder,     // a part of the path that must be a folder is something else
