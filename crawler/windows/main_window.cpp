@@ -29,6 +29,7 @@
 #include "crawler/windows/settings_window.h"
 
 namespace harbek::windows {
+
 MainWindow::MainWindow(event::EventLoop& loop, Options options) : options_(std::move(options)) {
   setObjectName(QStringLiteral("main"));
   setWindowTitle(QStringLiteral("Tovana-网站clone"));
