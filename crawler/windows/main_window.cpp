@@ -125,12 +125,8 @@ void MainWindow::createActions() {
     sys_->trayStart();
   });
   exit_ = make("mnuExit", QStringLiteral("退出"), nullptr, [this] { exitNow(); });
-  hide_ = make("fhide", QStringLiteral("隐藏"), nullptr, [this] { hide(); });
-  show_ = make("fShow", QStringLiteral("显示"), nullptr, [this] {
-    showNormal();
-    raise();
-    activateWindow();
-  });
+  hide_ = make("fhide", QStringLiteral("隐藏"), nullptr, [this] { showMainWindow(false); });
+  show_ = make("fShow", QStringLiteral("显示"), nullptr, [this] { showMainWindow(true); });
   trayPause_ = make("mnuAbout", QStringLiteral("暂停"), ":/harbek/stop.png", [this] { sys_->trayPause(); });
 }
 
@@ -305,7 +301,7 @@ void MainWindow::showReplaceWindow() {
     if (!replaceWindow_) return;
     replaceWindow_->installEventFilter(this);
   }
-  hide();
+  showMainWindow(false);
   replaceWindow_->show();
   replaceWindow_->raise();
   replaceWindow_->activateWindow();
@@ -325,12 +321,24 @@ void MainWindow::endProgram() {
   for (QWidget* window : {static_cast<QWidget*>(monitor_), static_cast<QWidget*>(settings_), replaceWindow_.data()}) {
     if (window) window->hide();
   }
-  hide();
+  showMainWindow(false);
   if (options_.onEnded) {
     options_.onEnded();
   } else {
     QCoreApplication::quit();
   }
+}
+
+// The one place the main window is hidden and shown: the tray's commands,
+// the find-and-replace window and the end of the program.
+void MainWindow::showMainWindow(bool shown) {
+  if (!shown) {
+    hide();
+    return;
+  }
+  showNormal();
+  raise();
+  activateWindow();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -356,7 +364,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   } else if (watched == replaceWindow_ && !ended_ &&
              (event->type() == QEvent::Close || (event->type() == QEvent::Hide && !event->spontaneous()))) {
     // The find-and-replace window is done with: the main window comes back.
-    showNormal();
+    showMainWindow(true);
   }
   return QMainWindow::eventFilter(watched, event);
 }

@@ -89,6 +89,7 @@ class MainWindow : public QMainWindow, public crawler::CrawlView {
   void showMonitor();
   void showReplaceWindow();
   void exitNow();
+  void showMainWindow(bool shown);
   void endProgram();
 
   Options options_;
