@@ -86,6 +86,7 @@ void sysMain::LoadConfig() {
     settingsWarned_ = true;
     warn(u"无法写入系统配置文件:" + options_.iniPath + u" (" + reason(e) + u")");
   }
+  useSaveFolder();
 }
 
 void sysMain::SaveConfig() {
@@ -242,7 +243,8 @@ bool sysMain::saveSettingsWindow(const std::u16string& dbpath, const std::u16str
 }
 
 // The save folder has one owner, the settings in memory; the store is
-// pointed at it here only, and only between steps.
+// pointed at it here only, whenever it changes and at the start of a step,
+// never from inside the fetcher's events.
 void sysMain::useSaveFolder() { site_.setSavePath(savePath()); }
 
 bool sysMain::setSaveFolder(const std::u16string& dbpath, std::u16string* why) {
@@ -258,6 +260,7 @@ bool sysMain::setSaveFolder(const std::u16string& dbpath, std::u16string* why) {
     return true;
   }
   settings_.dbpath = dbpath;
+  useSaveFolder();
   if (!journalFolder_.empty()) {
     // A running copy moves on with its queue: the journal follows it to the
     // new folder.

@@ -130,7 +130,10 @@ class sysMain : public fetcher::HtmlEvents {
   bool setSaveFolder(const std::u16string& dbpath, std::u16string* why = nullptr);
   // The folder a run saves into when the settings name none (the terminal
   // takes the current folder); it is not written to the settings.
-  void setDefaultSaveFolder(const std::u16string& folder) { defaultSaveFolder_ = folder; }
+  void setDefaultSaveFolder(const std::u16string& folder) {
+    defaultSaveFolder_ = folder;
+    useSaveFolder();
+  }
   const std::u16string& savePath() const { return settings_.dbpath.empty() ? defaultSaveFolder_ : settings_.dbpath; }
   // "帮助"
   void help();

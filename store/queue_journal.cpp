@@ -176,7 +176,7 @@ fs::Error QueueJournal::write(bool sync) {
 void QueueJournal::remove() {
   pending_.clear();
   (void)file_.close();
-  if (!path_.empty()) fs::removeFile(path_);
+  if (!path_.empty()) (void)fs::removeFile(path_);  // a journal left behind is replayed: nothing lost
 }
 
 }  // namespace harbek::store

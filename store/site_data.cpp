@@ -281,7 +281,7 @@ bool SiteData::removeSpillFolder() {
   removeSpillLeftovers();
   for (const fs::Entry& e : entries) {
     const bool spillFile = e.name.ends_with(".dat") && e.name.find_first_not_of("0123456789") == e.name.size() - 4;
-    if (!e.isFolder && (spillFile || e.name == "queue.journal")) fs::removeFile(folder + "/" + e.name);
+    if (!e.isFolder && (spillFile || e.name == "queue.journal")) (void)fs::removeFile(folder + "/" + e.name);  // removeFolder tells
   }
   return fs::removeFolder(folder) == fs::Error::kOk;
 }

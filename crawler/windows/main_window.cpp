@@ -77,6 +77,10 @@ void MainWindow::startLinkConversion() {
 }
 
 void MainWindow::convertNextPage() {
+  if (conversionProgress_->wasCanceled()) {
+    endLinkConversion(true);
+    return;
+  }
   if (conversionDone_ < conversionPages_.size()) {
     const tools::ConvertSummary one = tools::convertPages(conversionFolder_, {conversionPages_[conversionDone_++]});
     conversion_.converted += one.converted;
