@@ -190,7 +190,7 @@ std::string iniPath(const Arguments& args) {
   folder += "/harbek";
   // A folder that cannot be made shows as a settings file that cannot be
   // written, which the start reports.
-  fs::createFolders(folder);
+  (void)fs::createFolders(folder);
   return folder + "/sys.ini";
 }
 
@@ -287,6 +287,7 @@ int runWindows(const Arguments& args) {
   }
   options.closeSignalFd = closeSignals();
   options.request = args.request;
+  options.convertLinks = args.convertLinks;
   std::string why;
   int status = windows::launchWindowMode(options, why);
   if (!why.empty()) std::fprintf(stderr, "harbek: %s\n", why.c_str());
@@ -309,6 +310,7 @@ int runHeadless(const Arguments& args) {
   options.iniPath = text::fromUtf8(iniPath(args));
   options.intervalMs = args.interval;
   options.request = args.request;
+  options.convertLinks = args.convertLinks;
   crawler::sysMain sys(*loop, view, options);
   view.showCounts(&sys.counts(), &sys.List1());
 
@@ -329,12 +331,7 @@ int runHeadless(const Arguments& args) {
   if (!args.saveDir.empty()) sys.setSaveFolder(saveFolder(args));
   sys.setDefaultSaveFolder(absoluteFolder("."));  // a terminal user expects the copy here
   for (const auto& u : addresses) sys.addUrl(u);
-  bool finished = false;
-  sys.setFinishedHandler([&] {
-    // A crawl stopped by a failing disk keeps its queue: it is not done.
-    finished = sys.List1().empty();
-    sys.requestClose(quit);
-  });
+  sys.setFinishedHandler([&] { sys.requestClose(quit); });
 
   int status = 1;
   if (!sys.run()) {
@@ -350,9 +347,7 @@ int runHeadless(const Arguments& args) {
   printSummary(sys.counts(), std::chrono::steady_clock::now() - started);
   if (signalWatch) loop->removeWatch(signalWatch);
   if (signalFd >= 0) close(signalFd);
-  // An interrupted crawl is not converted: it is resumed later, and its
-  // pages must stay as served until the copy is whole.
-  if (finished && args.convertLinks) {
+  if (sys.convertLinksDue()) {
     std::vector<std::string> saved;
     for (const std::u16string& rel : sys.savedThisRun()) saved.push_back(text::toUtf8(rel));
     const tools::ConvertSummary summary = tools::convertPages(text::toUtf8(sys.savePath()), saved,
@@ -375,7 +370,11 @@ int main(int argc, char** argv) {
     signal(SIGPIPE, SIG_IGN);
     return harbek::tools::runReplaceCommand(argv[2], argv[3], std::cout, std::cerr);
   }
-  if (argc == 3 && std::strcmp(argv[1], "--convert-links") == 0) {
+  // Only an existing folder after --convert-links is a copy to convert; a web
+  // address there is a start address of a window-mode copy that converts
+  // when it is done. Anything else is still taken as a folder, and refused.
+  if (argc == 3 && std::strcmp(argv[1], "--convert-links") == 0 &&
+      (harbek::fs::isFolder(argv[2]) || std::strstr(argv[2], "://") == nullptr)) {
     signal(SIGPIPE, SIG_IGN);
     return harbek::tools::runConvertCommand(argv[2], std::cout, std::cerr);
   }

@@ -17,7 +17,7 @@ class PageFetcher {
   virtual std::u16string url() const = 0;
   virtual void clearHTMLcode() = 0;
   // Returns when the fetch is over; the events arrive while it runs.
-  virtual com::HResult OpenUrl(const std::u16string& Turl) = 0;
+  [[nodiscard]] virtual com::HResult OpenUrl(const std::u16string& Turl) = 0;
   virtual bool lastFetchComplete() const = 0;
   // The status code of the fetch's response; empty when none came.
   virtual std::u16string status() const = 0;
@@ -34,7 +34,7 @@ class PageFetcher {
   // The User-Agent line's value (empty: the control's own) and the
   // certificate checks of https fetches, for the fetches that follow.
   virtual void setRequestOptions(const std::u16string& userAgent, const net::TlsOptions& tls) = 0;
-  virtual com::HResult SearchTag(std::u16string_view TagName, std::u16string_view Pro, bool IsEndTag) = 0;
+  [[nodiscard]] virtual com::HResult SearchTag(std::u16string_view TagName, std::u16string_view Pro, bool IsEndTag) = 0;
   virtual void Cancel() = 0;
 };
 

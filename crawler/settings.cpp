@@ -68,12 +68,12 @@ profile::ProfileError saveSettings(const std::u16string& path, const Settings& i
   for (const std::u16string* text : {&in.dbpath, &in.SiteListUrl, &in.UserAgent, &in.CaCertificate}) {
     if (!fitsSettingsFile(*text)) return profile::ProfileError::kBadName;
   }
-  std::vector<std::pair<const char*, std::string>> values = {
+  std::vector<std::pair<std::string, std::string>> values = {
       {"dbpath", text::toCodePage(in.dbpath)},           {"wnum", number(in.Wnum)}, {"Rnum", number(in.Rnum)},
       {"SiteListUrl", text::toCodePage(in.SiteListUrl)}, {"waitTime", number(in.waitTime)},
   };
   std::string content;
-  fs::readFile(text::toUtf8(path), content);
+  (void)fs::readFile(text::toUtf8(path), content);  // a file that cannot be read is written anew
   const struct {
     const char* key;
     std::string value;
@@ -91,11 +91,9 @@ profile::ProfileError saveSettings(const std::u16string& path, const Settings& i
   for (const auto& r : laterValues) {
     if (r.set || profile::findValue(content, "sys", r.key)) values.emplace_back(r.key, r.value);
   }
-  for (const auto& [key, value] : values) {
-    const profile::ProfileError e = profile::writeProfileString(text::toUtf8(path), "sys", key, value);
-    if (e != profile::ProfileError::kNone) return e;
-  }
-  return profile::ProfileError::kNone;
+  // One write of the whole file: the save folder and the counters that
+  // belong to it never reach the disk apart.
+  return profile::writeProfileStrings(text::toUtf8(path), "sys", values);
 }
 
 }  // namespace harbek::crawler

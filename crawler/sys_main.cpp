@@ -1,6 +1,7 @@
 #include "crawler/sys_main.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "libs/text/totextor_interface.h"
 #include "libs/url/fetch_url.h"
@@ -34,9 +35,6 @@ std::u16string reason(profile::ProfileError e) { return text::fromUtf8(profile::
 
 sysMain::sysMain(event::EventLoop& loop, CrawlView& view, Options options)
     : loop_(loop), view_(view), options_(std::move(options)) {
-  // Spills and refills take a while for a long queue; the program's other
-  // events go on being handled between records.
-  site_.setPump([this] { loop_.pumpOnce(0ms); });
   List1_.setObserver([this](const QueueChange& change) {
     journalQueueChange(change);
     view_.queueChanged(change, List1_);
@@ -92,6 +90,7 @@ void sysMain::LoadConfig() {
     settingsWarned_ = true;
     warn(u"无法写入系统配置文件:" + options_.iniPath + u" (" + reason(e) + u")");
   }
+  useSaveFolder();
 }
 
 void sysMain::SaveConfig() {
@@ -116,12 +115,16 @@ bool sysMain::makeSaveFolder() {
 }
 
 bool sysMain::startTimer(std::u16string tip) {
-  if (!makeSaveFolder()) {
-    AddLog(u"无法创建保存目录,蜘蛛没有启动:" + savePath());
-    return false;
+  // Inside a step (a command while the fetcher waits) the store and the
+  // journal are the step's: only the tray and the timer change.
+  if (!inStep_) {
+    if (!makeSaveFolder()) {
+      AddLog(u"无法创建保存目录,蜘蛛没有启动:" + savePath());
+      return false;
+    }
+    useSaveFolder();
+    recoverQueue();
   }
-  site_.setSavePath(savePath());
-  recoverQueue();
   setTray(TrayIcon::kRunning, std::move(tip));
   setTimerEnabled(true);
   return true;
@@ -139,7 +142,7 @@ void sysMain::recoverQueue() {
   journalFolder_ = site_.SavePath();
   foundSaved_.clear();  // another save folder
   const std::string tmp = site_.spillFolder();
-  if (!fs::isFolder(tmp)) fs::createFolder(tmp);
+  if (!fs::isFolder(tmp)) (void)fs::createFolder(tmp);  // the journal reports a folder it cannot use
   journal_.open(tmp);
   site_.removeSpillLeftovers();
   if (std::optional<store::QueueJournal::State> last = journal_.replay()) {
@@ -236,10 +239,43 @@ void sysMain::help() {
   if (com::succeeded(webUrl(&web))) web->GotoURL(kHelpPageUrl, &ignored);
 }
 
-void sysMain::saveSettingsWindow(const std::u16string& dbpath, const std::u16string& siteListUrl) {
-  settings_.dbpath = dbpath;
+bool sysMain::saveSettingsWindow(const std::u16string& dbpath, const std::u16string& siteListUrl,
+                                 std::u16string* why) {
+  if (!setSaveFolder(dbpath, why)) return false;
   settings_.SiteListUrl = siteListUrl;
-  SaveConfig();
+  // Inside a step the settings file is written when the new folder is taken.
+  if (!pendingSaveFolder_) SaveConfig();
+  return true;
+}
+
+// The save folder has one owner, the settings in memory; the store is
+// pointed at it here only, whenever it changes and at the start of a step,
+// never from inside the fetcher's events.
+void sysMain::useSaveFolder() { site_.setSavePath(savePath()); }
+
+bool sysMain::setSaveFolder(const std::u16string& dbpath, std::u16string* why) {
+  if (dbpath == settings_.dbpath && !pendingSaveFolder_) return true;
+  if (settings_.Rnum != settings_.Wnum) {
+    const std::u16string reason = u"队列还有未读回的记录保存在" + savePath() + u",本次抓取完成后才能更改保存目录";
+    warn(reason);
+    if (why) *why = reason;
+    return false;
+  }
+  if (inStep_) {
+    pendingSaveFolder_ = dbpath;
+    return true;
+  }
+  settings_.dbpath = dbpath;
+  useSaveFolder();
+  if (!journalFolder_.empty()) {
+    // A running copy moves on with its queue: the journal follows it to the
+    // new folder.
+    journal_.remove();
+    makeSaveFolder();
+    useSaveFolder();
+    recoverQueue();
+  }
+  return true;
 }
 
 void sysMain::setRequestSettings(const std::u16string& userAgent, bool noCheckCertificate,
@@ -302,7 +338,7 @@ bool sysMain::isDirectoryPage() { return text::contains(html1().host(), options_
 void sysMain::CrawlStep() {
   if (inStep_ || closed_) return;
   inStep_ = true;
-  site_.setSavePath(savePath());
+  useSaveFolder();
   if (List1_.empty()) refillQueue();
   dropSavedHeads();
   bool keepHead = false;
@@ -459,6 +495,12 @@ void sysMain::endStep(bool keepHead, bool headIsSiteListRequest) {
   const bool done = List1_.empty() && settings_.Rnum == settings_.Wnum &&
                     (settings_.SiteListUrl.empty() || headIsSiteListRequest);
   inStep_ = false;
+  spillRefused_ = false;  // the next step may spill again
+  if (pendingSaveFolder_ && !closing_) {
+    const std::u16string folder = std::move(*pendingSaveFolder_);
+    pendingSaveFolder_.reset();
+    if (setSaveFolder(folder)) SaveConfig();
+  }
   if (closing_) {
     closeNow();
   } else if (diskFailed_) {
@@ -487,6 +529,7 @@ void sysMain::skipMissingSpillFile() {
 }
 
 void sysMain::finish() {
+  crawlDone_ = true;
   setTimerEnabled(false);
   clearSpillFolder();
   AddLog(u"一个网站已经下载完成");
@@ -498,7 +541,7 @@ void sysMain::finish() {
 bool sysMain::clearSpillFolder() {
   if (!List1_.empty() || settings_.Rnum != settings_.Wnum || journalFolder_.empty()) return false;
   journal_.remove();
-  site_.setSavePath(savePath());
+  useSaveFolder();
   if (!site_.removeSpillFolder()) return false;
   if (settings_.Rnum != 0) {
     settings_.Rnum = settings_.Wnum = 0;
@@ -564,8 +607,8 @@ void sysMain::closeNow() {
   if (!List1_.empty()) {
     setPanel(4, u"保存记录,请不要再次关闭");
     makeSaveFolder();
-    site_.setSavePath(savePath());
-    if (!site_.SaveAllList(List1_, settings_.Wnum)) {
+    useSaveFolder();
+    if (!spillNumberFree() || !site_.SaveAllList(List1_, settings_.Wnum)) {
       // The journal keeps the queue for the next start.
       spillFailed_ = true;
       ++counts_.writeFailures;
@@ -591,7 +634,6 @@ void sysMain::closeNow() {
 
 void sysMain::SaveFile(const std::u16string& fileName, const fetcher::Bytes& Data, int32_t /*CurrLen*/) {
   if (isDirectoryPage() || saveFailed_ || !answeredWithPage()) return;
-  site_.setSavePath(savePath());
   // A page with a query is saved only when QueryPages is on; a requisite
   // with one always.
   if (text::contains(fileName, u"?") && !followsQueryPages() && !fetchingRequisite_) return;
@@ -638,7 +680,6 @@ void sysMain::ShowState(const std::u16string& State) {
 }
 
 void sysMain::GetTag(const std::u16string& TagName, const std::u16string& TagDis) {
-  site_.setSavePath(savePath());
   if (TagDis.empty()) return;
   const std::vector<std::u16string> fields = splitFields(TagDis);
   const std::u16string& link = fields[0];
@@ -676,12 +717,44 @@ void sysMain::queueLink(const std::u16string& link, bool anySite, bool requisite
     AddLog(u"文件已经存在,放弃");
     if (!anySite && !sameSite) countSkipped(skippedOtherSiteLinks_, counts_.otherSiteLinksSkipped, text::toLower(link));
   }
-  if (List1_.count() > kQueueLimit) {
-    site_.SaveList(List1_, settings_.Wnum);
-    SaveConfig();
-    queueSpilled_ = false;
-    snapshotQueue();
+  if (List1_.count() > kQueueLimit) spillQueueTail();
+}
+
+// A long queue spills its tail. A spill that fails is told once and counted,
+// and the queue stays long until the next step tries again, rather than
+// every further link moving thousands of items out and back.
+void sysMain::spillQueueTail() {
+  if (inSpill_ || spillRefused_) return;
+  if (!spillNumberFree()) return;  // the queue stays in memory until the files are read
+  inSpill_ = true;
+  const bool spilled = site_.SaveList(List1_, settings_.Wnum);
+  inSpill_ = false;
+  if (!spilled) {
+    spillRefused_ = true;
+    ++counts_.writeFailures;
+    if (!spillWarned_) {
+      spillWarned_ = true;
+      warn(u"无法保存队列到:" + text::fromUtf8(site_.spillFolder()) + u",队列暂留在内存中");
+    }
+    return;
   }
+  SaveConfig();
+  queueSpilled_ = false;
+  snapshotQueue();
+}
+
+// A spill file's number must be one the write counter can move past. At the
+// largest number it cannot: once every spill file has been read the files go
+// and both counters start again at 0; until then nothing more is spilled
+// (the queue stays in memory), so no file is written under a number that
+// would be read as done.
+bool sysMain::spillNumberFree() {
+  if (settings_.Wnum < INT32_MAX) return true;
+  if (settings_.Rnum != settings_.Wnum || !site_.removeSpillFiles()) return false;
+  settings_.Rnum = settings_.Wnum = 0;
+  SaveConfig();
+  snapshotQueue();
+  return true;
 }
 
 void sysMain::countSkipped(std::unordered_set<size_t>& seen, int64_t& count, const std::u16string& link) {

@@ -34,6 +34,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -99,6 +100,9 @@ class sysMain : public fetcher::HtmlEvents {
     // Makes the fetcher; the controller is its owner. Null: the control html.
     std::function<std::unique_ptr<PageFetcher>(event::EventLoop&, fetcher::HtmlEvents&)> makeFetcher;
     RequestOptions request;
+    // The run asks for the links of a finished copy to be converted
+    // (--convert-links), whatever the settings say.
+    bool convertLinks = false;
   };
 
   sysMain(event::EventLoop& loop, CrawlView& view, Options options);
@@ -131,16 +135,24 @@ class sysMain : public fetcher::HtmlEvents {
   bool addUrl(const std::u16string& address);
   // The save folder for this run, set in memory only: sys.ini keeps its
   // folder until the next SaveConfig, which writes the folder together with
-  // the spill counters that belong to it.
-  void setSaveFolder(const std::u16string& dbpath) { settings_.dbpath = dbpath; }
+  // the spill counters that belong to it. Refused (false, the reason logged
+  // and in why) while spill files of the copy wait in the current folder:
+  // the next refill would look for them in the new one, and their queue
+  // would be lost. Inside a step the change takes effect when it ends.
+  bool setSaveFolder(const std::u16string& dbpath, std::u16string* why = nullptr);
   // The folder a run saves into when the settings name none (the terminal
   // takes the current folder); it is not written to the settings.
-  void setDefaultSaveFolder(const std::u16string& folder) { defaultSaveFolder_ = folder; }
+  void setDefaultSaveFolder(const std::u16string& folder) {
+    defaultSaveFolder_ = folder;
+    useSaveFolder();
+  }
   const std::u16string& savePath() const { return settings_.dbpath.empty() ? defaultSaveFolder_ : settings_.dbpath; }
   // "帮助"
   void help();
-  // The settings window's "=保存=".
-  void saveSettingsWindow(const std::u16string& dbpath, const std::u16string& siteListUrl);
+  // The settings window's "=保存=": false, with nothing changed and the
+  // reason in why, when the save folder may not change now (setSaveFolder).
+  bool saveSettingsWindow(const std::u16string& dbpath, const std::u16string& siteListUrl,
+                          std::u16string* why = nullptr);
   // The settings window's request fields, saved with the next SaveConfig.
   void setRequestSettings(const std::u16string& userAgent, bool noCheckCertificate,
                           const std::u16string& caCertificate);
@@ -155,6 +167,11 @@ class sysMain : public fetcher::HtmlEvents {
   // Called when a crawl ends by itself.
   void setFinishedHandler(std::function<void()> onFinished) { onFinished_ = std::move(onFinished); }
 
+  // Whether the copy's links are converted now that the crawl is over: it
+  // ended by itself with nothing left queued (an interrupted crawl is resumed
+  // later, and its pages stay as served until the copy is whole), and the
+  // run or the settings ask for it. The view that shows the crawl converts.
+  bool convertLinksDue() const { return crawlDone_ && (options_.convertLinks || settings_.ConvertLinks); }
   const CrawlCounts& counts() const { return counts_; }
   // Something is queued, spilled or to be asked of the site list.
   bool hasWork() const {
@@ -178,6 +195,9 @@ class sysMain : public fetcher::HtmlEvents {
 
  private:
   bool makeSaveFolder();
+  void useSaveFolder();
+  void spillQueueTail();
+  bool spillNumberFree();
   void refillQueue();
   void dropSavedHeads();
   bool fetchAndScan(const std::u16string& head);
@@ -242,6 +262,7 @@ class sysMain : public fetcher::HtmlEvents {
   bool inStep_ = false;
   bool closing_ = false;
   bool closed_ = false;
+  bool crawlDone_ = false;  // the crawl ended by itself, with nothing left
   std::function<void()> onClosed_;
   std::function<void()> onFinished_;
 
@@ -274,6 +295,13 @@ class sysMain : public fetcher::HtmlEvents {
   bool journalWarned_ = false;
   bool queueSpilled_ = false;  // items left the queue's end: a snapshot is due
   bool spillFailed_ = false;
+  // A spill of the queue's tail failed in this step: no other is tried
+  // before the next one. spillWarned_: the failure has been told.
+  bool spillRefused_ = false;
+  bool spillWarned_ = false;
+  bool inSpill_ = false;
+  // A save folder chosen during a step, taken when the step ends.
+  std::optional<std::u16string> pendingSaveFolder_;
   profile::ProfileError settingsSaved_ = profile::ProfileError::kNone;
   bool settingsWarned_ = false;
   // The running fetch's body could not be written.

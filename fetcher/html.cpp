@@ -229,9 +229,10 @@ bool html::ConnectHost(const Target& to) {
     // The owner's Cancel ends the wait, and so does the socket's error
     // notification (a name that does not resolve, a refused connection, a
     // rejected certificate or a broken handshake): waiting out the limit
-    // would tell nothing more.
-    if (cancelled_ || getHtmlCodeIsOver_) return false;
-    if (ranOut(start)) {
+    // would tell nothing more. A socket error still ends with the line every
+    // failed connect ends with, after its "wskError:" line.
+    if (cancelled_) return false;
+    if (getHtmlCodeIsOver_ || ranOut(start)) {
       ShowMsg(u"连接服务器时间过长");
       return false;
     }

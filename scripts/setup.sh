@@ -10,7 +10,7 @@ PACKAGES=(
   clang libclang-rt-14-dev
   libicu-dev libgumbo-dev libc-ares-dev libssl-dev openssl ca-certificates
   libgtest-dev libgmock-dev libbenchmark-dev
-  nginx-light wget python3-jieba time
+  nginx-light wget python3 python3-jieba time
   qt6-base-dev fonts-wqy-microhei xvfb xdotool
   chromium
   dpkg-dev lintian

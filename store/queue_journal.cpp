@@ -37,7 +37,7 @@ std::optional<int32_t> number(std::u16string_view s) {
 }  // namespace
 
 void QueueJournal::open(std::string spillFolder) {
-  file_.close();
+  (void)file_.close();
   path_ = std::move(spillFolder) + "/queue.journal";
   pending_.clear();
   dirty_ = false;
@@ -96,7 +96,7 @@ fs::Error QueueJournal::snapshot(const UrlList& queue, int32_t Rnum, int32_t Wnu
   snapshotBytes_ = pending_.size();
   recordBytes_ = 0;
   // The records that follow go to the new file, not to the one it replaces.
-  file_.close();
+  (void)file_.close();
   const fs::Error e = fs::replaceFile(path_, pending_);
   pending_.clear();
   // Without a snapshot in place, records would have nothing to build on.
@@ -121,7 +121,9 @@ void QueueJournal::fetching(const std::u16string& url) {
 fs::Error QueueJournal::savingTo(const std::u16string& file) {
   inFlightFile_ = file;
   add(kSavingTo, file);
-  return write();
+  // Flushed at once: after a power cut the journal must still name the
+  // partial file a killed step leaves behind.
+  return write(true);
 }
 
 void QueueJournal::settled() {
@@ -157,7 +159,7 @@ fs::Error QueueJournal::write(bool sync) {
     if (e == fs::Error::kOk) e = file_.append(pending_);
     pending_.clear();
     if (e != fs::Error::kOk) {
-      file_.close();
+      (void)file_.close();
       behind_ = true;
       return e;
     }
@@ -174,8 +176,8 @@ fs::Error QueueJournal::write(bool sync) {
 
 void QueueJournal::remove() {
   pending_.clear();
-  file_.close();
-  if (!path_.empty()) fs::removeFile(path_);
+  (void)file_.close();
+  if (!path_.empty()) (void)fs::removeFile(path_);  // a journal left behind is replayed: nothing lost
 }
 
 }  // namespace harbek::store

@@ -130,7 +130,7 @@ std::u16string SiteData::makeRoomFor(std::u16string name, std::vector<std::u16st
     const std::string aside = folder + text::toUtf8(kPartialSuffix) + "-moved";
     if (fs::renameFile(folder, aside) != fs::Error::kOk) return name;
     if (fs::createFolder(folder) != fs::Error::kOk || fs::renameFile(aside, folder + "/index.html") != fs::Error::kOk) {
-      fs::renameFile(aside, folder);
+      (void)fs::renameFile(aside, folder);  // back where it was; the save then fails on its own
       return name;
     }
     if (moved) moved->push_back(name.substr(0, slash));
@@ -168,7 +168,7 @@ fs::Error SiteData::createFolders(const std::u16string& Turl) {
 
 void SiteData::saveFileByUrl(const std::u16string& Turl, const Bytes& Data, int32_t /*ISenCode*/) {
   if (!applySaveFolderDefault() || !savable(Turl) || createFolders(Turl) != fs::Error::kOk) return;
-  fs::appendFile(fsPath(savedFile(Turl)), Data);
+  (void)fs::appendFile(fsPath(savedFile(Turl)), Data);  // failures end the call silently
 }
 
 fs::Error SiteData::savePartial(const std::u16string& Turl, const Bytes& Data, bool first) {
@@ -176,7 +176,7 @@ fs::Error SiteData::savePartial(const std::u16string& Turl, const Bytes& Data, b
   const std::string partial = fsPath(savedFile(Turl) + std::u16string(kPartialSuffix));
   // The file stays open from the first piece to the end of the fetch.
   if (first || partial != partialPath_) {
-    partial_.close();
+    (void)partial_.close();  // an abandoned body: its file is created anew
     partialPath_ = partial;
     fs::Error e = first ? partial_.create(partial) : partial_.open(partial);
     // Most pages go to a folder made for an earlier one: its folders are
@@ -199,14 +199,15 @@ fs::Error SiteData::commitPartial(const std::u16string& Turl) {
 
 void SiteData::removeFileByUrl(const std::u16string& Turl) {
   if (!applySaveFolderDefault() || !savable(Turl)) return;
-  fs::removeFile(fsPath(savedFile(Turl)));
+  (void)fs::removeFile(fsPath(savedFile(Turl)));  // a file already gone is what was asked
 }
 
 void SiteData::discardPartial(const std::u16string& Turl) {
   if (!applySaveFolderDefault() || !savable(Turl)) return;
   const std::string partial = fsPath(savedFile(Turl) + std::u16string(kPartialSuffix));
-  closePartial(partial);
-  fs::removeFile(partial);
+  // The partial file is dropped whatever its close says.
+  (void)closePartial(partial);
+  (void)fs::removeFile(partial);
 }
 
 fs::Error SiteData::closePartial(const std::string& partial) {
@@ -289,7 +290,7 @@ void SiteData::removeSpillLeftovers() {
   if (fs::listFolder(spillFolder(), entries) != fs::Error::kOk) return;
   for (const fs::Entry& e : entries) {
     if (!e.isFolder && e.name.starts_with(".") && e.name.find(".tmp") != std::string::npos) {
-      fs::removeFile(spillFolder() + "/" + e.name);
+      (void)fs::removeFile(spillFolder() + "/" + e.name);  // left over again, removed next time
     }
   }
 }
@@ -302,9 +303,22 @@ bool SiteData::removeSpillFolder() {
   removeSpillLeftovers();
   for (const fs::Entry& e : entries) {
     const bool spillFile = e.name.ends_with(".dat") && e.name.find_first_not_of("0123456789") == e.name.size() - 4;
-    if (!e.isFolder && (spillFile || e.name == "queue.journal")) fs::removeFile(folder + "/" + e.name);
+    if (!e.isFolder && (spillFile || e.name == "queue.journal")) (void)fs::removeFile(folder + "/" + e.name);  // removeFolder tells
   }
   return fs::removeFolder(folder) == fs::Error::kOk;
+}
+
+bool SiteData::removeSpillFiles() {
+  if (!applySaveFolderDefault()) return false;
+  std::vector<fs::Entry> entries;
+  if (fs::listFolder(spillFolder(), entries) != fs::Error::kOk) return !fs::exists(spillFolder());
+  bool removed = true;
+  for (const fs::Entry& e : entries) {
+    if (!e.isFolder && isProgramFile("tmp/" + e.name) && e.name.ends_with(".dat")) {
+      removed = fs::removeFile(spillFolder() + "/" + e.name) == fs::Error::kOk && removed;
+    }
+  }
+  return removed;
 }
 
 int32_t SiteData::nextSpillNumber() {
@@ -322,6 +336,20 @@ int32_t SiteData::nextSpillNumber() {
     if (n < std::numeric_limits<int32_t>::max()) highest = std::max(highest, n);
   }
   return static_cast<int32_t>(highest + 1);
+}
+
+bool isProgramFile(std::string_view path) {
+  const size_t slash = path.rfind('/');
+  const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+  if (name.ends_with(".harbek-part")) return true;
+  if (slash == std::string_view::npos) return false;
+  const std::string_view folder = path.substr(0, slash);
+  if (folder != "tmp" && !folder.ends_with("/tmp")) return false;
+  const std::string_view digits = name.substr(0, name.size() - std::min<size_t>(name.size(), 4));
+  const bool spillFile = name.ends_with(".dat") && !digits.empty() &&
+                         digits.find_first_not_of("0123456789") == std::string_view::npos;
+  const bool leftover = name.starts_with(".") && name.find(".tmp") != std::string_view::npos;
+  return spillFile || leftover || name == "queue.journal";
 }
 
 void SiteData::LoadList(UrlList& list, int32_t& rfnum) {

@@ -44,6 +44,12 @@ using text::Bytes;
 // could cut it short. Empty and "." segments are harmless ("/x" is S//x).
 bool staysInside(std::u16string_view rel);
 
+// True for a file the program keeps in a save folder for itself: a body
+// still being fetched ("*.harbek-part"), and the spill files, the queue
+// journal and their temporary files in the spill folder "tmp". The tools that
+// change saved files never list or change them.
+bool isProgramFile(std::string_view path);
+
 class SiteData {
  public:
   // Spilling moves queue items until fewer than this many remain.
@@ -65,9 +71,9 @@ class SiteData {
 
   // SavePath + "/" + nohttp(Turl). Failures of the URL operations come back
   // as their codes.
-  com::HResult ChUrltoPath(const std::u16string& Turl, std::u16string* result);
+  [[nodiscard]] com::HResult ChUrltoPath(const std::u16string& Turl, std::u16string* result);
   // SavePath + "/" + host + "/" + MD5 of nohttp(Turl) with every host text removed.
-  com::HResult ChUrltoMd5path(const std::u16string& Turl, std::u16string* result);
+  [[nodiscard]] com::HResult ChUrltoMd5path(const std::u16string& Turl, std::u16string* result);
   // True when the file of the URL exists (a folder does not count), and
   // whenever that cannot be told or the URL points outside the save folder.
   bool isExsitUrl(const std::u16string& Turl, bool ISmd5);
@@ -102,9 +108,9 @@ class SiteData {
   // than kSpillFloor remain, then advances wfnum. The file appears whole or
   // not at all; when it cannot be written the items stay queued and false
   // comes back.
-  bool SaveList(UrlList& list, int32_t& wfnum);
+  [[nodiscard]] bool SaveList(UrlList& list, int32_t& wfnum);
   // Moves every item of the queue into spill file wfnum, then advances wfnum.
-  bool SaveAllList(UrlList& list, int32_t& wfnum);
+  [[nodiscard]] bool SaveAllList(UrlList& list, int32_t& wfnum);
   // Appends the items of spill file rfnum to the queue and advances rfnum;
   // does nothing when the file is missing.
   void LoadList(UrlList& list, int32_t& rfnum);
@@ -120,7 +126,10 @@ class SiteData {
   void removeSpillLeftovers();
   // Removes the spill files, the rest of the program's files there and the
   // folder itself; false when something stays (a file of someone else's).
-  bool removeSpillFolder();
+  [[nodiscard]] bool removeSpillFolder();
+  // Removes the spill files only (every one has been read); false when one
+  // stays.
+  [[nodiscard]] bool removeSpillFiles();
 
  private:
   bool applySaveFolderDefault();

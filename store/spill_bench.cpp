@@ -40,7 +40,10 @@ int main(int argc, char** argv) {
     store::VectorUrlList list(queue);
     int32_t wfnum = round, rfnum = round;
     auto start = Clock::now();
-    store.SaveList(list, wfnum);
+    if (!store.SaveList(list, wfnum)) {
+      std::fprintf(stderr, "spill_bench: the spill to %s failed\n", folder.c_str());
+      return 1;
+    }
     const double saveMs = msSince(start);
     const size_t left = list.count();
     store::VectorUrlList back;

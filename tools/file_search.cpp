@@ -28,15 +28,18 @@ bool search(const std::string& strPath, const std::u16string& strSearch, SearchV
   std::vector<std::string> subfolders;
   for (const fs::Entry& entry : entries) {
     view.pumpEvents();
+    if (view.stopRequested()) return false;
     const std::string path = folder + entry.name;
     if (entry.isFolder) {
       if (!fs::isLink(path)) subfolders.push_back(entry.name);
-    } else if (fs::isFile(path) && (strSearch.empty() || lowerExtension(path) == wanted)) {
+    } else if (fs::isFile(path) && !store::isProgramFile(path) &&
+               (strSearch.empty() || lowerExtension(path) == wanted)) {
       view.fileFound(path);
     }
   }
   bool complete = true;
   for (const std::string& name : subfolders) {
+    if (view.stopRequested()) return false;
     view.enteringFolder(folder + name);
     complete = search(folder + name, strSearch, view) && complete;
   }

@@ -4,7 +4,9 @@
 // name order, then its subfolders one by one, depth first. What counts as a
 // file is a plain file, hidden ones included, or a symbolic link to one;
 // sockets, FIFOs and devices are not listed, and a symbolic link to a folder
-// is not entered, so a link that loops cannot keep the search going.
+// is not entered, so a link that loops cannot keep the search going. The
+// program's own files in a save folder (spill files, the queue journal,
+// bodies still being fetched) are never listed: a rule must not change them.
 #pragma once
 
 #include <string>
@@ -25,12 +27,15 @@ class SearchView {
   virtual void enteringFolder(const std::string& path) = 0;
   // This folder's entries could not be listed; the search goes on without them.
   virtual void folderUnreadable(const std::string& path, fs::Error error) = 0;
+  // Asked after each pump: true ends the search there (the user cancelled,
+  // or the window closes).
+  virtual bool stopRequested() const { return false; }
 };
 
 // Lists the files under strPath whose extension (the store's GetExtName,
 // ignoring case) is that of strSearch; every file when strSearch is empty.
-// Returns false when some folder could not be listed (each one was reported),
-// true when every file was seen.
+// Returns false when some folder could not be listed (each one was reported)
+// or the view stopped the search, true when every file was seen.
 bool search(const std::string& strPath, const std::u16string& strSearch, SearchView& view);
 
 }  // namespace harbek::tools

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -10,6 +11,7 @@
 #include "crawler/tests/fake_fetcher.h"
 #include "platform/text/text.h"
 #include "tests/support/checked_loop.h"
+#include "tests/support/fsync_probe.h"
 #include "tests/support/temp_dir.h"
 
 namespace harbek::crawler {
@@ -91,7 +93,13 @@ TEST(Settings, FirstSaveCreatesTheFileWithFiveKeysInOrder) {
   s.SiteListUrl = u"http://list.example/get.asp";
   s.waitTime = 15;
   s.username = u"never-written";
+  harbek::testing::fsyncCalls().clear();
   ctl.sys->SaveConfig();
+  // The file is written whole, once: a kill never leaves the folder and the
+  // counters out of step.
+  EXPECT_EQ(std::count_if(harbek::testing::fsyncCalls().begin(), harbek::testing::fsyncCalls().end(),
+                          [](const harbek::testing::FsyncCall& c) { return !c.folder; }),
+            1);
   EXPECT_EQ(lines(harbek::testing::readFile(dir.file("sys.ini"))),
             (std::vector<std::string>{"[sys]", "dbpath=/data/sites", "wnum=-7", "Rnum=3",
                                       "SiteListUrl=http://list.example/get.asp", "waitTime=15"}));

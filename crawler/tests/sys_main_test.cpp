@@ -300,6 +300,79 @@ TEST_F(SysMainTest, TheEntryAfterTenThousandSpillsOnce) {
               reloaded.count(u"http://h/f4999.htm"));
 }
 
+// A spill that cannot be written is told once and counted; the queue stays
+// whole, and no other spill is tried before the next step.
+TEST_F(SysMainTest, AFailedSpillIsToldOnceAndNotRetriedWithinTheStep) {
+  writeIni();
+  auto sys = start();
+  fsys::create_directories(save() / "tmp" / "0.dat");  // a folder where the spill file goes
+  for (int i = 0; i < 10000; ++i) sys->List1().append(u"http://h/f" + text::widen(std::to_string(i)) + u".htm");
+  script_.currentUrl = u"http://h/";
+  for (const char16_t* link : {u"http://h/x.htm,x", u"http://h/y.htm,x", u"http://h/z.htm,x"}) sys->GetTag(u"a", link);
+  EXPECT_EQ(sys->List1().count(), 10003u);
+  EXPECT_EQ(sys->List1().itemAt(10002), u"http://h/z.htm");
+  EXPECT_EQ(sys->counts().writeFailures, 1);
+  const auto told = [&] {
+    return std::count_if(view_.lines.begin(), view_.lines.end(),
+                         [](const std::u16string& l) { return l.starts_with(u"无法保存队列到:"); });
+  };
+  EXPECT_EQ(told(), 1);
+  sys->CrawlStep();
+  sys->GetTag(u"a", u"http://h/w.htm,x");
+  EXPECT_EQ(sys->counts().writeFailures, 2);  // tried again in a later step
+  EXPECT_EQ(told(), 1);
+}
+
+// Counters at the largest number cannot move past a spill file: the files
+// read already go and the counters start again, and no link is lost.
+TEST_F(SysMainTest, SpillCountersAtTheirLargestValueLoseNoLink) {
+  writeIni("Rnum=2147483647\nWnum=2147483647\n");
+  FakePage page;
+  page.pieces = {{u"/", "x"}};
+  for (int i = 0; i < 20000; ++i) page.tags[u"a"].push_back(u"http://h/p" + text::widen(std::to_string(i)) + u".htm,x");
+  script_.pages[u"http://h/"] = page;
+  auto sys = start();
+  sys->addUrl(u"http://h/");
+  ASSERT_TRUE(sys->run());
+  sys->CrawlStep();
+  std::set<std::u16string> kept;
+  for (const auto& item : items(sys->List1())) kept.insert(item);
+  for (int32_t n = sys->settings().Rnum; n < sys->settings().Wnum; ++n) {
+    store::VectorUrlList spilled;
+    int32_t r = n;
+    sys->site().LoadList(spilled, r);
+    kept.insert(spilled.items().begin(), spilled.items().end());
+  }
+  EXPECT_EQ(kept.size(), 20000u);
+  EXPECT_FALSE(fsys::exists(save() / "tmp" / "2147483647.dat"));
+}
+
+// The save folder does not change while spill files of the copy wait in it;
+// asked for during a step, the change waits for the step's end.
+TEST_F(SysMainTest, TheSaveFolderChangesOnlyWithNothingSpilledAndBetweenSteps) {
+  writeIni("Rnum=0\nWnum=1\n");
+  const std::u16string here = text::fromUtf8(save().string());
+  const std::u16string other = text::fromUtf8(dir_.file("other").string());
+  auto sys = start();
+  std::u16string why;
+  EXPECT_FALSE(sys->saveSettingsWindow(other, u"", &why));
+  EXPECT_FALSE(why.empty());
+  EXPECT_EQ(sys->savePath(), here);
+  EXPECT_NE(harbek::testing::readFile(ini()).find("dbpath=" + save().string()), std::string::npos);
+
+  sys->settings().Rnum = 1;  // every spill file read
+  FakePage page;
+  page.pieces = {{u"/a.htm", "x"}};
+  page.during = [&] { EXPECT_TRUE(sys->saveSettingsWindow(other, u"")); };
+  script_.pages[u"http://h/a.htm"] = page;
+  sys->addUrl(u"http://h/a.htm");
+  ASSERT_TRUE(sys->run());
+  sys->CrawlStep();
+  EXPECT_TRUE(fsys::exists(save() / "h" / "a.htm"));  // the step saved where it started
+  EXPECT_EQ(sys->savePath(), other);
+  EXPECT_NE(harbek::testing::readFile(ini()).find("dbpath=" + dir_.file("other").string()), std::string::npos);
+}
+
 TEST_F(SysMainTest, ClosingWithAnEmptyQueueWritesNothing) {
   auto sys = start();  // no sys.ini at all
   sys->settings().dbpath = text::fromUtf8(save().string());
@@ -477,7 +550,7 @@ TEST_F(SysMainTest, StopRule) {
       store::VectorUrlList spill(entries);
       int32_t wnum = number;
       sys->site().setSavePath(text::fromUtf8(save().string()));
-      sys->site().SaveAllList(spill, wnum);
+      ASSERT_TRUE(sys->site().SaveAllList(spill, wnum));
     }
     bool finished = false;
     sys->setFinishedHandler([&] { finished = true; });

@@ -13,6 +13,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QProgressDialog>
+#include <QTimer>
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
@@ -27,28 +29,6 @@
 #include "crawler/windows/settings_window.h"
 
 namespace harbek::windows {
-namespace {
-
-// Stands in for the find-and-replace window until a factory provides it.
-QWidget* makeReplacePlaceholder(QWidget* mainWindow) {
-  auto* window = new QWidget(mainWindow, Qt::Window);
-  window->setObjectName(QStringLiteral("WEBchange"));
-  window->setWindowTitle(QStringLiteral("广告替换"));
-  window->setWindowIcon(mainWindow->windowIcon());
-  auto* note = new QLabel(QStringLiteral("批量查找替换窗口尚未完成,将在下一版本中提供。\n关闭本窗口即回到主窗口。"), window);
-  note->setObjectName(QStringLiteral("placeholderNote"));
-  auto* close = new QPushButton(QStringLiteral("关闭"), window);
-  QObject::connect(close, &QPushButton::clicked, window, &QWidget::close);
-  auto* layout = new QVBoxLayout(window);
-  layout->setContentsMargins(20, 20, 20, 14);
-  layout->setSpacing(14);
-  layout->addWidget(note);
-  layout->addWidget(close, 0, Qt::AlignRight);
-  window->setMinimumWidth(380);
-  return window;
-}
-
-}  // namespace
 
 MainWindow::MainWindow(event::EventLoop& loop, Options options) : options_(std::move(options)) {
   setObjectName(QStringLiteral("main"));
@@ -66,15 +46,65 @@ MainWindow::MainWindow(event::EventLoop& loop, Options options) : options_(std::
   sys_->startUp();
 }
 
-// A copy that ended by itself (its queue is empty: a failing disk stops a
-// crawl with its queue kept) has its links converted when the settings ask.
+// The controller says whether a finished copy has its links converted.
 void MainWindow::crawlFinished() {
-  if (!sys_->settings().ConvertLinks || !sys_->List1().empty()) return;
-  std::vector<std::string> saved;
-  for (const std::u16string& rel : sys_->savedThisRun()) saved.push_back(text::toUtf8(rel));
-  const tools::ConvertSummary summary = tools::convertPages(text::toUtf8(sys_->savePath()), saved);
-  sys_->AddLog(u"转换链接:" + text::widen(std::to_string(summary.converted)) + u"个网页, 失败" +
-               text::widen(std::to_string(summary.failures.size())) + u"个");
+  if (sys_->convertLinksDue()) startLinkConversion();
+}
+
+// The pages are converted one per turn of the event loop, so the windows
+// stay responsive, under a progress line whose "取消" stops the work between
+// two pages; closing the window stops it too.
+void MainWindow::startLinkConversion() {
+  if (conversionTimer_) return;
+  conversion_ = {};
+  conversionFolder_ = text::toUtf8(sys_->savePath());
+  conversionPages_.clear();
+  for (const std::u16string& rel : sys_->savedThisRun()) conversionPages_.push_back(text::toUtf8(rel));
+  conversionDone_ = 0;
+  conversionProgress_ = new QProgressDialog(QStringLiteral("正在转换链接,使网页可以离线浏览..."), QStringLiteral("取消"), 0,
+                                            static_cast<int>(conversionPages_.size()), this);
+  conversionProgress_->setObjectName(QStringLiteral("ConvertProgress"));
+  conversionProgress_->setWindowTitle(QStringLiteral("转换链接"));
+  conversionProgress_->setWindowModality(Qt::NonModal);
+  conversionProgress_->setMinimumDuration(0);
+  conversionProgress_->setAutoClose(false);
+  conversionProgress_->setAutoReset(false);
+  connect(conversionProgress_, &QProgressDialog::canceled, this, [this] { endLinkConversion(true); });
+  conversionTimer_ = new QTimer(this);
+  connect(conversionTimer_, &QTimer::timeout, this, [this] { convertNextPage(); });
+  conversionTimer_->start(0);
+  conversionProgress_->show();
+}
+
+void MainWindow::convertNextPage() {
+  if (conversionProgress_->wasCanceled()) {
+    endLinkConversion(true);
+    return;
+  }
+  if (conversionDone_ < conversionPages_.size()) {
+    const tools::ConvertSummary one = tools::convertPages(conversionFolder_, {conversionPages_[conversionDone_++]});
+    conversion_.converted += one.converted;
+    conversion_.unchanged += one.unchanged;
+    conversion_.skipped += one.skipped;
+    conversion_.failures.insert(conversion_.failures.end(), one.failures.begin(), one.failures.end());
+    conversionProgress_->setValue(static_cast<int>(conversionDone_));
+  }
+  if (conversionDone_ == conversionPages_.size()) endLinkConversion(false);
+}
+
+void MainWindow::endLinkConversion(bool cancelled) {
+  if (!conversionTimer_) return;
+  conversionTimer_->stop();
+  conversionTimer_->deleteLater();
+  conversionTimer_ = nullptr;
+  conversionProgress_->hide();
+  conversionProgress_->deleteLater();
+  conversionProgress_ = nullptr;
+  const std::u16string counts = text::widen(std::to_string(conversion_.converted)) + u"个网页, 失败" +
+                                text::widen(std::to_string(conversion_.failures.size())) + u"个";
+  sys_->AddLog(cancelled ? u"转换链接已取消:已转换" + counts + u", 未处理" +
+                               text::widen(std::to_string(conversionPages_.size() - conversionDone_)) + u"个"
+                         : u"转换链接:" + counts);
 }
 
 MainWindow::~MainWindow() = default;
@@ -99,12 +129,8 @@ void MainWindow::createActions() {
     sys_->trayStart();
   });
   exit_ = make("mnuExit", QStringLiteral("退出"), nullptr, [this] { exitNow(); });
-  hide_ = make("fhide", QStringLiteral("隐藏"), nullptr, [this] { hide(); });
-  show_ = make("fShow", QStringLiteral("显示"), nullptr, [this] {
-    showNormal();
-    raise();
-    activateWindow();
-  });
+  hide_ = make("fhide", QStringLiteral("隐藏"), nullptr, [this] { showMainWindow(false); });
+  show_ = make("fShow", QStringLiteral("显示"), nullptr, [this] { showMainWindow(true); });
   trayPause_ = make("mnuAbout", QStringLiteral("暂停"), ":/harbek/stop.png", [this] { sys_->trayPause(); });
 }
 
@@ -249,12 +275,15 @@ void MainWindow::showSettings() {
     settings_ = new SettingsWindow(this, now.dbpath, now.SiteListUrl, now.ConvertLinks, request,
                                    [this](const std::u16string& dbpath, const std::u16string& siteListUrl,
                                           bool convertLinks, const RequestFields& fields) {
+                                     std::u16string why;
+                                     if (!sys_->saveSettingsWindow(dbpath, siteListUrl, &why)) return why;
                                      sys_->settings().ConvertLinks = convertLinks;
                                      sys_->settings().QueryPages = fields.queryPages;
                                      sys_->settings().PageRequisites = fields.pageRequisites;
                                      sys_->setRequestSettings(fields.userAgent, fields.noCheckCertificate,
                                                               fields.caCertificate);
-                                     sys_->saveSettingsWindow(dbpath, siteListUrl);
+                                     sys_->SaveConfig();
+                                     return std::u16string();
                                    });
   }
   settings_->show();
@@ -274,11 +303,12 @@ void MainWindow::showMonitor() {
 
 void MainWindow::showReplaceWindow() {
   if (!replaceWindow_) {
-    replaceWindow_ = options_.makeReplaceWindow ? options_.makeReplaceWindow(this) : makeReplacePlaceholder(this);
+    // The program always has the window; a window test may leave it out.
+    replaceWindow_ = options_.makeReplaceWindow ? options_.makeReplaceWindow(this) : nullptr;
     if (!replaceWindow_) return;
     replaceWindow_->installEventFilter(this);
   }
-  hide();
+  showMainWindow(false);
   replaceWindow_->show();
   replaceWindow_->raise();
   replaceWindow_->activateWindow();
@@ -293,16 +323,29 @@ void MainWindow::exitNow() {
 void MainWindow::endProgram() {
   if (ended_) return;
   ended_ = true;
+  endLinkConversion(true);
   tray_->hide();
   for (QWidget* window : {static_cast<QWidget*>(monitor_), static_cast<QWidget*>(settings_), replaceWindow_.data()}) {
     if (window) window->hide();
   }
-  hide();
+  showMainWindow(false);
   if (options_.onEnded) {
     options_.onEnded();
   } else {
     QCoreApplication::quit();
   }
+}
+
+// The one place the main window is hidden and shown: the tray's commands,
+// the find-and-replace window and the end of the program.
+void MainWindow::showMainWindow(bool shown) {
+  if (!shown) {
+    hide();
+    return;
+  }
+  showNormal();
+  raise();
+  activateWindow();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -328,7 +371,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   } else if (watched == replaceWindow_ && !ended_ &&
              (event->type() == QEvent::Close || (event->type() == QEvent::Hide && !event->spontaneous()))) {
     // The find-and-replace window is done with: the main window comes back.
-    showNormal();
+    showMainWindow(true);
   }
   return QMainWindow::eventFilter(watched, event);
 }

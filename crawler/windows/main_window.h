@@ -16,6 +16,7 @@
 #include "crawler/crawl_view.h"
 #include "crawler/sys_main.h"
 #include "crawler/windows/replace_window.h"
+#include "tools/link_converter.h"
 
 class QAction;
 class QLabel;
@@ -23,6 +24,8 @@ class QLineEdit;
 class QListView;
 class QMenu;
 class QProgressBar;
+class QProgressDialog;
+class QTimer;
 class QSystemTrayIcon;
 
 namespace harbek::windows {
@@ -32,10 +35,12 @@ class QueueModel;
 class SettingsWindow;
 
 class MainWindow : public QMainWindow, public crawler::CrawlView {
+  Q_OBJECT
+
  public:
   struct Options {
     crawler::sysMain::Options crawl;
-    ReplaceWindowFactory makeReplaceWindow;  // null: a placeholder
+    ReplaceWindowFactory makeReplaceWindow;  // null: "广告替换" does nothing (tests)
     // The program ends (the close sequence is over, or "退出"); by default
     // the application quits.
     std::function<void()> onEnded;
@@ -68,6 +73,9 @@ class MainWindow : public QMainWindow, public crawler::CrawlView {
 
  private:
   void crawlFinished();
+  void startLinkConversion();
+  void convertNextPage();
+  void endLinkConversion(bool cancelled);
   void createActions();
   void createToolBar();
   void createCentralArea();
@@ -81,6 +89,7 @@ class MainWindow : public QMainWindow, public crawler::CrawlView {
   void showMonitor();
   void showReplaceWindow();
   void exitNow();
+  void showMainWindow(bool shown);
   void endProgram();
 
   Options options_;
@@ -110,6 +119,14 @@ class MainWindow : public QMainWindow, public crawler::CrawlView {
   SettingsWindow* settings_ = nullptr;
   QPointer<QWidget> replaceWindow_;
   bool ended_ = false;
+
+  // The link conversion of a finished copy, while it runs.
+  QTimer* conversionTimer_ = nullptr;
+  QProgressDialog* conversionProgress_ = nullptr;
+  std::string conversionFolder_;
+  std::vector<std::string> conversionPages_;
+  size_t conversionDone_ = 0;
+  tools::ConvertSummary conversion_;
 };
 
 }  // namespace harbek::windows

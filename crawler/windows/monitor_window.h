@@ -11,6 +11,8 @@ class QPlainTextEdit;
 namespace harbek::windows {
 
 class MonitorWindow : public QWidget {
+  Q_OBJECT
+
  public:
   explicit MonitorWindow(QWidget* mainWindow);
 

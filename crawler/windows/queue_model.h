@@ -11,6 +11,8 @@
 namespace harbek::windows {
 
 class QueueModel : public QAbstractListModel {
+  Q_OBJECT
+
  public:
   QueueModel(const crawler::CrawlQueue& queue, QObject* parent);
 

@@ -2,7 +2,7 @@
 // The main window's "广告替换" hides the main window and shows the window this
 // factory makes (once; it is shown again on later uses while it exists). The
 // main window is shown again when that window closes or hides. Without a
-// factory the main window shows a placeholder.
+// factory (only in tests) the command does nothing.
 #pragma once
 
 #include <functional>

@@ -63,9 +63,15 @@ SettingsWindow::SettingsWindow(QWidget* mainWindow, const std::u16string& dbpath
   grid->addWidget(frame4, 0, 1);
   grid->addWidget(frame2, 1, 1);
   grid->addWidget(makeRequestFrame(request), 2, 1);
-  grid->addWidget(command2, 3, 1, Qt::AlignRight);
+  refusal_ = new QLabel(this);
+  refusal_->setObjectName(QStringLiteral("saveRefused"));
+  refusal_->setWordWrap(true);
+  refusal_->setStyleSheet(QStringLiteral("color: #b00020;"));
+  refusal_->hide();
+  grid->addWidget(refusal_, 3, 0, 1, 2);
+  grid->addWidget(command2, 4, 1, Qt::AlignRight);
   grid->setColumnStretch(1, 1);
-  grid->setRowStretch(4, 1);
+  grid->setRowStretch(5, 1);
   resize(560, 0);
 
   connect(browse, &QPushButton::clicked, this, [this] { chooseFolder(); });
@@ -125,9 +131,11 @@ void SettingsWindow::save() {
   request.caCertificate = caCertificate_->text().trimmed().toStdU16String();
   request.queryPages = queryPages_->isChecked();
   request.pageRequisites = pageRequisites_->isChecked();
-  onSave_(dbpath_->text().toStdU16String(), siteListUrl_->text().toStdU16String(), convertLinks_->isChecked(),
-          request);
-  hide();
+  const std::u16string refused = onSave_(dbpath_->text().toStdU16String(), siteListUrl_->text().toStdU16String(),
+                                         convertLinks_->isChecked(), request);
+  refusal_->setText(QString::fromStdU16String(refused));
+  refusal_->setVisible(!refused.empty());
+  if (refused.empty()) hide();
 }
 
 }  // namespace harbek::windows

@@ -11,6 +11,7 @@
 #include <string>
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 
 namespace harbek::windows {
@@ -24,8 +25,12 @@ struct RequestFields {
 };
 
 class SettingsWindow : public QWidget {
+  Q_OBJECT
+
  public:
-  using SaveHandler = std::function<void(const std::u16string& dbpath, const std::u16string& siteListUrl,
+  // Empty when the settings were taken; otherwise why not, shown in the
+  // window, which then stays open.
+  using SaveHandler = std::function<std::u16string(const std::u16string& dbpath, const std::u16string& siteListUrl,
                                          bool convertLinks, const RequestFields& request)>;
 
   SettingsWindow(QWidget* mainWindow, const std::u16string& dbpath, const std::u16string& siteListUrl,
@@ -40,6 +45,7 @@ class SettingsWindow : public QWidget {
   QLineEdit* siteListUrl_;
   QLineEdit* dbpath_;
   QCheckBox* convertLinks_;
+  QLabel* refusal_ = nullptr;
   QLineEdit* userAgent_ = nullptr;
   QCheckBox* noCheckCertificate_ = nullptr;
   QCheckBox* queryPages_ = nullptr;

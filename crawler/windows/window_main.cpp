@@ -6,6 +6,7 @@
 
 #include "crawler/windows/main_window.h"
 #include "crawler/windows/qt_event_loop.h"
+#include "platform/fs/program_module.h"
 #include "tools/windows/replace_entry.h"
 
 namespace harbek::windows {
@@ -24,6 +25,7 @@ int runWindowMode(const WindowModeOptions& options) {
   windowOptions.crawl.iniPath = options.iniPath;
   windowOptions.crawl.intervalMs = options.intervalMs;
   windowOptions.crawl.request = options.request;
+  windowOptions.crawl.convertLinks = options.convertLinks;
   windowOptions.makeReplaceWindow = options.makeReplaceWindow;
   MainWindow window(*loop, windowOptions);
   if (!options.saveFolder.empty()) window.controller().setSaveFolder(options.saveFolder);
@@ -44,6 +46,8 @@ int runWindowMode(const WindowModeOptions& options) {
 }
 
 }  // namespace harbek::windows
+
+HARBEK_MODULE_ABI(harbek_run_window_mode)
 
 __attribute__((visibility("default"))) int harbek_run_window_mode(const harbek::windows::WindowModeOptions* options) {
   harbek::windows::WindowModeOptions withTools = *options;

@@ -17,11 +17,12 @@ struct WindowModeOptions {
   std::u16string saveFolder;              // for this run; empty: the one in sys.ini
   std::vector<std::u16string> addresses;  // queued at start; the crawl waits for "运行"
   int intervalMs = 100;
-  ReplaceWindowFactory makeReplaceWindow;  // null: a placeholder
+  ReplaceWindowFactory makeReplaceWindow;  // null: the find-and-replace window of tools/windows
   // Readable when the program is asked to end (a signalfd for SIGINT and
   // SIGTERM): the main window then closes as by its close button. -1: none.
   int closeSignalFd = -1;
   crawler::sysMain::RequestOptions request;  // the terminal's request options
+  bool convertLinks = false;                 // --convert-links
 };
 
 // True when Qt has somewhere to show windows: DISPLAY, WAYLAND_DISPLAY or

@@ -296,8 +296,9 @@ TEST(HtmlFetch, TimeLimits) {
       {"steady", patterns::smallWrites(std::string(30, 'b'), 3, 300ms), true, 2500ms, 4s, "ShowState 数据取回完成", true},
       {"dripping", patterns::smallWrites(std::string(100, 'b'), 1, 200ms), true, 8s, 9500ms,
        "ShowState 数据接收超时", false},
-      // A refusal is reported and ends the fetch at once.
-      {"refused", patterns::silence(), false, 0ms, 500ms, "ShowState wskError:", false},
+      // A refusal is reported and ends the fetch at once, with the connect
+      // failure's own line after the socket error's.
+      {"refused", patterns::silence(), false, 0ms, 500ms, "ShowState 连接服务器时间过长", false},
   };
   for (Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -310,6 +311,10 @@ TEST(HtmlFetch, TimeLimits) {
     EXPECT_GE(took, c.atLeast);
     EXPECT_LT(took, c.below);
     EXPECT_EQ(withoutErrorWording(f.owner.events).back(), c.lastEvent);
+    if (!c.listening) {
+      ASSERT_GE(f.owner.events.size(), 2u);
+      EXPECT_EQ(withoutErrorWording(f.owner.events).end()[-2], "ShowState wskError:");
+    }
     EXPECT_EQ(f.control.lastFetchComplete(), c.complete);
     EXPECT_TRUE(f.control.isFirstResponse());
   }

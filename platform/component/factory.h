@@ -13,6 +13,8 @@
 // HARBEK_COMPONENT_MODULE and gets all four entry points.
 #pragma once
 
+#include <cstdint>
+
 #include <span>
 #include <string>
 
@@ -53,6 +55,16 @@ HResult moduleGetClassObject(std::span<const ClassEntry> classes, const Guid& cl
                              void** out);
 HResult moduleCanUnloadNow();
 
+// The version of what a module and its loader hand each other (the
+// interfaces, Guid, Variant and texts); every module exports the one it was
+// built with as kAbiEntry, and the runtime loads no module of another. Raise
+// it with every change to those types.
+#ifndef HARBEK_COMPONENT_ABI
+#define HARBEK_COMPONENT_ABI 1
+#endif
+inline constexpr uint32_t kComponentAbi = HARBEK_COMPONENT_ABI;
+inline constexpr const char* kAbiEntry = "harbekComponentAbi";
+
 // Names of the entry points, as a loader looks them up.
 inline constexpr const char* kRegisterEntry = "registerServer";
 inline constexpr const char* kUnregisterEntry = "unregisterServer";
@@ -83,4 +95,6 @@ using CanUnloadFn = HResult (*)();
   }                                                                                           \
   extern "C" __attribute__((visibility("default"))) ::harbek::com::HResult canUnloadNow() {   \
     return ::harbek::com::moduleCanUnloadNow();                                               \
-  }
+  }                                                                                           \
+  extern "C" __attribute__((visibility("default"))) const uint32_t harbekComponentAbi =       \
+      HARBEK_COMPONENT_ABI;

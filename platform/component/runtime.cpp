@@ -38,6 +38,17 @@ void setMessage(std::string* message, std::string text) {
   if (message) *message = std::move(text);
 }
 
+// A module built against other interfaces would crash on the first call:
+// its version is asked before anything else of it is used.
+bool sameAbi(void* handle, const std::string& path, std::string* message, const std::string& what) {
+  const auto* abi = static_cast<const uint32_t*>(dlsym(handle, kAbiEntry));
+  if (abi && *abi == kComponentAbi) return true;
+  setMessage(message, what + "module " + path + " was built for component ABI " +
+                          (abi ? std::to_string(*abi) : std::string("unknown")) + ", this program needs " +
+                          std::to_string(kComponentAbi) + ": a module of another build");
+  return false;
+}
+
 }  // namespace
 
 HResult createInstance(const Guid& clsid, const Guid& iid, void** out, std::string* message) {
@@ -56,6 +67,7 @@ HResult createInstance(const Guid& clsid, const Guid& iid, void** out, std::stri
     setMessage(message, name + ": cannot load module " + entry->modulePath + ": " + why);
     return kModuleNotFound;
   }
+  if (!sameAbi(handle, entry->modulePath, message, name + ": ")) return kModuleNotFound;
   auto getClassObject = reinterpret_cast<GetClassObjectFn>(dlsym(handle, kGetClassObjectEntry));
   if (!getClassObject) {
     setMessage(message, name + ": module " + entry->modulePath + " has no class objects");
@@ -101,6 +113,7 @@ HResult registerModule(const std::string& modulePath, const std::string& registr
     setMessage(message, "cannot load module " + modulePath + ": " + why);
     return kModuleNotFound;
   }
+  if (!sameAbi(handle, modulePath, message, "")) return kModuleNotFound;
   auto fn = reinterpret_cast<RegisterFn>(dlsym(handle, unregister ? kUnregisterEntry : kRegisterEntry));
   if (!fn) {
     setMessage(message, "module " + modulePath + " is not a component module");

@@ -47,25 +47,25 @@
 
 namespace harbek::com {
 
-HResult createInstance(const Guid& clsid, const Guid& iid, void** out, std::string* message = nullptr);
+[[nodiscard]] HResult createInstance(const Guid& clsid, const Guid& iid, void** out, std::string* message = nullptr);
 
 // The class given as a ProgID ("vornet.WebUrl") or as "{CLSID}".
-HResult createInstanceByName(std::string_view classText, const Guid& iid, void** out,
+[[nodiscard]] HResult createInstanceByName(std::string_view classText, const Guid& iid, void** out,
                              std::string* message = nullptr);
 
 template <class I>
-HResult create(const Guid& clsid, ComPtr<I>& out, std::string* message = nullptr) {
+[[nodiscard]] HResult create(const Guid& clsid, ComPtr<I>& out, std::string* message = nullptr) {
   return createInstance(clsid, I::iid, out.out(), message);
 }
 
 template <class I>
-HResult createByName(std::string_view classText, ComPtr<I>& out, std::string* message = nullptr) {
+[[nodiscard]] HResult createByName(std::string_view classText, ComPtr<I>& out, std::string* message = nullptr) {
   return createInstanceByName(classText, I::iid, out.out(), message);
 }
 
 // Loads a module file and calls its register or unregister entry point with
 // the given registry (registration tool).
-HResult registerModule(const std::string& modulePath, const std::string& registryPath, bool unregister,
+[[nodiscard]] HResult registerModule(const std::string& modulePath, const std::string& registryPath, bool unregister,
                        std::string* message);
 
 }  // namespace harbek::com

@@ -304,19 +304,30 @@ Error replaceFile(const std::string& path, std::string_view bytes) {
   Error closed = closeFd(fd);
   if (e == Error::kOk) e = closed;
   if (e == Error::kOk && ::rename(temp.c_str(), path.c_str()) != 0) e = fromErrno(errno);
-  if (e != Error::kOk) ::unlink(temp.c_str());
+  if (e != Error::kOk) {
+    ::unlink(temp.c_str());
+    return e;
+  }
+  // The rename lives in the folder: until the folder reaches the disk, a
+  // power cut may bring back the old file, or none.
+  const size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir < 0) return fromErrno(errno);
+  e = syncFd(dir);
+  (void)closeFd(dir);  // read only: nothing can be lost by its close
   return e;
 }
 
-AppendFile::~AppendFile() { close(); }
+AppendFile::~AppendFile() { (void)close(); }
 
 Error AppendFile::open(const std::string& path) {
-  close();
+  (void)close();  // a file left behind is not the new one's concern
   return openPlain(path, O_WRONLY | O_CREAT | O_APPEND, fd_);
 }
 
 Error AppendFile::create(const std::string& path) {
-  close();
+  (void)close();  // a file left behind is not the new one's concern
   if (!validPath(path)) return Error::kInvalidPath;
   // O_EXCL never follows a link at the name and makes a plain file, so the
   // new file needs no type check; whatever held the name is removed first.

@@ -19,7 +19,7 @@ namespace harbek::fs {
 
 using text::Bytes;
 
-enum class Error {
+enum class [[nodiscard]] Error {
   kOk,
   kNotFound,      // the path, or a folder on the way, does not exist
   kNotFolder,     // a part of the path that must be a folder is something else
@@ -96,7 +96,9 @@ Error syncFile(const std::string& path);
 
 // Gives a plain file new content, or creates it, so that the path never holds
 // neither the old nor the whole new content: the bytes go to a temporary file
-// beside it, flushed to the disk, which is then renamed over it. The new file
+// beside it, flushed to the disk, which is then renamed over it, and the
+// folder is flushed after the rename, so the new name is on the disk too when
+// the call returns. The new file
 // keeps the old one's permissions and, where the system allows, its owner. A
 // failure leaves the old file as it was and no temporary file behind. path
 // names the file itself: a symbolic link there would be replaced, not followed.

@@ -16,7 +16,16 @@ void* programModuleSymbol(const std::string& file, const char* symbol, std::stri
       return nullptr;
     }
     void* found = ::dlsym(module, symbol);
-    if (!found) why = path + " has no " + symbol;
+    if (!found) {
+      why = path + " has no " + symbol;
+      return nullptr;
+    }
+    const auto* abi = static_cast<const uint32_t*>(::dlsym(module, (std::string(symbol) + "_abi").c_str()));
+    if (!abi || *abi != kModuleAbi) {
+      why = path + " was built for module ABI " + (abi ? std::to_string(*abi) : std::string("unknown")) +
+            ", this program needs " + std::to_string(kModuleAbi) + ": a module of another build";
+      return nullptr;
+    }
     return found;
   }
   why = "the module " + file + " is neither in " + folder + " nor in " + folder + "/../" HARBEK_MODULE_DIR;

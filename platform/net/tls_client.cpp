@@ -17,6 +17,7 @@
 #include <map>
 #include <memory>
 
+#include "platform/fs/program_module.h"
 #include "platform/net/socket_errors.h"
 
 namespace harbek::net {
@@ -344,6 +345,8 @@ class OpenSslTlsClient final : public TlsClient {
 }  // namespace
 
 }  // namespace harbek::net
+
+HARBEK_MODULE_ABI(harbek_make_tls_client)
 
 extern "C" __attribute__((visibility("default"))) harbek::net::TlsClient* harbek_make_tls_client(
     harbek::event::EventLoop* loop, harbek::net::TcpClient* transport, const harbek::net::TlsOptions* options) {

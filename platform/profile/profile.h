@@ -20,6 +20,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "platform/text/text.h"
 
@@ -54,5 +56,10 @@ Bytes getProfileString(const std::filesystem::path& file, std::string_view secti
 
 ProfileError writeProfileString(const std::filesystem::path& file, std::string_view section,
                                 std::string_view key, std::string_view value);
+
+// Sets every key of values in section with one write of the file: the file
+// holds all the new values or none of them.
+ProfileError writeProfileStrings(const std::filesystem::path& file, std::string_view section,
+                                 const std::vector<std::pair<std::string, std::string>>& values);
 
 }  // namespace harbek::profile

@@ -57,6 +57,11 @@ Bytes getProfileString(const fs::path& file, std::string_view section, std::stri
 
 ProfileError writeProfileString(const fs::path& file, std::string_view section, std::string_view key,
                                 std::string_view value) {
+  return writeProfileStrings(file, section, {{std::string(key), std::string(value)}});
+}
+
+ProfileError writeProfileStrings(const fs::path& file, std::string_view section,
+                                 const std::vector<std::pair<std::string, std::string>>& values) {
   if (file.filename().empty()) return ProfileError::kCannotWrite;
   // A link is followed, so the file it names is the one rewritten.
   std::error_code ec;
@@ -74,9 +79,12 @@ ProfileError writeProfileString(const fs::path& file, std::string_view section, 
     if (harbek::fs::isReadOnly(target.string())) return ProfileError::kReadOnly;
     if (readAll(target, content) != ReadOutcome::kRead) return ProfileError::kCannotRead;
   }
-  Bytes updated;
-  if (ProfileError e = setValue(content, section, key, value, updated); e != ProfileError::kNone) return e;
-  return harbek::fs::replaceFile(target.string(), updated) == harbek::fs::Error::kOk ? ProfileError::kNone
+  for (const auto& [key, value] : values) {
+    Bytes updated;
+    if (ProfileError e = setValue(content, section, key, value, updated); e != ProfileError::kNone) return e;
+    content = std::move(updated);
+  }
+  return harbek::fs::replaceFile(target.string(), content) == harbek::fs::Error::kOk ? ProfileError::kNone
                                                                                   : ProfileError::kCannotWrite;
 }
 

@@ -65,7 +65,7 @@ TEST_F(SpillTest, SaveListMovesTheTailDownToTheFloor) {
   for (const auto& c : cases) {
     const int32_t number = wfnum;
     VectorUrlList list(urls(c.queued));
-    store_.SaveList(list, wfnum);
+    EXPECT_TRUE(store_.SaveList(list, wfnum));
     EXPECT_EQ(wfnum, number + 1) << c.queued;
     const size_t left = c.queued - c.written;
     EXPECT_EQ(list.items(), urls(left)) << c.queued;
@@ -81,7 +81,7 @@ TEST_F(SpillTest, SaveAllThenLoadRestoresInReverse) {
   items.push_back(u"");
   VectorUrlList list(items);
   int32_t wfnum = 7, rfnum = 7;
-  store_.SaveAllList(list, wfnum);
+  EXPECT_TRUE(store_.SaveAllList(list, wfnum));
   EXPECT_EQ(wfnum, 8);
   EXPECT_EQ(list.count(), 0u);
   store_.LoadList(list, rfnum);
@@ -94,9 +94,9 @@ TEST_F(SpillTest, AnExistingFileKeepsItsRecords) {
   VectorUrlList first(urls(3));
   VectorUrlList second(urls(2, 100));
   int32_t wfnum = 0;
-  store_.SaveAllList(first, wfnum);
+  EXPECT_TRUE(store_.SaveAllList(first, wfnum));
   wfnum = 0;  // counters back at 0, as after a lost settings file
-  store_.SaveAllList(second, wfnum);
+  EXPECT_TRUE(store_.SaveAllList(second, wfnum));
   VectorUrlList back;
   int32_t rfnum = 0;
   store_.LoadList(back, rfnum);
@@ -108,7 +108,7 @@ TEST_F(SpillTest, AnExistingFileKeepsItsRecords) {
 TEST_F(SpillTest, EmptySpillFile) {
   VectorUrlList list(urls(10));
   int32_t wfnum = 0, rfnum = 0;
-  store_.SaveList(list, wfnum);
+  EXPECT_TRUE(store_.SaveList(list, wfnum));
   EXPECT_EQ(wfnum, 1);
   EXPECT_EQ(list.count(), 10u);
   ASSERT_TRUE(stdfs::exists(spillFile(0)));
@@ -137,7 +137,7 @@ TEST_F(SpillTest, WhereTheFileCannotBeWritten) {
     c.prepare();
     VectorUrlList list(urls(6000));
     int32_t wfnum = 4;
-    store_.SaveAllList(list, wfnum);
+    EXPECT_EQ(store_.SaveAllList(list, wfnum), c.wfnum == 5) << c.what;
     EXPECT_EQ(wfnum, c.wfnum) << c.what;
     EXPECT_EQ(list.items(), urls(c.left)) << c.what;
     EXPECT_EQ(stdfs::is_directory(save_), c.saveFolder) << c.what;
@@ -158,7 +158,7 @@ TEST_F(SpillTest, FailurePartWayLosesNothing) {
   struct rlimit small = old;
   small.rlim_cur = 1000;
   ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-  store_.SaveAllList(list, wfnum);
+  EXPECT_FALSE(store_.SaveAllList(list, wfnum));
   ::setrlimit(RLIMIT_FSIZE, &old);
   ::signal(SIGXFSZ, oldHandler);
 
@@ -168,7 +168,7 @@ TEST_F(SpillTest, FailurePartWayLosesNothing) {
   EXPECT_EQ(list.items(), urls(100));
   EXPECT_FALSE(stdfs::exists(save_ / "tmp" / "0.dat"));
 
-  store_.SaveAllList(list, wfnum);
+  EXPECT_TRUE(store_.SaveAllList(list, wfnum));
   EXPECT_EQ(wfnum, 1);
   VectorUrlList back;
   int32_t rfnum = 0;
@@ -185,7 +185,7 @@ TEST_F(SpillTest, EventsArePumpedOncePerRecord) {
     if (++pumps <= 3) list.append(text::widen("late.com/" + std::to_string(pumps)));
   });
   int32_t wfnum = 0;
-  store_.SaveAllList(list, wfnum);
+  EXPECT_TRUE(store_.SaveAllList(list, wfnum));
   EXPECT_EQ(pumps, 9);  // eight records, then the pump before the empty check
   std::vector<std::u16string> want = {u"late.com/1", u"late.com/2", u"late.com/3"};
   for (auto& u : reversed(urls(5))) want.push_back(u);
@@ -202,10 +202,10 @@ TEST_F(SpillTest, NestedSpillKeepsTheNumbersDense) {
     if (!nested && list.count() == 8) {
       nested = true;
       VectorUrlList other(urls(2, 50));
-      store_.SaveAllList(other, wfnum);
+      EXPECT_TRUE(store_.SaveAllList(other, wfnum));
     }
   });
-  store_.SaveAllList(list, wfnum);
+  EXPECT_TRUE(store_.SaveAllList(list, wfnum));
   EXPECT_EQ(wfnum, 1);
   VectorUrlList back;
   int32_t rfnum = 0;

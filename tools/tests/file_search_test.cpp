@@ -24,9 +24,11 @@ class RecordingView : public SearchView {
   void fileFound(const std::string& path) override { files.push_back(relative(path)); }
   void enteringFolder(const std::string& path) override { folders.push_back(relative(path)); }
   void folderUnreadable(const std::string& path, fs::Error) override { unreadable.push_back(relative(path)); }
+  bool stopRequested() const override { return stopAfter >= 0 && pumps >= stopAfter; }
 
   std::vector<std::string> files, folders, unreadable;
   int pumps = 0;
+  int stopAfter = -1;
 
  private:
   // Paths below the tree's root, so that the table can name them; a path
@@ -74,6 +76,26 @@ TEST(FileSearch, ListsAFoldersFilesBeforeItsSubfoldersAndNeverLoops) {
   RecordingView view(root);
   search(root, u"", view);
   EXPECT_EQ(view.pumps, 10 + 1 + 2 + 1);  // one per entry of each folder listed
+}
+
+// The program's own files in a save folder are never listed, so no rule can
+// change a spill record or the journal; a cancelled search ends at once.
+TEST(FileSearch, LeavesTheProgramsFilesAndStopsWhenAsked) {
+  TempDir dir;
+  const std::string root = dir.path().string();
+  for (const char* f : {"tmp/0.dat", "tmp/17.dat", "tmp/queue.journal", "tmp/.queue.journal.tmp1", "h/a.html",
+                        "h/b.html.harbek-part", "h/x.dat", "h/tmp.html"}) {
+    dir.write(f, "x");
+  }
+  RecordingView all(root);
+  EXPECT_TRUE(search(root, u"", all));
+  EXPECT_EQ(all.files, (std::vector<std::string>{"h/a.html", "h/tmp.html", "h/x.dat"}));
+
+  RecordingView cancelled(root);
+  cancelled.stopAfter = 1;
+  EXPECT_FALSE(search(root, u"", cancelled));
+  EXPECT_EQ(cancelled.pumps, 1);
+  EXPECT_TRUE(cancelled.folders.empty());
 }
 
 TEST(RulesFile, TwoLinesARule) {

@@ -252,7 +252,12 @@ TEST(LinkConversion, CommandExitStatusSaysWhetherEveryPageWasHandled) {
       {"the rest", fsys::perms(0644), {"--convert-links", copy}, 0, "converted site/index.html\n", ""},
       {"no such folder", fsys::perms(0644), {"--convert-links", work.file("none").string()}, 2, "",
        "harbek: " + work.file("none").string() + " is not a folder\n"},
+      // A web address is a start address of window mode, which needs a display.
+      {"a web address", fsys::perms(0644), {"--convert-links", "http://127.0.0.1:1/"}, 2, "",
+       "harbek: no display to open the window on (DISPLAY and WAYLAND_DISPLAY are not set); "
+       "use --headless to copy a site in the terminal\n"},
   };
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) unsetenv(name);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     fsys::permissions(work.file("copy/site/index.html"), c.indexMode);

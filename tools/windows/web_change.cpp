@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -44,8 +45,12 @@ QWidget* openWebChange(QWidget* mainWindow, const QIcon& icon) {
   return web;
 }
 
+// The main window hides itself while this one is open and comes back when
+// it closes: that is the main window's own business.
 QWidget* openReplaceWindow(QWidget* mainWindow) {
-  return openWebChange(mainWindow, mainWindow ? mainWindow->windowIcon() : QIcon());
+  auto* web = new WEBchange(mainWindow ? mainWindow->windowIcon() : QIcon());
+  web->setAttribute(Qt::WA_DeleteOnClose);
+  return web;
 }
 
 WEBchange::WEBchange(const QIcon& icon, QWidget* parent) : QWidget(parent) {
@@ -114,6 +119,15 @@ void WEBchange::createControls() {
   Command3->setDefault(true);
   connect(Command3, &QPushButton::clicked, this, &WEBchange::runReplace);
 
+  // The progress line of a folder search, with its cancel.
+  searchProgress_ = new QProgressBar(this);
+  searchProgress_->setObjectName("SearchProgress");
+  searchProgress_->setRange(0, 0);  // the number of files is not known beforehand
+  searchProgress_->setTextVisible(false);
+  cancelSearch_ = new QPushButton("取消", this);
+  cancelSearch_->setObjectName("CancelSearch");
+  connect(cancelSearch_, &QPushButton::clicked, this, [this] { searchCancelled_ = true; });
+
   status_ = new QLabel(this);
   status_->setObjectName("status");
   status_->setWordWrap(true);
@@ -132,6 +146,12 @@ void WEBchange::createLayout() {
   loadRow->addWidget(Command1);
   loadRow->addStretch(1);
 
+  auto* searchRow = new QHBoxLayout;
+  searchRow->addWidget(searchProgress_, 1);
+  searchRow->addWidget(cancelSearch_);
+  searchProgress_->hide();
+  cancelSearch_->hide();
+
   auto* commandRow = new QHBoxLayout;
   commandRow->addWidget(Command2);
   commandRow->addStretch(1);
@@ -143,6 +163,7 @@ void WEBchange::createLayout() {
   layout->addLayout(folderRow);
   layout->addWidget(List1, 1);
   layout->addLayout(loadRow);
+  layout->addLayout(searchRow);
   layout->addSpacing(6);
   layout->addWidget(Label3);
   layout->addWidget(ruleArea_, 1);
@@ -185,11 +206,24 @@ void WEBchange::openPicker() {
 
 void WEBchange::loadFolder(const std::string& folder) {
   setBusy(true);
-  setEnabled(false);
+  // The rules and the list wait; the progress line's cancel stays usable,
+  // and the window can be closed at any time (the search ends at once).
+  for (QWidget* w : {static_cast<QWidget*>(List1), static_cast<QWidget*>(ruleArea_), static_cast<QWidget*>(Command2)}) {
+    w->setEnabled(false);
+  }
+  searchCancelled_ = false;
+  searchProgress_->show();
+  cancelSearch_->show();
   unreadable_.clear();
   const bool complete = search(folder, u"", *this);
-  setEnabled(true);
-  if (complete) {
+  searchProgress_->hide();
+  cancelSearch_->hide();
+  for (QWidget* w : {static_cast<QWidget*>(List1), static_cast<QWidget*>(ruleArea_), static_cast<QWidget*>(Command2)}) {
+    w->setEnabled(true);
+  }
+  if (searchCancelled_) {
+    showStatus(QString("已取消查找,已列出 %1 个文件").arg(List1->count()), false);
+  } else if (complete) {
     showStatus(QString("已列出 %1 个文件").arg(List1->count()), false);
   } else {
     showStatus("以下文件夹无法读取，其中的文件未列出：" + unreadable_.join("；"), true);
@@ -244,6 +278,8 @@ void WEBchange::fileFound(const std::string& path) {
   Label5->setText(QString::number(Label5->text().toInt() + 1));
   Label6->setText(shown);
 }
+
+bool WEBchange::stopRequested() const { return searchCancelled_ || closeRequested_; }
 
 void WEBchange::enteringFolder(const std::string& path) { Label6->setText(fromPath(path)); }
 

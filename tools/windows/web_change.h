@@ -22,6 +22,7 @@ class QIcon;
 class QLabel;
 class QListWidget;
 class QPlainTextEdit;
+class QProgressBar;
 class QPushButton;
 class QScrollArea;
 
@@ -39,8 +40,8 @@ class WEBchange : public QWidget, public SearchView, public ReplaceRunHost {
  public:
   explicit WEBchange(const QIcon& icon, QWidget* parent = nullptr);
 
-  // Lists the files under folder into List1, with this window disabled
-  // meanwhile; the folder picker calls it.
+  // Lists the files under folder into List1, with a progress line and its
+  // cancel ("取消") meanwhile; the folder picker calls it.
   void loadFolder(const std::string& folder);
 
   // SearchView and ReplaceRunHost
@@ -48,6 +49,7 @@ class WEBchange : public QWidget, public SearchView, public ReplaceRunHost {
   void fileFound(const std::string& path) override;
   void enteringFolder(const std::string& path) override;
   void folderUnreadable(const std::string& path, fs::Error error) override;
+  bool stopRequested() const override;
   bool hasFiles() const override;
   std::string lastFile() const override;
   void removeLastFile() override;
@@ -79,6 +81,9 @@ class WEBchange : public QWidget, public SearchView, public ReplaceRunHost {
   QLabel* Label5 = nullptr;
   QLabel* Label6 = nullptr;
   QLabel* status_ = nullptr;
+  QProgressBar* searchProgress_ = nullptr;
+  QPushButton* cancelSearch_ = nullptr;
+  bool searchCancelled_ = false;
   QGridLayout* ruleGrid_ = nullptr;
   QScrollArea* ruleArea_ = nullptr;
   QPointer<chForlder> picker_;

@@ -145,6 +145,28 @@ TEST_F(Runtime, FailuresNameTheClassAndTheFile) {
   std::filesystem::remove_all(dir);
 }
 
+// A module built against other interfaces is refused before any of its
+// code runs, with a message that says why.
+TEST_F(Runtime, AModuleOfAnotherBuildIsRefused) {
+  const std::string module = (std::filesystem::current_path() / "sampleotherabi.so").string();
+  ASSERT_TRUE(std::filesystem::exists(module)) << module;
+  auto dir = std::filesystem::temp_directory_path() / ("comabi" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string reg = (dir / "components.reg").string();
+  ASSERT_EQ(addRegistryEntries(reg, {{kSampleClsid, "other.Sample", module}}), kOk);
+  const char* saved = std::getenv("HARBEK_REGISTRY");
+  const std::string savedValue = saved ? saved : "";
+  setenv("HARBEK_REGISTRY", reg.c_str(), 1);
+  std::string message;
+  ComPtr<IDispatch> d;
+  const HResult h = createByName("other.Sample", d, &message);
+  if (saved) setenv("HARBEK_REGISTRY", savedValue.c_str(), 1); else unsetenv("HARBEK_REGISTRY");
+  std::filesystem::remove_all(dir);
+  EXPECT_EQ(h, kModuleNotFound);
+  EXPECT_FALSE(d);
+  EXPECT_NE(message.find(module + " was built for component ABI 0"), std::string::npos) << message;
+}
+
 TEST_F(Runtime, DispatchCallsConvertAndWriteBack) {
   ComPtr<ISample> s = make();
   ASSERT_TRUE(s);

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/fsync_probe.h"
+
 namespace harbek::fs {
 
 void PrintTo(Error e, std::ostream* os) { *os << errorName(e); }
@@ -162,7 +164,7 @@ TEST_F(FsTest, ShortWriteIsCutBack) {
   Error opened = out.open(f);
   Error first = out.append("12345678");
   Error second = out.append("abcdefgh");  // only two of its bytes would fit
-  out.close();
+  (void)out.close();  // the writes' results are what this case looks at
   ::setrlimit(RLIMIT_FSIZE, &old);
   ::signal(SIGXFSZ, oldHandler);
 
@@ -172,6 +174,19 @@ TEST_F(FsTest, ShortWriteIsCutBack) {
   Bytes got;
   ASSERT_EQ(readFile(f, got), Error::kOk);
   EXPECT_EQ(got, "12345678");
+}
+
+// A replaced file is on the disk under its name when the call returns: the
+// new bytes first, then the folder that holds the rename.
+TEST_F(FsTest, ReplaceFlushesTheFileThenItsFolder) {
+  ASSERT_EQ(appendFile(at("f"), "old"), Error::kOk);
+  testing::fsyncCalls().clear();
+  ASSERT_EQ(replaceFile(at("f"), "new"), Error::kOk);
+  const std::vector<testing::FsyncCall> calls = testing::fsyncCalls();
+  ASSERT_EQ(calls.size(), 2u);
+  EXPECT_FALSE(calls[0].folder);
+  EXPECT_TRUE(calls[1].folder);
+  EXPECT_EQ(stdfs::path(calls[1].path), stdfs::canonical(root_));
 }
 
 TEST(ProgramFolder, IsTheFolderOfThisTest) {

@@ -14,6 +14,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QTreeView>
 
 #include "platform/text/text.h"
@@ -142,6 +143,32 @@ TEST(ReplaceWindows, RulesAddedPickedFolderListedAndRunOverItsFiles) {
   web->close();
   EXPECT_TRUE(QTest::qWaitFor([&] { return web.isNull(); }, 2000));
   EXPECT_TRUE(main.isVisible());
+}
+
+// A folder search shows a progress line whose cancel ends it at once; the
+// window can be closed in the middle of a search, which then ends.
+TEST(ReplaceWindows, AFolderSearchCanBeCancelledAndTheWindowClosed) {
+  TempDir dir;
+  for (int i = 0; i < 200; ++i) dir.write("f" + std::to_string(i) + ".htm", "x");
+  auto* web = new WEBchange(QIcon());
+  web->setAttribute(Qt::WA_DeleteOnClose);
+  web->show();
+  QPointer<WEBchange> alive(web);
+  auto* cancel = child<QPushButton>(web, "CancelSearch");
+  auto* list = child<QListWidget>(web, "List1");
+  QTimer::singleShot(0, cancel, [cancel] {
+    EXPECT_TRUE(cancel->isVisible());
+    cancel->click();
+  });
+  web->loadFolder(dir.path().string());
+  EXPECT_LT(list->count(), 200);
+  EXPECT_FALSE(cancel->isVisible());
+
+  const int before = list->count();
+  QTimer::singleShot(0, web, [web] { web->close(); });
+  web->loadFolder(dir.path().string());
+  EXPECT_LT(list->count(), before + 200);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return alive.isNull(); }, 2000));
 }
 
 }  // namespace

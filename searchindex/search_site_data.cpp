@@ -1,4 +1,4 @@
-#include "libs/searchindex/search_site_data.h"
+#include "searchindex/search_site_data.h"
 
 #include <dlfcn.h>
 #include <unistd.h>
@@ -7,7 +7,7 @@
 #include <climits>
 #include <cstdlib>
 
-#include "libs/searchindex/record_file.h"
+#include "searchindex/record_file.h"
 #include "platform/component/fs_errors.h"
 #include "platform/fs/fs.h"
 #include "platform/text/text.h"

@@ -1,4 +1,4 @@
-#include "libs/searchindex/record_file.h"
+#include "searchindex/record_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

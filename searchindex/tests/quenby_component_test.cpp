@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "app/tests/comcall_runner.h"
-#include "libs/searchindex/quenby_interface.h"
+#include "searchindex/quenby_interface.h"
 #include "platform/component/runtime.h"
 #include "platform/fs/fs.h"
 #include "tests/support/temp_dir.h"

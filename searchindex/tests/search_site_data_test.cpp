@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "libs/searchindex/record_file.h"
-#include "libs/searchindex/search_site_data.h"
+#include "searchindex/record_file.h"
+#include "searchindex/search_site_data.h"
 #include "libs/spill/spill_record.h"
 #include "store/md5.h"
 #include "tests/support/temp_dir.h"

@@ -2,8 +2,8 @@
 
 #include "platform/component/dispatch.h"
 
-#include "libs/searchindex/quenby_interface.h"
-#include "libs/searchindex/search_site_data.h"
+#include "searchindex/quenby_interface.h"
+#include "searchindex/search_site_data.h"
 #include "platform/component/factory.h"
 
 namespace harbek::quenby {
