@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QProgressBar>
 #include <QTest>
 #include <chrono>
 #include <filesystem>
@@ -127,6 +128,8 @@ TEST_F(WindowCrawl, CopiesASiteByClicksAndAClosedCrawlResumesAfterARestart) {
     click(*main, u"运行");
     EXPECT_TRUE(QTest::qWaitFor([&] { return finished_ == 1; }, 60000));
     crawler::testing::expectSameTree(expected_, crawler::testing::savedTree(save(), nullptr));
+    const auto* bar = main->findChild<QProgressBar*>(QStringLiteral("ProgressBar1"));
+    EXPECT_EQ(bar->value(), bar->maximum()) << "a finished copy shows a full bar";
     closeAndWait(*main);
   }
 }
