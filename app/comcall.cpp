@@ -214,7 +214,12 @@ const char* kindName(VarType type) {
 // The classes of the registry, one a line: ProgID, class identifier, module.
 int listClasses() {
   const std::string registry = com::defaultRegistryPath();
-  const auto entries = com::readRegistry(registry);
+  std::string unreadable;
+  const auto entries = com::readRegistry(registry, &unreadable);
+  if (!unreadable.empty()) {
+    std::fprintf(stderr, "comcall: %s\n", unreadable.c_str());
+    return 1;
+  }
   if (entries.empty()) {
     std::fprintf(stderr, "comcall: no classes registered in %s\n", registry.c_str());
     return 1;

@@ -22,6 +22,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -36,6 +37,7 @@
 #include "libs/url/web_url.h"
 #include "platform/event/event_loop.h"
 #include "platform/fs/fs.h"
+#include "platform/fs/program_module.h"
 #include "platform/text/text.h"
 #include "tools/convert_command.h"
 #include "tools/replace_command.h"
@@ -57,14 +59,18 @@ constexpr const char* kHelp =
     "Copies every page and file of each start URL's site into FOLDER/host/path\n"
     "(lower case, index.html for folders). Without --headless the main window\n"
     "opens and the copy starts with its \"运行\" button. A copy stopped by Ctrl-C,\n"
-    "SIGTERM or a crash resumes where it stopped at the next start.\n"
+    "SIGTERM or a crash resumes where it stopped at the next start: the queue\n"
+    "waits in FOLDER/tmp/, a folder harbek marks as its own and removes when the\n"
+    "copy is done. A tmp/ folder there that harbek did not make and that holds\n"
+    "anything else is left alone, and the copy does not start (exit status 1):\n"
+    "choose another save folder.\n"
     "\n"
     "  --headless         copy in the terminal and end when the site is done\n"
     "  --save-dir FOLDER  where the copy goes (default: the folder in the\n"
     "                     settings file, else the current folder)\n"
-    "  --ini FILE         the settings file (default: sys.ini beside the program\n"
-    "                     when its folder is writable, else\n"
-    "                     ~/.config/harbek/sys.ini)\n"
+    "  --ini FILE         the settings file (default: ~/.config/harbek/sys.ini,\n"
+    "                     that is $XDG_CONFIG_HOME/harbek; sys.ini beside the\n"
+    "                     program when it runs from a writable build tree)\n"
     "  --interval MS      milliseconds between two fetches (default 100; 0: none)\n"
     "  --quiet            print no log lines (warnings and the summary still go\n"
     "                     to standard error)\n"
@@ -178,45 +184,81 @@ Parsed parseArguments(int argc, char** argv, Arguments& out) {
   return Parsed::kRun;
 }
 
-// The settings file: beside the program when its folder is writable (a build
-// tree, a copied folder), else the user's configuration folder.
-std::string iniPath(const Arguments& args) {
+// The settings file: beside the program in a build tree (its modules beside
+// it) whose folder is writable; for an installed program (modules in
+// ../lib/harbek/), whoever runs it, root included, the user's configuration
+// folder, which is made only when the file is first written.
+std::string iniPath(const Arguments& args, bool& folderMadeOnWrite) {
+  folderMadeOnWrite = false;
   if (!args.ini.empty()) return args.ini;
   const std::string program = fs::programFolder();
-  if (!program.empty() && ::access(program.c_str(), W_OK) == 0) return program + "/sys.ini";
+  if (!program.empty() && fs::modulesBesideProgram() && ::access(program.c_str(), W_OK) == 0) {
+    return program + "/sys.ini";
+  }
   const char* xdg = std::getenv("XDG_CONFIG_HOME");
   const char* home = std::getenv("HOME");
   std::string folder = xdg && *xdg ? xdg : std::string(home ? home : "") + "/.config";
-  folder += "/harbek";
-  // A folder that cannot be made shows as a settings file that cannot be
-  // written, which the start reports.
-  (void)fs::createFolders(folder);
-  return folder + "/sys.ini";
+  folderMadeOnWrite = true;
+  return folder + "/harbek/sys.ini";
 }
 
 // --save-dir as an absolute folder.
 std::u16string absoluteFolder(const std::string& folder) {
   std::error_code ec;
   std::string absolute = std::filesystem::absolute(folder, ec).lexically_normal().string();
+  if (absolute.size() > 1 && absolute.back() == '/') absolute.pop_back();  // "." gives "/x/"
   return text::fromUtf8(ec ? folder : absolute);
 }
 std::u16string saveFolder(const Arguments& args) { return args.saveDir.empty() ? u"" : absoluteFolder(args.saveDir); }
 
+// True when the host and port of an http address (what follows "://") can
+// name a server: a host of letters, digits and "-._~%" (or any non-ASCII
+// character, for a name still to be encoded), or an IPv6 address in
+// brackets, then an optional port of digits. "::::" or "a b" are not.
+bool namesAServer(std::string_view rest) {
+  std::string_view authority = rest.substr(0, rest.find_first_of("/?#"));
+  if (size_t at = authority.rfind('@'); at != std::string_view::npos) authority.remove_prefix(at + 1);
+  std::string_view host = authority, port;
+  if (authority.starts_with("[")) {
+    const size_t close = authority.find(']');
+    if (close == std::string_view::npos || close < 3) return false;
+    host = authority.substr(1, close - 1);
+    if (host.find_first_not_of("0123456789abcdefABCDEF:.") != std::string_view::npos) return false;
+    port = authority.substr(close + 1);
+    if (!port.empty() && port.front() != ':') return false;
+  } else {
+    const size_t colon = authority.rfind(':');
+    if (colon != std::string_view::npos) {
+      host = authority.substr(0, colon);
+      port = authority.substr(colon);
+    }
+    if (host.empty()) return false;
+    for (const char c : host) {
+      const auto b = static_cast<unsigned char>(c);
+      if (b < 0x80 && !std::isalnum(b) && std::string_view("-._~%").find(c) == std::string_view::npos) return false;
+    }
+  }
+  if (!port.empty()) port.remove_prefix(1);
+  return port.size() <= 5 && port.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
 // A start address as harbek fetches it: a bare host name is taken as
-// http://; a scheme other than http and https is refused before the crawl.
-bool startAddress(const std::string& u, std::u16string& out) {
+// http://. 0 when it can be copied; 1 for a scheme other than http and
+// https; 2 (wrong usage) for text that names no server.
+int startAddress(const std::string& u, std::u16string& out) {
   const std::u16string text = text::fromUtf8(u);
   const std::u16string scheme = url::uriScheme(text);
-  if (scheme.empty() || u.find("://") == std::string::npos) {
-    out = u"http://" + text;
-    return true;
-  }
-  if (scheme != u"http" && scheme != u"https") {
+  const bool bare = scheme.empty() || u.find("://") == std::string::npos;
+  if (!bare && scheme != u"http" && scheme != u"https") {
     std::fprintf(stderr, "harbek: cannot fetch %s: only http:// and https:// addresses are copied\n", u.c_str());
-    return false;
+    return 1;
   }
-  out = text;
-  return true;
+  if (!namesAServer(bare ? std::string_view(u) : std::string_view(u).substr(u.find("://") + 3))) {
+    std::fprintf(stderr, "harbek: '%s' is not a web address (http://HOST[:PORT]/PATH)\n", u.c_str());
+    return 2;
+  }
+  out = bare ? u"http://" + text : text;
+  return 0;
 }
 
 // SIGINT and SIGTERM become readable events on the returned descriptor (-1
@@ -275,15 +317,16 @@ bool componentsReady() {
 int runWindows(const Arguments& args) {
   if (!windows::displayAvailable()) {
     std::fputs(kNoDisplay, stderr);
+    if (!windows::windowModuleFound()) std::fprintf(stderr, "harbek: no window module%s\n", windows::kGetTheWindows);
     return 2;
   }
   if (!componentsReady()) return 1;
   windows::WindowModeOptions options;
-  options.iniPath = text::fromUtf8(iniPath(args));
+  options.iniPath = text::fromUtf8(iniPath(args, options.iniFolderMadeOnWrite));
   options.saveFolder = saveFolder(args);
   options.intervalMs = args.interval;
   for (const auto& u : args.urls) {
-    if (!startAddress(u, options.addresses.emplace_back())) return 1;
+    if (int status = startAddress(u, options.addresses.emplace_back())) return status;
   }
   options.closeSignalFd = closeSignals();
   options.request = args.request;
@@ -299,7 +342,7 @@ int runHeadless(const Arguments& args) {
   if (!componentsReady()) return 1;
   std::vector<std::u16string> addresses;
   for (const auto& u : args.urls) {
-    if (!startAddress(u, addresses.emplace_back())) return 1;
+    if (int status = startAddress(u, addresses.emplace_back())) return status;
   }
   int signalFd = closeSignals();
   const auto started = std::chrono::steady_clock::now();
@@ -307,7 +350,7 @@ int runHeadless(const Arguments& args) {
   auto loop = event::makePollLoop();
   crawler::TerminalView view(args.quiet);
   crawler::sysMain::Options options;
-  options.iniPath = text::fromUtf8(iniPath(args));
+  options.iniPath = text::fromUtf8(iniPath(args, options.iniFolderMadeOnWrite));
   options.intervalMs = args.interval;
   options.request = args.request;
   options.convertLinks = args.convertLinks;
@@ -335,7 +378,7 @@ int runHeadless(const Arguments& args) {
 
   int status = 1;
   if (!sys.run()) {
-    std::fputs("harbek: the save folder cannot be made; nothing was copied\n", stderr);
+    if (!sys.spillFolderRefused()) std::fputs("harbek: the save folder cannot be made; nothing was copied\n", stderr);
   } else if (!sys.hasWork()) {
     std::fputs("harbek: nothing to copy: give a start address (harbek --help)\n", stderr);
     sys.requestClose([] {});
@@ -350,8 +393,10 @@ int runHeadless(const Arguments& args) {
   if (sys.convertLinksDue()) {
     std::vector<std::string> saved;
     for (const std::u16string& rel : sys.savedThisRun()) saved.push_back(text::toUtf8(rel));
-    const tools::ConvertSummary summary = tools::convertPages(text::toUtf8(sys.savePath()), saved,
-                                                              tools::printingObserver(std::cout, std::cerr));
+    // --quiet keeps the failures and the summary, not the line per page.
+    std::ostream discard(nullptr);
+    const tools::ConvertSummary summary = tools::convertPages(
+        text::toUtf8(sys.savePath()), saved, tools::printingObserver(args.quiet ? discard : std::cout, std::cerr));
     tools::printSummary(summary, std::cout);
     if (!summary.ok()) status = 1;
   }

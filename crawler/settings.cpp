@@ -51,12 +51,15 @@ profile::ProfileError loadSettings(const std::u16string& path, Settings& out) {
   return profile::ProfileError::kNone;
 }
 
-profile::ProfileError settingsWritable(const std::u16string& path) {
+profile::ProfileError settingsWritable(const std::u16string& path, bool folderMayBeMade) {
   const std::string file = text::toUtf8(path);
   if (fs::isFolder(file)) return profile::ProfileError::kCannotWrite;
   if (fs::exists(file)) return ::access(file.c_str(), W_OK) == 0 ? profile::ProfileError::kNone : profile::ProfileError::kReadOnly;
   const size_t slash = file.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : file.substr(0, slash);
+  std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : file.substr(0, slash);
+  while (folderMayBeMade && fs::missing(folder) && folder.find('/', 1) != std::string::npos) {
+    folder = folder.substr(0, folder.rfind('/'));
+  }
   return fs::isFolder(folder) && ::access(folder.c_str(), W_OK) == 0 ? profile::ProfileError::kNone
                                                                       : profile::ProfileError::kCannotWrite;
 }

@@ -51,7 +51,9 @@ profile::ProfileError loadSettings(const std::u16string& path, Settings& out);
 profile::ProfileError saveSettings(const std::u16string& path, const Settings& in);
 // Whether the settings file could be written now (it, or its folder, takes
 // writes), so that a file that will not keep the settings is told at start.
-profile::ProfileError settingsWritable(const std::u16string& path);
+// With folderMayBeMade, a missing folder counts as writable when it could be
+// made.
+profile::ProfileError settingsWritable(const std::u16string& path, bool folderMayBeMade = false);
 // True when the settings file holds the text exactly as it is.
 bool fitsSettingsFile(std::u16string_view value);
 

@@ -81,11 +81,15 @@ void sysMain::AddLog(const std::u16string& msg) {
 
 void sysMain::LoadConfig() {
   if (profile::ProfileError e = loadSettings(options_.iniPath, settings_); e != profile::ProfileError::kNone) {
-    warn(u"无法读取系统配置文件:" + options_.iniPath + u" (" + reason(e) + u")");
+    // Named with the reason the file cannot be read (permission denied...).
+    const fs::Error why = fs::readable(text::toUtf8(options_.iniPath));
+    warn(u"无法读取系统配置文件: cannot read " + options_.iniPath + u": " +
+         (why != fs::Error::kOk ? reason(why) : reason(e)));
   } else {
     AddLog(u"读取系统配置文件成功!");
   }
-  if (profile::ProfileError e = settingsWritable(options_.iniPath); e != profile::ProfileError::kNone) {
+  if (profile::ProfileError e = settingsWritable(options_.iniPath, options_.iniFolderMadeOnWrite);
+      e != profile::ProfileError::kNone) {
     settingsSaved_ = e;
     settingsWarned_ = true;
     warn(u"无法写入系统配置文件:" + options_.iniPath + u" (" + reason(e) + u")");
@@ -94,6 +98,10 @@ void sysMain::LoadConfig() {
 }
 
 void sysMain::SaveConfig() {
+  if (options_.iniFolderMadeOnWrite) {
+    const std::string file = text::toUtf8(options_.iniPath);
+    (void)fs::createFolders(file.substr(0, file.rfind('/')));  // a folder that cannot be made fails the save below
+  }
   settingsSaved_ = saveSettings(options_.iniPath, settings_);
   // Reported once per run: the crawl goes on, and the journal and the spill
   // files keep what the settings could not.
@@ -123,7 +131,7 @@ bool sysMain::startTimer(std::u16string tip) {
       return false;
     }
     useSaveFolder();
-    recoverQueue();
+    if (!recoverQueue()) return false;
   }
   setTray(TrayIcon::kRunning, std::move(tip));
   setTimerEnabled(true);
@@ -135,14 +143,22 @@ bool sysMain::run() { return startTimer(u"蜘蛛已经启动.."); }
 // The first start in a save folder: a journal left there means the last run
 // was cut short; its queue goes before what was queued since, its counters
 // hold, and the step it was in is done again. Spill files that no counter
-// covers are read as well.
-void sysMain::recoverQueue() {
-  if (journalFolder_ == site_.SavePath() && !journalFolder_.empty()) return;
+// covers are read as well. A tmp folder that is not the program's (a user's
+// own ~/tmp when the copy goes to the home folder) stops the crawl before it
+// starts: nothing there is read, changed or removed.
+bool sysMain::recoverQueue() {
+  if (journalFolder_ == site_.SavePath() && !journalFolder_.empty()) return true;
   site_.ClearTmp();
+  const std::string tmp = site_.spillFolder();
+  spillFolderRefused_ = !site_.claimSpillFolder(settings_.Wnum) && fs::isFolder(tmp);
+  if (spillFolderRefused_) {
+    warn(u"保存目录中的tmp文件夹不是本程序的,蜘蛛没有启动: " + text::fromUtf8(tmp) +
+         u" holds files harbek did not write, and harbek leaves them alone; choose another save folder "
+         u"(--save-dir FOLDER, or \"配置\" in the window) or move that folder away");
+    return false;
+  }
   journalFolder_ = site_.SavePath();
   foundSaved_.clear();  // another save folder
-  const std::string tmp = site_.spillFolder();
-  if (!fs::isFolder(tmp)) (void)fs::createFolder(tmp);  // the journal reports a folder it cannot use
   journal_.open(tmp);
   site_.removeSpillLeftovers();
   if (std::optional<store::QueueJournal::State> last = journal_.replay()) {
@@ -165,6 +181,7 @@ void sysMain::recoverQueue() {
   if (settings_.Rnum > settings_.Wnum) settings_.Rnum = settings_.Wnum;
   snapshotQueue();
   showQueueLength();
+  return true;
 }
 
 void sysMain::snapshotQueue() {
@@ -177,6 +194,11 @@ void sysMain::snapshotQueue() {
 void sysMain::journalFailed(fs::Error e) {
   if (journalWarned_) return;
   journalWarned_ = true;
+  // In a save folder that takes no writes the spill folder could not be
+  // made: the journal is missing for the reason the pages cannot be saved.
+  if (e == fs::Error::kNotFound && fs::missing(site_.spillFolder()) && fs::isReadOnly(text::toUtf8(site_.SavePath()))) {
+    e = fs::Error::kDenied;
+  }
   warn(u"无法写入队列日志:" + text::fromUtf8(journal_.path()) + u" (" + reason(e) + u")");
 }
 
@@ -531,6 +553,8 @@ void sysMain::skipMissingSpillFile() {
 void sysMain::finish() {
   crawlDone_ = true;
   setTimerEnabled(false);
+  progressValue_ = progressMax_;  // the bar shows the copy whole
+  view_.progressChanged(progressMax_, progressValue_);
   clearSpillFolder();
   AddLog(u"一个网站已经下载完成");
   if (onFinished_) loop_.post(onFinished_);

@@ -95,6 +95,9 @@ class sysMain : public fetcher::HtmlEvents {
 
   struct Options {
     std::u16string iniPath;  // sys.ini
+    // The settings file's folder (the user's configuration folder) is made
+    // when the file is first written, not before.
+    bool iniFolderMadeOnWrite = false;
     std::u16string directoryDomain = kDirectoryDomain;
     int intervalMs = 100;  // the crawl timer (Timer1)
     // Makes the fetcher; the controller is its owner. Null: the control html.
@@ -122,8 +125,12 @@ class sysMain : public fetcher::HtmlEvents {
   void SaveConfig();
 
   // "运行": creates a missing save folder (and refuses to start when it
-  // cannot), then enables the timer. False when the crawl did not start.
+  // cannot, or when its tmp folder is someone else's), then enables the
+  // timer. False when the crawl did not start.
   bool run();
+  // True when the last start was refused for a tmp folder the program did
+  // not make (see SiteData::claimSpillFolder).
+  bool spillFolderRefused() const { return spillFolderRefused_; }
   // "停止": disables the timer; the queue is kept.
   void pause();
   // The tray menu's "开始" and "暂停": as "运行" and "停止", but only the
@@ -231,7 +238,7 @@ class sysMain : public fetcher::HtmlEvents {
   bool isSiteListRequest(const std::u16string& u) const;
   bool answeredWithPage();
   void warn(const std::u16string& msg);
-  void recoverQueue();
+  bool recoverQueue();
   void snapshotQueue();
   void writeJournal(bool sync);
   void journalFailed(fs::Error e);
@@ -302,6 +309,7 @@ class sysMain : public fetcher::HtmlEvents {
   bool inSpill_ = false;
   // A save folder chosen during a step, taken when the step ends.
   std::optional<std::u16string> pendingSaveFolder_;
+  bool spillFolderRefused_ = false;
   profile::ProfileError settingsSaved_ = profile::ProfileError::kNone;
   bool settingsWarned_ = false;
   // The running fetch's body could not be written.

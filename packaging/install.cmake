@@ -1,10 +1,14 @@
-# What `cmake --install` puts where, and the Debian package CPack makes of it.
+# What `cmake --install` puts where, and the two Debian packages CPack makes
+# of it. harbek (component harbek, no Qt):
 #   bin/harbek, bin/comcall, bin/comreg
 #   lib/harbek/        the component modules and their registry, and the
-#                      program's own modules (windows, TLS engine)
+#                      TLS engine
 #   share/harbek/dict/ the segmentation dictionary (when it was built)
-#   share/man/man1/harbek.1.gz, share/applications/harbek.desktop, the icon,
+#   share/man/man1/    harbek.1.gz, comcall.1.gz, comreg.1.gz
 #   share/doc/harbek/  copyright and changelog
+# harbek-windows (component windows, Qt):
+#   lib/harbek/harbek-windows.so, share/applications/harbek.desktop, the icon,
+#   share/doc/harbek-windows/
 install(TARGETS comcall comreg RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(TARGET harbek)
   install(TARGETS harbek RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -30,35 +34,60 @@ install(CODE "
 install(DIRECTORY ${HARBEK_BIN_DIR}/dict/ DESTINATION ${CMAKE_INSTALL_DATADIR}/harbek/dict OPTIONAL)
 
 # Debian wants manual pages and changelogs compressed, without time stamps.
-foreach(doc harbek.1 changelog)
+set(harbek_gzipped "")
+foreach(doc harbek.1 comcall.1 comreg.1 changelog)
   add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/packaging/${doc}.gz
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging
     COMMAND gzip -9n -c ${CMAKE_SOURCE_DIR}/packaging/${doc} > ${CMAKE_BINARY_DIR}/packaging/${doc}.gz
     DEPENDS ${CMAKE_SOURCE_DIR}/packaging/${doc})
+  list(APPEND harbek_gzipped ${CMAKE_BINARY_DIR}/packaging/${doc}.gz)
 endforeach()
-add_custom_target(harbek_docs ALL DEPENDS ${CMAKE_BINARY_DIR}/packaging/harbek.1.gz ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
-install(FILES ${CMAKE_BINARY_DIR}/packaging/harbek.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+add_custom_target(harbek_docs ALL DEPENDS ${harbek_gzipped})
+install(FILES ${CMAKE_BINARY_DIR}/packaging/harbek.1.gz ${CMAKE_BINARY_DIR}/packaging/comcall.1.gz
+              ${CMAKE_BINARY_DIR}/packaging/comreg.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${CMAKE_BINARY_DIR}/packaging/changelog.gz packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
-install(FILES packaging/harbek.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${CMAKE_BINARY_DIR}/packaging/changelog.gz packaging/copyright
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/harbek-windows COMPONENT windows)
+install(FILES packaging/harbek.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT windows)
+# The desktop entry starts harbek, which harbek-windows depends on.
+install(FILES packaging/harbek-windows.lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+        RENAME harbek-windows COMPONENT windows)
 install(FILES crawler/windows/icons/program.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/64x64/apps
-        RENAME harbek.png)
+        RENAME harbek.png COMPONENT windows)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME harbek)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "web-site copier whose crawl queue survives restarts")
-set(CPACK_PACKAGE_DESCRIPTION "harbek copies web sites into a local folder that mirrors host and path, with a
- window or in the terminal. Its queue is kept on disk, so a copy stopped by
- Ctrl-C, a kill or a power cut resumes where it stopped. It also runs
- find-and-replace rules over a saved copy and converts a copy's links for
- offline browsing, and ships small component libraries with the comcall tool.")
+# Each package's description: its first line is the synopsis. (A package
+# summary would be put in front of both.)
 set(CPACK_PACKAGE_CONTACT "harbek developers <harbek@example.org>")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION web)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, fonts-wqy-microhei")
+# Two packages: the terminal copier, its components and tools without Qt,
+# and the windows, which pull Qt and a display stack.
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL harbek windows)
+set(CPACK_DEBIAN_HARBEK_PACKAGE_NAME harbek)
+set(CPACK_DEBIAN_HARBEK_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_HARBEK_PACKAGE_SUGGESTS "harbek-windows")
+set(CPACK_COMPONENT_HARBEK_DESCRIPTION "web-site copier whose crawl queue survives restarts
+harbek copies web sites into a local folder that mirrors host and path, in
+the terminal. Its queue is kept on disk, so a copy stopped by Ctrl-C, a kill
+or a power cut resumes where it stopped. It also runs find-and-replace rules
+over a saved copy and converts a copy's links for offline browsing, and ships
+small component libraries with the comcall and comreg tools. The windows are
+in the package harbek-windows.")
+set(CPACK_DEBIAN_WINDOWS_PACKAGE_NAME harbek-windows)
+set(CPACK_DEBIAN_WINDOWS_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_WINDOWS_PACKAGE_DEPENDS "harbek (= ${PROJECT_VERSION})")
+set(CPACK_DEBIAN_WINDOWS_PACKAGE_RECOMMENDS "xdg-utils, fonts-wqy-microhei")
+set(CPACK_COMPONENT_WINDOWS_DESCRIPTION "windows of the web-site copier harbek
+The main window of harbek (a toolbar, the queue, a monitor log and a tray
+icon), its settings window and the find-and-replace windows, over Qt 6.
+Without this package harbek copies sites in the terminal only.")
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/packaging/drop_ldconfig.cmake)
 include(CPack)
 
 if(HARBEK_TESTS AND NOT HARBEK_SANITIZE)

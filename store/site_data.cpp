@@ -23,6 +23,24 @@ constexpr std::u16string_view kPartialSuffix = u".harbek-part";
 // The counter after n; the largest counter stays, as it would overflow.
 int32_t next(int32_t n) { return n == std::numeric_limits<int32_t>::max() ? n : n + 1; }
 
+// The number of a spill file's name ("17.dat"), or -1 for any other name.
+int64_t spillNumber(std::string_view name) {
+  if (!name.ends_with(".dat") || name.size() < 5 || name.size() > 14) return -1;
+  const std::string_view digits = name.substr(0, name.size() - 4);
+  if (digits.find_first_not_of("0123456789") != std::string_view::npos) return -1;
+  if (digits.size() > 1 && digits.front() == '0') return -1;  // not a name the store writes
+  const int64_t n = std::stoll(std::string(digits));
+  return n < std::numeric_limits<int32_t>::max() ? n : -1;
+}
+
+// What a killed run leaves half written: ".NAME.tmpPID-N" beside NAME.
+bool isLeftover(std::string_view name) { return name.starts_with(".") && name.find(".tmp") != std::string_view::npos; }
+
+constexpr std::string_view kJournalName = "queue.journal";
+constexpr std::string_view kMarkerText =
+    "harbek keeps the queue of the copy in this folder. It reads and removes only its own files here\n"
+    "(N.dat, queue.journal and this file), and removes the folder when the copy is done.\n";
+
 }  // namespace
 
 bool staysInside(std::u16string_view rel) {
@@ -230,6 +248,33 @@ void SiteData::ClearTmp() { applySaveFolderDefault(); }
 
 std::string SiteData::spillFolder() const { return fsPath(SavePath_) + "/tmp"; }
 
+bool SiteData::claimSpillFolder(int32_t wnum) {
+  if (!applySaveFolderDefault()) return false;
+  const std::string folder = spillFolder();
+  const std::string marker = folder + "/" + kSpillMarker;
+  if (fs::missing(folder)) {
+    if (fs::createFolder(folder) != fs::Error::kOk) return false;
+    if (fs::replaceFile(marker, kMarkerText) == fs::Error::kOk) return true;
+    (void)fs::removeFolder(folder);  // an empty folder of ours; claimed again next time
+    return false;
+  }
+  if (fs::isFile(marker)) return true;
+  std::vector<fs::Entry> entries;
+  if (fs::listFolder(folder, entries) != fs::Error::kOk) return false;
+  const bool journal = std::any_of(entries.begin(), entries.end(),
+                                   [](const fs::Entry& e) { return !e.isFolder && e.name == kJournalName; });
+  for (const fs::Entry& e : entries) {
+    if (e.isFolder) return false;
+    if (e.name == kJournalName || isLeftover(e.name)) continue;
+    const int64_t n = spillNumber(e.name);
+    if (n < 0 || (!journal && n >= wnum)) return false;
+  }
+  // Empty, or an older copy's queue: the program's from now on.
+  return fs::replaceFile(marker, kMarkerText) == fs::Error::kOk;
+}
+
+bool SiteData::ownsSpillFolder() const { return fs::isFile(spillFolder() + "/" + kSpillMarker); }
+
 std::string SiteData::spillFileName(int32_t number) const {
   return spillFolder() + "/" + std::to_string(number) + ".dat";
 }
@@ -237,9 +282,9 @@ std::string SiteData::spillFileName(int32_t number) const {
 bool SiteData::spill(UrlList& list, int32_t& wfnum, size_t floor) {
   if (!applySaveFolderDefault()) return false;
   // A missing tmp folder must not cost the queue: it is created here, but
-  // only inside an existing save folder.
-  const std::string tmp = spillFolder();
-  if (!fs::isFolder(tmp) && fs::createFolder(tmp) != fs::Error::kOk) return false;
+  // only inside an existing save folder, and only a folder of the program's
+  // own takes spill files.
+  if (!claimSpillFolder(wfnum)) return false;
   const int32_t number = wfnum;
   const std::string name = spillFileName(number);
   Bytes records;
@@ -287,9 +332,9 @@ bool SiteData::SaveAllList(UrlList& list, int32_t& wfnum) { return spill(list, w
 void SiteData::removeSpillLeftovers() {
   if (!applySaveFolderDefault()) return;
   std::vector<fs::Entry> entries;
-  if (fs::listFolder(spillFolder(), entries) != fs::Error::kOk) return;
+  if (!ownsSpillFolder() || fs::listFolder(spillFolder(), entries) != fs::Error::kOk) return;
   for (const fs::Entry& e : entries) {
-    if (!e.isFolder && e.name.starts_with(".") && e.name.find(".tmp") != std::string::npos) {
+    if (!e.isFolder && isLeftover(e.name)) {
       (void)fs::removeFile(spillFolder() + "/" + e.name);  // left over again, removed next time
     }
   }
@@ -300,12 +345,19 @@ bool SiteData::removeSpillFolder() {
   const std::string folder = spillFolder();
   std::vector<fs::Entry> entries;
   if (fs::listFolder(folder, entries) != fs::Error::kOk) return !fs::exists(folder);
+  if (!ownsSpillFolder()) return false;  // someone else's: left as it is
   removeSpillLeftovers();
+  bool othersStay = false;
   for (const fs::Entry& e : entries) {
-    const bool spillFile = e.name.ends_with(".dat") && e.name.find_first_not_of("0123456789") == e.name.size() - 4;
-    if (!e.isFolder && (spillFile || e.name == "queue.journal")) (void)fs::removeFile(folder + "/" + e.name);  // removeFolder tells
+    if (!e.isFolder && (spillNumber(e.name) >= 0 || e.name == kJournalName)) {
+      (void)fs::removeFile(folder + "/" + e.name);  // removeFolder tells
+    } else if (e.name != kSpillMarker && !isLeftover(e.name)) {
+      othersStay = true;
+    }
   }
-  return fs::removeFolder(folder) == fs::Error::kOk;
+  // The marker goes last, and only when nothing else stays.
+  return !othersStay && fs::removeFile(folder + "/" + kSpillMarker) == fs::Error::kOk &&
+         fs::removeFolder(folder) == fs::Error::kOk;
 }
 
 bool SiteData::removeSpillFiles() {
@@ -325,15 +377,9 @@ int32_t SiteData::nextSpillNumber() {
   if (!applySaveFolderDefault()) return 0;
   std::vector<fs::Entry> entries;
   int64_t highest = -1;
-  if (fs::listFolder(spillFolder(), entries) != fs::Error::kOk) return 0;
+  if (!ownsSpillFolder() || fs::listFolder(spillFolder(), entries) != fs::Error::kOk) return 0;
   for (const fs::Entry& e : entries) {
-    const std::string_view name = e.name;
-    if (e.isFolder || !name.ends_with(".dat") || name.size() < 5 || name.size() > 14) continue;
-    const std::string_view digits = name.substr(0, name.size() - 4);
-    if (digits.find_first_not_of("0123456789") != std::string_view::npos) continue;
-    if (digits.size() > 1 && digits.front() == '0') continue;  // not a name the store writes
-    const int64_t n = std::stoll(std::string(digits));
-    if (n < std::numeric_limits<int32_t>::max()) highest = std::max(highest, n);
+    if (!e.isFolder) highest = std::max(highest, spillNumber(e.name));
   }
   return static_cast<int32_t>(highest + 1);
 }
@@ -355,7 +401,7 @@ bool isProgramFile(std::string_view path) {
 void SiteData::LoadList(UrlList& list, int32_t& rfnum) {
   if (!applySaveFolderDefault()) return;
   const std::string name = spillFileName(rfnum);
-  if (!fs::isFile(name)) return;
+  if (!fs::isFile(name) || !ownsSpillFolder()) return;
   Bytes data;
   if (fs::readFile(name, data) != fs::Error::kOk) return;
   // A corrupt record ends the file: the items before it are kept and the

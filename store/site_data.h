@@ -119,6 +119,16 @@ class SiteData {
   int32_t nextSpillNumber();
   // The spill folder, which holds the program's own files only.
   std::string spillFolder() const;
+  // The spill folder's marker file: the folder is the program's own only
+  // when it holds it. The program writes the marker when it makes the folder.
+  static constexpr const char* kSpillMarker = ".harbek-spill";
+  // Makes the spill folder ready for use: a missing one is made, with its
+  // marker; a marked one is used as it is; an unmarked one is taken (and
+  // marked) only when it is empty or holds an older copy's queue: a queue
+  // journal, or spill files numbered below wnum. Anything else means the
+  // folder is someone else's: false, and nothing there is read, changed or
+  // removed.
+  bool claimSpillFolder(int32_t wnum);
   // Spill file number's name in the spill folder.
   std::string spillFileName(int32_t number) const;
   // Removes what a killed run left half written in the spill folder (the
@@ -133,6 +143,7 @@ class SiteData {
 
  private:
   bool applySaveFolderDefault();
+  bool ownsSpillFolder() const;
   com::HResult webUrl(url::IWebUrl** out);
   // The part of a local path after SavePath + "/".
   com::HResult relativePath(const std::u16string& Turl, std::u16string* result);

@@ -276,7 +276,7 @@ TEST_F(SysMainTest, TheEntryAfterTenThousandSpillsOnce) {
   EXPECT_EQ(sys->List1().count(), 4999u);
   EXPECT_EQ(sys->List1().itemAt(4998), u"http://h/f4998.htm");
   EXPECT_EQ(sys->settings().Wnum, 1);
-  EXPECT_EQ(filesUnder(save()), std::set<std::string>{"tmp/0.dat"});
+  EXPECT_EQ(filesUnder(save()), (std::set<std::string>{"tmp/.harbek-spill", "tmp/0.dat"}));
   std::string written = harbek::testing::readFile(ini());
   EXPECT_NE(written.find("wnum=1"), std::string::npos) << written;
 
@@ -285,7 +285,7 @@ TEST_F(SysMainTest, TheEntryAfterTenThousandSpillsOnce) {
   EXPECT_EQ(sys->List1().count(), 5000u);
   EXPECT_EQ(view_.mirror, items(sys->List1()));  // appends and the spill, from the notifications alone
   EXPECT_FALSE(fsys::exists(ini()));  // no second SaveConfig
-  EXPECT_EQ(filesUnder(save()), std::set<std::string>{"tmp/0.dat"});
+  EXPECT_EQ(filesUnder(save()), (std::set<std::string>{"tmp/.harbek-spill", "tmp/0.dat"}));
 
   // The spilled entries come back, all of them, when the queue runs dry.
   while (sys->List1().count() > 0) sys->List1().removeAt(0);
@@ -397,7 +397,7 @@ TEST_F(SysMainTest, ClosingSpillsTheQueueAndTheNextRunResumesFromIt) {
     EXPECT_TRUE(closed);
     EXPECT_EQ(sys->panel(4), u"保存记录,请不要再次关闭");
     EXPECT_EQ(sys->List1().count(), 0u);
-    EXPECT_EQ(filesUnder(save()), std::set<std::string>{"tmp/0.dat"});
+    EXPECT_EQ(filesUnder(save()), (std::set<std::string>{"tmp/.harbek-spill", "tmp/0.dat"}));
     // A second request while closing changes nothing.
     sys->requestClose([] { FAIL() << "closed twice"; });
     pump();
@@ -425,7 +425,7 @@ TEST_F(SysMainTest, ClosingBeforeTheFirstCrawlMakesTheSaveFolderForTheSpill) {
   sys->addUrl(u"http://h/1.htm");
   sys->requestClose([] {});
   pump();
-  EXPECT_EQ(filesUnder(folder), std::set<std::string>{"tmp/0.dat"});
+  EXPECT_EQ(filesUnder(folder), (std::set<std::string>{"tmp/.harbek-spill", "tmp/0.dat"}));
 }
 
 TEST_F(SysMainTest, ACutOffFetchLeavesNoFile) {
@@ -469,7 +469,7 @@ TEST_F(SysMainTest, ClosingInTheMiddleOfAFetchKeepsTheHeadForTheNextRun) {
   EXPECT_TRUE(script_.cancelled);
   EXPECT_FALSE(sys->timerEnabled());
   // The cut-off page left nothing, and it is in the spill file with the queue.
-  EXPECT_EQ(filesUnder(save()), std::set<std::string>{"tmp/0.dat"});
+  EXPECT_EQ(filesUnder(save()), (std::set<std::string>{"tmp/.harbek-spill", "tmp/0.dat"}));
   store::VectorUrlList back;
   int32_t rnum = 0;
   sys->site().LoadList(back, rnum);

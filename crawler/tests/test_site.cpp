@@ -95,7 +95,8 @@ Tree savedTree(const fsys::path& save, std::vector<std::string>* strays) {
     if (!it->is_regular_file()) continue;
     const std::string rel = fsys::relative(it->path(), save).string();
     if (rel.starts_with("tmp/")) {
-      if (!it->path().filename().string().ends_with(".dat") && strays) strays->push_back(rel);
+      const std::string name = it->path().filename().string();
+      if (!name.ends_with(".dat") && name != ".harbek-spill" && strays) strays->push_back(rel);
       continue;
     }
     out[rel] = readFile(it->path());

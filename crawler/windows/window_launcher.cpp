@@ -15,10 +15,15 @@ bool displayAvailable() {
   return false;
 }
 
+bool windowModuleFound() { return fs::programModuleFound("harbek-windows.so"); }
+
 int launchWindowMode(const WindowModeOptions& options, std::string& why) {
   auto run = reinterpret_cast<decltype(&harbek_run_window_mode)>(
       fs::programModuleSymbol("harbek-windows.so", "harbek_run_window_mode", why));
-  if (!run) return 1;
+  if (!run) {
+    if (!windowModuleFound()) why += kGetTheWindows;
+    return 1;
+  }
   // The module stays loaded: Qt's own clean-up runs at exit.
   return run(&options);
 }

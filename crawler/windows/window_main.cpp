@@ -23,6 +23,7 @@ int runWindowMode(const WindowModeOptions& options) {
   std::unique_ptr<event::EventLoop> loop = makeQtLoop();
   MainWindow::Options windowOptions;
   windowOptions.crawl.iniPath = options.iniPath;
+  windowOptions.crawl.iniFolderMadeOnWrite = options.iniFolderMadeOnWrite;
   windowOptions.crawl.intervalMs = options.intervalMs;
   windowOptions.crawl.request = options.request;
   windowOptions.crawl.convertLinks = options.convertLinks;

@@ -14,6 +14,7 @@ namespace harbek::windows {
 
 struct WindowModeOptions {
   std::u16string iniPath;                 // sys.ini
+  bool iniFolderMadeOnWrite = false;      // see sysMain::Options
   std::u16string saveFolder;              // for this run; empty: the one in sys.ini
   std::vector<std::u16string> addresses;  // queued at start; the crawl waits for "运行"
   int intervalMs = 100;
@@ -28,6 +29,13 @@ struct WindowModeOptions {
 // True when Qt has somewhere to show windows: DISPLAY, WAYLAND_DISPLAY or
 // QT_QPA_PLATFORM is set and not empty.
 bool displayAvailable();
+
+// True when the window module is installed (the package harbek-windows).
+bool windowModuleFound();
+// What a user without the window module is told.
+inline constexpr const char* kGetTheWindows =
+    "; the windows come in the package harbek-windows (apt-get install harbek-windows); "
+    "harbek --headless copies a site without them";
 
 // Opens the main window and runs until the program ends; the exit status.
 // (In the window module; the program reaches it through launchWindowMode.)

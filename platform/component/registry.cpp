@@ -68,7 +68,14 @@ HResult rewrite(const std::string& path, Edit edit) {
     ::close(lockFd);
     return kFileIo;
   }
-  std::vector<RegistryEntry> entries = readRegistry(path);
+  std::string unreadable;
+  std::vector<RegistryEntry> entries = readRegistry(path, &unreadable);
+  if (!unreadable.empty()) {
+    // Rewriting a registry that could not be read would drop its classes.
+    ::flock(lockFd, LOCK_UN);
+    ::close(lockFd);
+    return kPermissionDenied;
+  }
   edit(entries);
   std::string tmp = path + ".tmp";
   HResult result = kOk;
@@ -100,7 +107,11 @@ std::string defaultRegistryPath() {
   return ::access(beside.c_str(), F_OK) != 0 && ::access(installed.c_str(), F_OK) == 0 ? installed : beside;
 }
 
-std::vector<RegistryEntry> readRegistry(const std::string& path) {
+std::vector<RegistryEntry> readRegistry(const std::string& path, std::string* why) {
+  if (const fs::Error e = fs::readable(path); e != fs::Error::kOk && e != fs::Error::kNotFound) {
+    if (why) *why = "cannot read " + path + ": " + std::string(fs::errorName(e));
+    return {};
+  }
   std::ifstream in(path);
   if (!in) return {};
   std::vector<RegistryEntry> entries = parse(in);

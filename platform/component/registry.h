@@ -25,8 +25,10 @@ struct RegistryEntry {
 // or, for an installed program, in ../lib/harbek/ from that folder.
 std::string defaultRegistryPath();
 
-// Every well-formed line of the file (none when it is missing).
-std::vector<RegistryEntry> readRegistry(const std::string& path);
+// Every well-formed line of the file (none when it is missing). A file that
+// is there but cannot be read gives none too, with why set to "cannot read
+// FILE: REASON", so that it is not taken for a registry without the class.
+std::vector<RegistryEntry> readRegistry(const std::string& path, std::string* why = nullptr);
 
 // Replaces the entries with the same class identifier or ProgID and adds these.
 HResult addRegistryEntries(const std::string& path, const std::vector<RegistryEntry>& entries);

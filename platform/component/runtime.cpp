@@ -6,6 +6,8 @@
 #include <map>
 #include <mutex>
 
+#include "platform/fs/fs.h"
+
 namespace harbek::com {
 namespace {
 
@@ -27,7 +29,11 @@ void* loadModule(const std::string& path, std::string* message) {
   if (auto it = m.handles.find(path); it != m.handles.end()) return it->second;
   void* h = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!h) {
-    if (message) *message = dlerror();
+    const std::string why = dlerror();
+    // A module that is there but may not be read is named as such, not as
+    // one that is missing.
+    const fs::Error e = fs::readable(path);
+    if (message) *message = e == fs::Error::kDenied ? "cannot read " + path + ": " + std::string(fs::errorName(e)) : why;
     return nullptr;
   }
   m.handles[path] = h;
@@ -55,7 +61,12 @@ HResult createInstance(const Guid& clsid, const Guid& iid, void** out, std::stri
   if (!out) return kPointer;
   *out = nullptr;
   std::string registry = defaultRegistryPath();
-  auto entry = findByClsid(readRegistry(registry), clsid);
+  std::string unreadable;
+  auto entry = findByClsid(readRegistry(registry, &unreadable), clsid);
+  if (!unreadable.empty()) {
+    setMessage(message, unreadable);
+    return kPermissionDenied;
+  }
   if (!entry) {
     setMessage(message, "class " + clsid.toString() + " is not registered in " + registry);
     return kClassNotRegistered;
@@ -96,7 +107,12 @@ HResult createInstanceByName(std::string_view classText, const Guid& iid, void**
     return createInstance(*g, iid, out, message);
   }
   std::string registry = defaultRegistryPath();
-  auto entry = findByProgId(readRegistry(registry), std::string(classText));
+  std::string unreadable;
+  auto entry = findByProgId(readRegistry(registry, &unreadable), std::string(classText));
+  if (!unreadable.empty()) {
+    setMessage(message, unreadable);
+    return kPermissionDenied;
+  }
   if (!entry) {
     setMessage(message, "class " + std::string(classText) + " is not registered in " + registry);
     return kClassNotRegistered;

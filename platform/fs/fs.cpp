@@ -255,6 +255,13 @@ std::string programFolder() {
   return slash == 0 ? std::string("/") : exe.substr(0, slash);
 }
 
+Error readable(const std::string& path) {
+  int fd = -1;
+  Error e = openPlain(path, O_RDONLY, fd);
+  if (e == Error::kOk) ::close(fd);
+  return e;
+}
+
 Error syncFile(const std::string& path) {
   int fd = -1;
   Error e = openPlain(path, O_RDONLY, fd);

@@ -65,6 +65,11 @@ Error createFolders(const std::string& path);
 // file is flushed to the disk before the call returns.
 Error appendFile(const std::string& path, std::string_view bytes, bool sync = false);
 
+// kOk when path is a plain file that can be opened for reading now; else why
+// not (kNotFound, kDenied, ...), so a caller can say "cannot read FILE:
+// permission denied" rather than take the file for empty or missing.
+Error readable(const std::string& path);
+
 // Reads a whole plain file. Never reads (or allocates) more than the size the
 // file had when it was opened.
 Error readFile(const std::string& path, Bytes& out);

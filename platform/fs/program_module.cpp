@@ -6,6 +6,16 @@
 
 namespace harbek::fs {
 
+bool modulesBesideProgram() {
+  const std::string folder = programFolder();
+  return !folder.empty() && (isFile(folder + "/components.reg") || isFile(folder + "/harbek-tls.so"));
+}
+
+bool programModuleFound(const std::string& file) {
+  const std::string folder = programFolder();
+  return isFile(folder + "/" + file) || isFile(folder + "/../" HARBEK_MODULE_DIR "/" + file);
+}
+
 void* programModuleSymbol(const std::string& file, const char* symbol, std::string& why) {
   const std::string folder = programFolder();
   for (const std::string& path : {folder + "/" + file, folder + "/../" HARBEK_MODULE_DIR "/" + file}) {
@@ -13,6 +23,7 @@ void* programModuleSymbol(const std::string& file, const char* symbol, std::stri
     void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!module) {
       why = ::dlerror();
+      if (const Error e = readable(path); e == Error::kDenied) why = "cannot read " + path + ": " + std::string(errorName(e));
       return nullptr;
     }
     void* found = ::dlsym(module, symbol);

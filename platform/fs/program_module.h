@@ -20,6 +20,13 @@ inline constexpr uint32_t kModuleAbi = 1;
 // of its exported symbol; null with the reason in why when the module is
 // missing, does not load, lacks the symbol or was built for another module
 // ABI. A module once loaded stays.
+// True for a build tree, whose modules (and class registry) sit beside the
+// program; false for an installed program, whose modules are in lib/harbek/.
+bool modulesBesideProgram();
+
+// True when module file is beside the program or in lib/harbek/.
+bool programModuleFound(const std::string& file);
+
 void* programModuleSymbol(const std::string& file, const char* symbol, std::string& why);
 
 }  // namespace harbek::fs

@@ -1,6 +1,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -235,6 +236,7 @@ TEST_F(SpillTest, LoadList) {
   for (const auto& c : cases) {
     stdfs::remove_all(save_ / "tmp");
     stdfs::create_directory(save_ / "tmp");
+    std::ofstream(save_ / "tmp" / SiteData::kSpillMarker);
     if (c.file && std::string(c.file) == "folder") stdfs::create_directory(spillFile(3));
     if (c.file && std::string(c.file) == "file") std::ofstream(spillFile(3), std::ios::binary) << c.content;
     VectorUrlList list({u"head"});
@@ -244,6 +246,58 @@ TEST_F(SpillTest, LoadList) {
     want.insert(want.end(), c.items.begin(), c.items.end());
     EXPECT_EQ(list.items(), want) << c.what;
     EXPECT_EQ(rfnum, c.rfnum) << c.what;
+  }
+}
+
+// The spill folder is the program's own: made with its marker, or an
+// unmarked one taken over only when it is empty or holds an older copy's
+// queue. A folder that holds anything else is neither used nor changed, and
+// the clean-up at the end of a copy removes only the program's files.
+TEST_F(SpillTest, OnlyAFolderOfTheProgramsOwnIsUsed) {
+  struct Case {
+    const char* what;
+    std::vector<std::string> files;  // in tmp/ before; a name ending in "/" is a folder
+    int32_t wnum;
+    bool claimed;
+  } cases[] = {
+      {"missing", {}, 0, true},
+      {"empty", {""}, 0, true},
+      {"marked, with anything", {SiteData::kSpillMarker, "notes.txt"}, 0, true},
+      {"an older copy's spill files", {"0.dat", "1.dat"}, 2, true},
+      {"an older copy's journal", {"queue.journal", "7.dat"}, 0, true},
+      {"a user's 0.dat, no counter covers it", {"0.dat"}, 0, false},
+      {"a user's notes beside spill files", {"0.dat", "notes.txt"}, 5, false},
+      {"a folder inside", {"src/"}, 0, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    stdfs::remove_all(save_ / "tmp");
+    for (const std::string& f : c.files) {
+      stdfs::create_directories(save_ / "tmp");
+      if (f.empty()) continue;
+      if (f.ends_with("/")) stdfs::create_directories(save_ / "tmp" / f);
+      else std::ofstream(save_ / "tmp" / f, std::ios::binary) << "mine";
+    }
+    EXPECT_EQ(store_.claimSpillFolder(c.wnum), c.claimed);
+    EXPECT_EQ(stdfs::exists(save_ / "tmp" / SiteData::kSpillMarker), c.claimed);
+    VectorUrlList list(urls(3));
+    int32_t wfnum = c.wnum, rfnum = 0;
+    EXPECT_EQ(store_.SaveAllList(list, wfnum), c.claimed);
+    store_.LoadList(list, rfnum);
+    if (!c.claimed) {
+      EXPECT_EQ(list.items(), urls(3)) << "a file of someone else's read as the queue";
+      EXPECT_EQ(rfnum, 0);
+    }
+    const bool others = std::any_of(c.files.begin(), c.files.end(), [](const std::string& f) {
+      return f == "notes.txt" || f == "src/";
+    });
+    EXPECT_EQ(store_.removeSpillFolder(), c.claimed && !others);
+    for (const std::string& f : c.files) {
+      const bool mine = f == "notes.txt" || f == "src/" || !c.claimed;
+      if (!f.empty() && mine) {
+        EXPECT_TRUE(stdfs::exists(save_ / "tmp" / f)) << f << " was removed";
+      }
+    }
   }
 }
 

@@ -233,6 +233,13 @@ TEST(LinkConversion, EveryLinkOfAGeneratedSiteLeadsIntoTheCopyOrToTheWeb) {
   const ProgramRun direct = crawl(work, server.url("/"), "direct", true);
   EXPECT_EQ(direct.exitCode, 8) << direct.err;
   EXPECT_EQ(filesUnder(work.file("direct") / host), converted);
+  EXPECT_NE(direct.out.find("converted " + host), std::string::npos) << direct.out;
+  // --quiet keeps the summary, not the line per page.
+  const ProgramRun quiet = harbek(work, {"--headless", "--quiet", "--convert-links", "--ini", work.file("quiet.ini").string(),
+                                         "--save-dir", work.file("quiet").string(), "--interval", "0", server.url("/")});
+  EXPECT_EQ(filesUnder(work.file("quiet") / host), converted);
+  EXPECT_EQ(quiet.out.find("converted " + host), std::string::npos) << quiet.out;
+  EXPECT_NE(quiet.out.find("pages converted"), std::string::npos) << quiet.out;
 }
 
 TEST(LinkConversion, CommandExitStatusSaysWhetherEveryPageWasHandled) {
