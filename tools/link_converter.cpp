@@ -187,12 +187,26 @@ PageKind pageKindOf(std::string_view rel, std::string_view bytes) {
 std::string convertLinks(std::string_view bytes, PageKind kind, const std::string& saveFolder,
                          const std::string& rel, LinkCounts& counts) {
   if (kind == PageKind::kNone) return std::string(bytes);
-  const PageContext page{saveFolder, rel, pageUrl(rel), encodingOf(bytes), counts};
+  PageContext page{saveFolder, rel, pageUrl(rel), encodingOf(bytes), counts};
   const std::vector<LinkSpan> links =
       kind == PageKind::kHtml ? findHtmlLinks(bytes, page.encoding) : findCssLinks(bytes, page.encoding);
+  // The page's links were written against its <base>; converted, they lead
+  // from the page's own file, so the base goes (an empty href is the page).
+  const auto base = std::find_if(links.begin(), links.end(),
+                                 [](const LinkSpan& l) { return l.role == fetcher::LinkRole::kBase; });
+  if (base != links.end()) {
+    const std::u16string href =
+        readCharacterReferences(decode(bytes.substr(base->begin, base->end - base->begin), page.encoding));
+    if (const auto url = resolveLink(page.url, href)) page.url = *url;
+  }
   std::string out;
   size_t copied = 0;
   for (const LinkSpan& link : links) {
+    if (link.role == fetcher::LinkRole::kBase) {
+      out.append(bytes.substr(copied, link.begin - copied));
+      copied = link.end;
+      continue;
+    }
     const auto value = convertedValue(bytes.substr(link.begin, link.end - link.begin), link.inAttribute, page);
     if (!value) continue;
     out.append(bytes.substr(copied, link.begin - copied)).append(*value);

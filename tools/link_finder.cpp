@@ -1,6 +1,5 @@
 #include "tools/link_finder.h"
 
-#include <algorithm>
 #include <string>
 
 #include "platform/text/text.h"
@@ -31,9 +30,7 @@ std::u16string syntaxView(std::string_view bytes, Encoding encoding) {
 }  // namespace
 
 std::vector<LinkSpan> findHtmlLinks(std::string_view page, Encoding encoding) {
-  std::vector<LinkSpan> links = fetcher::findHtmlLinks(syntaxView(page, encoding));
-  std::erase_if(links, [](const LinkSpan& link) { return link.role == fetcher::LinkRole::kBase; });
-  return links;
+  return fetcher::findHtmlLinks(syntaxView(page, encoding));
 }
 
 std::vector<LinkSpan> findCssLinks(std::string_view css, Encoding encoding) {

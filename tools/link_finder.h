@@ -1,6 +1,6 @@
 // Where the links of a saved page stand, as byte ranges that the link
 // converter may rewrite, in page order (what counts as a link is
-// fetcher/link_finder.h's; a <base> is not rewritten).
+// fetcher/link_finder.h's).
 //
 // The search runs on the bytes themselves, so positions are byte offsets. In
 // a page in the system code page, the two bytes of a double-byte character
