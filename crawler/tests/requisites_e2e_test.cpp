@@ -14,6 +14,7 @@
 #include "fetcher/link_finder.h"
 #include "platform/text/text.h"
 #include "tests/support/child_process.h"
+#include "tests/support/chromium_probe.h"
 #include "tests/support/nginx_server.h"
 #include "tests/support/temp_dir.h"
 
@@ -61,7 +62,13 @@ class RequisitesEndToEnd : public ::testing::Test {
     hostB_ = "127.0.0.1:" + std::to_string(b_->port());
     const std::string b = "http://" + hostB_;
     // Site A's files: path -> bytes; every one of them is part of the page.
-    const std::string bin(300, '\x89');
+    // A real 1x1 PNG (browsers read images by their bytes, whatever their
+    // names say), with a tail that tells the files apart.
+    const std::string bin(
+        "\x89\x50\x4e\x47\x0d\x0a\x1a\x0a\x00\x00\x00\x0d\x49\x48\x44\x52\x00\x00\x00\x01\x00\x00\x00\x01\x08\x06\x00"
+        "\x00\x00\x1f\x15\xc4\x89\x00\x00\x00\x0b\x49\x44\x41\x54\x78\x9c\x63\x60\x00\x02\x00\x00\x05\x00\x01\x7a\x5e"
+        "\xab\x3f\x00\x00\x00\x00\x49\x45\x4e\x44\xae\x42\x60\x82",
+        67);
     siteA_ = {
         {"index.html",
          "<html><head><meta charset=\"utf-8\">\n"
@@ -194,6 +201,21 @@ TEST_F(RequisitesEndToEnd, RequisitesOfOtherSitesAndAConvertedCopyWithNoBrokenRe
       EXPECT_TRUE(fsys::is_regular_file(target)) << name << ": " << value;
     }
   }
+}
+
+// The converted copy, opened from disk in Chromium: every style sheet and
+// image of both pages loads, and every link opens a file.
+TEST_F(RequisitesEndToEnd, TheConvertedCopyBrowsesOfflineInChromium) {
+  const std::string chromium = harbek::testing::findChromium();
+  if (chromium.empty()) GTEST_SKIP() << "chromium is not installed (scripts/setup.sh installs it)";
+  ASSERT_EQ(copy("whole", {"--page-requisites", "--convert-links"}).exitCode, 0);
+  const fsys::path browse = dir_.file("browse");
+  fsys::create_directories(browse);
+  const harbek::testing::BrowseReport report = harbek::testing::browseOffline(
+      chromium, dir_.file("whole") / hostA_ / "index.html", browse, fsys::path(HARBEK_SCREENSHOT_DIR) / "requisites.png");
+  ASSERT_TRUE(report.ran) << report.error;
+  EXPECT_EQ(report.visited, 2u);
+  EXPECT_EQ(report.failures, "");
 }
 
 }  // namespace

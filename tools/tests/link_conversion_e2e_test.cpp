@@ -15,6 +15,7 @@
 #include "tests/support/child_process.h"
 #include "crawler/tests/test_site.h"
 #include "platform/text/text.h"
+#include "tests/support/chromium_probe.h"
 #include "tests/support/nginx_server.h"
 #include "tests/support/temp_dir.h"
 
@@ -276,51 +277,8 @@ TEST(LinkConversion, CommandExitStatusSaysWhetherEveryPageWasHandled) {
   EXPECT_EQ(readFile(work.file("copy/site/index.html")), "<a href=\"about.html\">");
 }
 
-std::string findChromium() {
-  const char* path = std::getenv("PATH");
-  std::istringstream dirs(path ? path : "");
-  for (std::string dir; std::getline(dirs, dir, ':');) {
-    if (fsys::exists(dir + "/chromium")) return dir + "/chromium";
-  }
-  return {};
-}
-
-// Opens the start page in a frame, then every page linked from it in turn:
-// each style sheet and image of a page must have loaded, and every file:
-// address its links, scripts and frames name must be there. The findings end
-// up in the page, which Chromium prints.
-constexpr const char* kProbe = R"x(<!doctype html><html><body><pre id="out">pending</pre><script>
-const out = document.getElementById('out');
-const failures = [];
-const start = decodeURIComponent(location.hash.slice(1));
-const seen = new Set([start]);
-const queue = [start];
-const frame = document.createElement('iframe');
-function exists(url) {
-  try { const x = new XMLHttpRequest(); x.open('GET', url, false); x.send(); return true; } catch (e) { return false; }
-}
-function check(d) {
-  for (const l of d.querySelectorAll('link[rel=stylesheet]')) if (!l.sheet) failures.push('style sheet ' + l.href);
-  for (const i of d.images) if (!(i.complete && i.naturalWidth > 0)) failures.push('image ' + i.src);
-  for (const e of d.querySelectorAll('a[href], link[href], img[src], script[src], iframe[src]')) {
-    const url = (e.href || e.src).split('#')[0];
-    if (!url.startsWith('file:')) continue;
-    if (!exists(url)) failures.push('link ' + url);
-    else if (e.matches('a, iframe') && /\.html$/.test(url) && !seen.has(url)) { seen.add(url); queue.push(url); }
-  }
-}
-function next() {
-  if (queue.length) { frame.src = queue.shift(); return; }
-  out.textContent = 'visited ' + seen.size + '\n' + failures.join('\n');
-}
-frame.onload = () => { check(frame.contentDocument); next(); };
-document.body.appendChild(frame);
-next();
-</script></body></html>
-)x";
-
 TEST(LinkConversion, SampleSiteCopyBrowsesOfflineInChromium) {
-  const std::string chromium = findChromium();
+  const std::string chromium = harbek::testing::findChromium();
   if (chromium.empty()) GTEST_SKIP() << "chromium is not installed (scripts/setup.sh installs it)";
   TempDir work;
   NginxServer server(HARBEK_SAMPLE_SITE);
@@ -328,7 +286,6 @@ TEST(LinkConversion, SampleSiteCopyBrowsesOfflineInChromium) {
   const std::string host = "127.0.0.1:" + std::to_string(server.port());
   ASSERT_EQ(crawl(work, server.url("/"), "plain", false).exitCode, 0);
   ASSERT_EQ(crawl(work, server.url("/"), "converted", true).exitCode, 0);
-  const std::string probe = "file://" + work.write("probe.html", kProbe).string();
 
   struct Case {
     const char* copy;
@@ -344,26 +301,16 @@ TEST(LinkConversion, SampleSiteCopyBrowsesOfflineInChromium) {
   }
   for (const Case& c : cases) {
     SCOPED_TRACE(c.copy);
-    const std::string start = "file://" + (work.file(c.copy) / host / "index.html").string();
-    std::string encoded;
-    for (unsigned char ch : start) {
-      static constexpr char kHex[] = "0123456789ABCDEF";
-      encoded += std::isalnum(ch) ? std::string(1, static_cast<char>(ch)) : std::string{'%', kHex[ch >> 4], kHex[ch & 15]};
-    }
-    const ProgramRun browser =
-        runProgram(chromium,
-            {"--headless", "--no-sandbox", "--disable-gpu", "--no-first-run", "--disable-background-networking",
-             "--disable-component-update", "--disable-sync", "--user-data-dir=" + work.file(std::string("profile-") + c.copy).string(),
-             "--allow-file-access-from-files", "--virtual-time-budget=30000", "--dump-dom", probe + "#" + encoded},
-            work.path(), 120s);
-    ASSERT_EQ(browser.exitCode, 0) << browser.err;
-    const size_t begin = browser.out.find("<pre id=\"out\">");
-    ASSERT_NE(begin, std::string::npos) << browser.out;
-    const std::string report = browser.out.substr(begin + 14, browser.out.find("</pre>", begin) - begin - 14);
+    const fsys::path folder = work.file(std::string("browse-") + c.copy);
+    fsys::create_directories(folder);
+    const harbek::testing::BrowseReport report =
+        harbek::testing::browseOffline(chromium, work.file(c.copy) / host / "index.html", folder);
+    ASSERT_TRUE(report.ran) << report.error;
     if (c.failures.empty()) {
-      EXPECT_EQ(report, "visited " + std::to_string(pages) + "\n");
+      EXPECT_EQ(report.visited, pages);
+      EXPECT_EQ(report.failures, "");
     } else {
-      EXPECT_NE(report.find(c.failures), std::string::npos) << report;
+      EXPECT_NE(report.failures.find(c.failures), std::string::npos) << report.failures;
     }
   }
 }
