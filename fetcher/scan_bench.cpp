@@ -1,5 +1,7 @@
 // Times the crawler's five scans over a generated 1 MB page with 10,000
-// links. Usage: scan_bench [runs]. Prints the time of each run and the best.
+// links, and the crawler's own pass for every other link (the link finder)
+// over the same page. Usage: scan_bench [runs]. Prints the time of each run
+// and the best of each.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -7,6 +9,7 @@
 #include <string>
 
 #include "fetcher/html.h"
+#include "fetcher/link_finder.h"
 #include "platform/text/text.h"
 
 namespace {
@@ -72,5 +75,15 @@ int main(int argc, char** argv) {
     std::printf("run %d: %.1f ms, %zu elements\n", r + 1, ms, owner.tags);
   }
   std::printf("best of %d: %.1f ms for the five scans\n", runs, best);
+  double bestPass = 1e9;
+  for (int r = 0; r < runs; ++r) {
+    const auto start = std::chrono::steady_clock::now();
+    const size_t links = harbek::fetcher::findHtmlLinks(control.HTMLcode()).size();
+    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    bestPass = std::min(bestPass, ms);
+    std::printf("pass %d: %.1f ms, %zu links\n", r + 1, ms, links);
+  }
+  std::printf("best of %d: %.1f ms for the one pass (%.0f %% of the five scans)\n", runs, bestPass,
+              100 * bestPass / best);
   return 0;
 }
