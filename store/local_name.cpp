@@ -1,5 +1,7 @@
 #include "store/local_name.h"
 
+#include <algorithm>
+
 #include "libs/url/fetch_url.h"
 #include "libs/url/web_url.h"
 #include "platform/fs/fs.h"
@@ -27,6 +29,7 @@ int escapeAt(std::string_view s, size_t i) {
 // The text of s with the escapes that decode() accepts decoded; s itself
 // when the bytes that come out are not UTF-8.
 std::u16string decoded(std::u16string_view s, bool (*decode)(int byte)) {
+  if (s.find(u'%') == npos) return std::u16string(s);
   const std::string utf8 = text::toUtf8(s);
   std::string bytes;
   bool changed = false;
@@ -84,6 +87,26 @@ std::u16string pathName(std::u16string_view path) {
   return out.empty() ? u"/" : out;
 }
 
+// Whether a page or a style sheet saved under name gets suffix: not when
+// its name ends in it already (".htm" too for a page), nor when the name's
+// extension says it is something else (an image served as a page is an
+// error page under the image's name). Every other name may: "guide",
+// "index.php", "doku.php?id=start", "style.css?ver=6".
+bool mayGainSuffix(std::u16string_view name, std::u16string_view suffix) {
+  if (endsWithNoCase(name, suffix) || (suffix == u".html" && endsWithNoCase(name, u".htm"))) return false;
+  const std::u16string_view last = name.substr(name.rfind(u'/') + 1);
+  if (last.find(u'?') != npos) return true;
+  const size_t dot = last.rfind(u'.');
+  if (dot == npos) return true;
+  static constexpr std::u16string_view kOtherKinds[] = {
+      u"png", u"jpg", u"jpeg", u"gif", u"webp", u"svg", u"ico", u"bmp", u"avif", u"css", u"js", u"mjs", u"json",
+      u"xml", u"txt", u"pdf", u"zip", u"gz", u"tgz", u"bz2", u"xz", u"woff", u"woff2", u"ttf", u"otf", u"eot",
+      u"mp3", u"mp4", u"webm", u"ogg", u"wav", u"vtt", u"swf", u"doc", u"docx", u"xls", u"xlsx", u"ppt", u"pptx",
+      u"exe", u"deb", u"rpm", u"tar", u"7z", u"rar", u"iso", u"map", u"wasm"};
+  const std::u16string ext = text::toLower(last.substr(dot + 1));
+  return std::find(std::begin(kOtherKinds), std::end(kOtherKinds), ext) == std::end(kOtherKinds);
+}
+
 }  // namespace
 
 std::u16string codePageSafe(std::u16string_view url) {
@@ -122,9 +145,9 @@ std::u16string localName(std::u16string_view url) {
 
 std::u16string nameForContent(std::u16string name, std::u16string_view contentType) {
   const std::u16string type = text::toLower(contentType);
-  if (text::contains(type, u"html") && !endsWithNoCase(name, u".html") && !endsWithNoCase(name, u".htm")) {
+  if (text::contains(type, u"html") && mayGainSuffix(name, u".html")) {
     name += u".html";
-  } else if (text::contains(type, u"text/css") && !endsWithNoCase(name, u".css")) {
+  } else if (text::contains(type, u"text/css") && mayGainSuffix(name, u".css")) {
     name += u".css";
   }
   return name;
@@ -134,9 +157,11 @@ std::vector<std::u16string> localNameCandidates(std::u16string_view url) {
   const std::u16string name = localName(url);
   if (name.empty()) return {};
   std::vector<std::u16string> out{name};
-  if (!name.ends_with(u".html") && !name.ends_with(u".htm")) out.push_back(name + u".html");
-  if (!name.ends_with(u".css")) out.push_back(name + u".css");
-  if (!name.ends_with(u"/index.html")) out.push_back(name + u"/index.html");
+  if (mayGainSuffix(name, u".html")) out.push_back(name + u".html");
+  if (mayGainSuffix(name, u".css")) out.push_back(name + u".css");
+  // A file without an extension may have moved into its folder.
+  const std::u16string_view last = std::u16string_view(name).substr(name.rfind(u'/') + 1);
+  if (last.find(u'.') == npos && last.find(u'?') == npos) out.push_back(name + u"/index.html");
   // The name an earlier copy gave it: the path as written, in lower case.
   if (std::optional<url::FetchUrl> u = url::FetchUrl::parse(url); u && u->query.empty()) {
     std::u16string old = text::toLower(u->authority() + text::replaceAll(u->path, u"//", u"/"));

@@ -11,8 +11,9 @@
 //                         its "/" escaped and its UTF-8 escapes decoded
 //   NAME.html, NAME.css   a page (HTML by its Content-Type) whose name does
 //                         not end in ".htm" or ".html", and a style sheet
-//                         whose name does not end in ".css": a browser opens
-//                         them from disk for what they are
+//                         whose name does not end in ".css", unless the
+//                         name's extension is another kind's (".png"): a
+//                         browser opens them from disk for what they are
 //   NAME/index.html       a file whose name is needed for a folder, or
 //                         whose name a folder already has (the store moves
 //                         it there when the folder comes second)

@@ -133,8 +133,12 @@ bool SiteData::isExsitUrl(const std::u16string& httpsOrHttpUrl, bool ISmd5) {
   }
   if (com::failed(h) || !staysInside(rel)) return true;
   if (fs::isFile(fsPath(SavePath_ + u"/" + rel))) return true;
+  if (ISmd5) return false;
   // The names the crawl saves under now (a page with ".html", a decoded path).
-  return !ISmd5 && savedNameIn(SavePath_, httpsOrHttpUrl).has_value();
+  for (const std::u16string& name : localNameCandidates(httpsOrHttpUrl)) {
+    if (name != rel && fs::isFile(fsPath(SavePath_ + u"/" + name))) return true;
+  }
+  return false;
 }
 
 std::u16string SiteData::makeRoomFor(std::u16string name, std::vector<std::u16string>* moved) {
