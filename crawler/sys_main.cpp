@@ -460,7 +460,6 @@ com::HResult sysMain::scanLinks() {
     break;  // the first <base> counts
   }
   if (base != url) html1().setLinkBase(base);
-  scannedLinks_.clear();
   com::HResult h = com::kOk;
   for (const auto& scan : kScans) {
     h = html1().SearchTag(scan.tag, scan.pro, scan.isEnd);
@@ -470,15 +469,14 @@ com::HResult sysMain::scanLinks() {
   return h;
 }
 
-// The links that the five scans did not take, resolved against base, in
-// page order.
+// The links of the page but those of the five scans, resolved against
+// base, in page order.
 void sysMain::queueMoreLinks(const std::vector<fetcher::FoundLink>& links, const std::u16string& base) {
   const text::Charset charset = html1().pageCharset();
   for (const fetcher::FoundLink& found : links) {
-    if (found.role == fetcher::LinkRole::kBase) continue;
+    if (found.role == fetcher::LinkRole::kBase || found.classic) continue;
     const std::u16string link = url::crawlLink(base, fetcher::linkValue(html1().pageText(), found), charset);
     if (link.empty() || !url::FetchUrl::parse(link)) continue;
-    if (scannedLinks_.contains(std::hash<std::u16string>()(link))) continue;
     queueLink(link, false, found.role == fetcher::LinkRole::kRequisite);
   }
 }
@@ -709,7 +707,6 @@ void sysMain::GetTag(const std::u16string& TagName, const std::u16string& TagDis
   const std::u16string& link = fields[0];
   if (!link.empty()) {
     if (fields.size() < 2) return;
-    scannedLinks_.insert(std::hash<std::u16string>()(link));
     // Style sheets, images and scripts are parts of the page.
     queueLink(link, false, TagName == u"link" || TagName == u"img" || TagName == u"script");
   }

@@ -275,8 +275,6 @@ class sysMain : public fetcher::HtmlEvents {
 
   // The running fetch was queued with kRequisiteMark.
   bool fetchingRequisite_ = false;
-  // Hashes of the links the five scans of the current page queued.
-  std::unordered_set<size_t> scannedLinks_;
   // The file the running fetch appends to (host and path), if any.
   std::u16string savingTo_;
   // The head that failed last, and how often in a row.

@@ -360,8 +360,8 @@ void html::decodePage() {
   pageCharset_ = text::pageCharset(responseCharset_, pageBytes_);
   // HTMLcode holds a page's text only; a style sheet's is kept beside it.
   std::u16string& out = contentType_.find(u"htm") != npos ? HTMLcode_ : styleSheet_;
-  out.clear();
-  out.reserve(pageBytes_.size());
+  std::u16string().swap(out);
+  if (pageCharset_ != text::Charset::kUtf8) out.reserve(pageBytes_.size());
   text::appendDecoded(pageBytes_, pageCharset_, out, kScanLimit);
   Bytes().swap(pageBytes_);
 }

@@ -1,9 +1,9 @@
 #include "fetcher/link_finder.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
-#include "fetcher/tag_scanner.h"
 
 namespace harbek::fetcher {
 namespace {
@@ -81,8 +81,13 @@ class Finder {
   };
   void srcset(size_t begin, size_t end);
   void refresh(size_t begin, size_t end);
-  void add(size_t begin, size_t end, bool inAttribute, LinkRole role = LinkRole::kRequisite) {
-    if (end > begin) links_.push_back({begin, end, inAttribute, role});
+  void add(size_t begin, size_t end, bool inAttribute, LinkRole role = LinkRole::kRequisite, bool classic = false) {
+    if (end > begin) links_.push_back({begin, end, inAttribute, role, classic});
+  }
+  // The href of a and link and the src of img, script and iframe (the only
+  // attribute of each that names a resource, bar style and srcset).
+  static bool classic(std::u16string_view tag) {
+    return tag == u"a" || tag == u"link" || tag == u"img" || tag == u"script" || tag == u"iframe";
   }
   // A CSS value with a backslash holds escapes, which would have to be read
   // first; a data: URL names nothing to fetch.
@@ -103,6 +108,7 @@ class Finder {
 
   std::u16string_view view_;
   std::vector<FoundLink>& links_;
+  std::vector<Attribute> attributes_;
 };
 
 size_t Finder::element(size_t at) {
@@ -117,7 +123,8 @@ size_t Finder::element(size_t at) {
   std::u16string tag;
   while (i < n && !isSpace(view_[i]) && view_[i] != u'/' && view_[i] != u'>') tag += asciiLower(view_[i++]);
 
-  std::vector<Attribute> attributes;
+  std::vector<Attribute>& attributes = attributes_;  // kept between elements: no allocation each
+  attributes.clear();
   while (true) {
     while (i < n && (isSpace(view_[i]) || view_[i] == u'/')) ++i;
     if (i >= n) return n;
@@ -125,7 +132,8 @@ size_t Finder::element(size_t at) {
       ++i;
       break;
     }
-    Attribute a;
+    attributes.emplace_back();
+    Attribute& a = attributes.back();
     do a.name += asciiLower(view_[i++]);
     while (i < n && !isSpace(view_[i]) && view_[i] != u'/' && view_[i] != u'>' && view_[i] != u'=');
     size_t j = i;
@@ -145,7 +153,6 @@ size_t Finder::element(size_t at) {
         a.end = i;
       }
     }
-    attributes.push_back(std::move(a));
   }
 
   auto value = [&](std::u16string_view name) {
@@ -157,10 +164,12 @@ size_t Finder::element(size_t at) {
   for (const Attribute& a : attributes) {
     switch (roleOf(tag, a.name)) {
       case Use::kPage:
-        add(a.begin, a.end, true, LinkRole::kPage);
+        add(a.begin, a.end, true, LinkRole::kPage, classic(tag));
         break;
       case Use::kRequisite:
-        if (tag != u"input" || startsAtNoCase(value(u"type"), 0, u"image")) add(a.begin, a.end, true);
+        if (tag != u"input" || startsAtNoCase(value(u"type"), 0, u"image")) {
+          add(a.begin, a.end, true, LinkRole::kRequisite, classic(tag));
+        }
         break;
       case Use::kBase:
         add(a.begin, a.end, true, LinkRole::kBase);
@@ -260,17 +269,9 @@ void Finder::css(size_t begin, size_t end, bool inAttribute) {
 std::vector<FoundLink> findHtmlLinks(std::u16string_view page) {
   std::vector<FoundLink> links;
   Finder finder(page, links);
-  size_t next = 0;
-  TagScanHooks hooks;
-  hooks.progress = [](int32_t, int32_t) {};
-  hooks.element = [&](std::u16string_view element, std::u16string_view) {
-    const auto at = static_cast<size_t>(element.data() - page.data());
-    // Inside a comment, a script, or an element already read past its
-    // scanner end (a ">" in a quoted value).
-    if (at < next) return;
-    next = finder.element(at);
-  };
-  scanTags(page, u"", false, hooks);
+  // Each element is read from its "<" on; what it returns is where the next
+  // may start (past a comment, a script, or a ">" in a quoted value).
+  for (size_t at = page.find(u'<'); at != npos; at = page.find(u'<', at)) at = std::max(finder.element(at), at + 1);
   return links;
 }
 

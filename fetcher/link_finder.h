@@ -38,6 +38,9 @@ struct FoundLink {
   // are read in it.
   bool inAttribute = false;
   LinkRole role = LinkRole::kRequisite;
+  // The href of a or link, or the src of img, script or iframe: the links
+  // the crawl's five classic scans take.
+  bool classic = false;
 };
 
 std::vector<FoundLink> findHtmlLinks(std::u16string_view page);

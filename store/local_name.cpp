@@ -99,10 +99,11 @@ bool mayGainSuffix(std::u16string_view name, std::u16string_view suffix) {
   const size_t dot = last.rfind(u'.');
   if (dot == npos) return true;
   static constexpr std::u16string_view kOtherKinds[] = {
-      u"png", u"jpg", u"jpeg", u"gif", u"webp", u"svg", u"ico", u"bmp", u"avif", u"css", u"js", u"mjs", u"json",
-      u"xml", u"txt", u"pdf", u"zip", u"gz", u"tgz", u"bz2", u"xz", u"woff", u"woff2", u"ttf", u"otf", u"eot",
-      u"mp3", u"mp4", u"webm", u"ogg", u"wav", u"vtt", u"swf", u"doc", u"docx", u"xls", u"xlsx", u"ppt", u"pptx",
-      u"exe", u"deb", u"rpm", u"tar", u"7z", u"rar", u"iso", u"map", u"wasm"};
+      u"html", u"htm",  u"xhtml", u"shtml", u"png", u"jpg",  u"jpeg", u"gif", u"webp", u"svg",  u"ico",
+      u"bmp",  u"avif", u"css",   u"js",    u"mjs", u"json", u"xml",  u"txt", u"pdf",  u"zip",  u"gz",
+      u"tgz",  u"bz2",  u"xz",    u"woff",  u"woff2", u"ttf", u"otf", u"eot", u"mp3",  u"mp4",  u"webm",
+      u"ogg",  u"wav",  u"vtt",   u"swf",   u"doc", u"docx", u"xls",  u"xlsx", u"ppt", u"pptx", u"exe",
+      u"deb",  u"rpm",  u"tar",   u"7z",    u"rar", u"iso",  u"map",  u"wasm"};
   const std::u16string ext = text::toLower(last.substr(dot + 1));
   return std::find(std::begin(kOtherKinds), std::end(kOtherKinds), ext) == std::end(kOtherKinds);
 }

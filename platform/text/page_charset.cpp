@@ -128,6 +128,11 @@ void appendDecoded(std::string_view bytes, Charset charset, std::u16string& out,
       appendFromCodePage(bytes, out, limit);
       return;
     case Charset::kUtf8: {
+      if (out.empty()) {
+        out = fromUtf8(bytes);  // a page's text is large: no second copy of it
+        if (out.size() > limit) out.resize(limit);
+        return;
+      }
       const std::u16string decoded = fromUtf8(bytes);
       out.append(decoded, 0, std::min(room, decoded.size()));
       return;
