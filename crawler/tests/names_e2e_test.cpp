@@ -11,6 +11,7 @@
 
 #include "crawler/tests/test_site.h"
 #include "tests/support/child_process.h"
+#include "tests/support/chromium_probe.h"
 #include "tests/support/nginx_server.h"
 #include "tests/support/temp_dir.h"
 
@@ -173,6 +174,17 @@ TEST_F(NamesEndToEnd, PagesWithAQuery) {
   const std::string& start = saved.at(h + "doku.php?id=start.html");
   EXPECT_NE(start.find("href='doku.php%3Fid=team.html'"), std::string::npos) << start;
   EXPECT_EQ(requestPaths(server_->accessLogPath()).size(), 1u + 3u);
+
+  // Opened from disk, every page of the copy is reached through its links.
+  const std::string chromium = harbek::testing::findChromium();
+  if (chromium.empty()) GTEST_SKIP() << "chromium is not installed (scripts/setup.sh installs it)";
+  const fsys::path browse = dir_.file("browse");
+  fsys::create_directories(browse);
+  const harbek::testing::BrowseReport report =
+      harbek::testing::browseOffline(chromium, dir_.file("query") / host_ / "doku.php?id=start.html", browse);
+  ASSERT_TRUE(report.ran) << report.error;
+  EXPECT_EQ(report.visited, 3u);
+  EXPECT_EQ(report.failures, "");
 }
 
 }  // namespace

@@ -65,8 +65,18 @@ BrowseReport browseOffline(const std::string& chromium, const fsys::path& start,
   static int runs = 0;
   const fsys::path probe = work / "probe.html";
   std::ofstream(probe) << kProbe;
+  // The start page's file: address, with what a URL would read otherwise escaped.
+  std::string address = "file://";
+  for (char ch : start.string()) {
+    if (ch == '?' || ch == '#' || ch == '%') {
+      static constexpr char kHex[] = "0123456789ABCDEF";
+      address += {'%', kHex[ch >> 4], kHex[ch & 15]};
+    } else {
+      address += ch;
+    }
+  }
   std::string encoded;
-  for (unsigned char ch : "file://" + start.string()) {
+  for (unsigned char ch : address) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     encoded += std::isalnum(ch) ? std::string(1, static_cast<char>(ch)) : std::string{'%', kHex[ch >> 4], kHex[ch & 15]};
   }
@@ -94,7 +104,7 @@ BrowseReport browseOffline(const std::string& chromium, const fsys::path& start,
     std::vector<std::string> shot = chromiumFlags(work / ("profile-" + std::to_string(++runs)));
     shot.push_back("--window-size=1000,800");
     shot.push_back("--screenshot=" + screenshot.string());
-    shot.push_back("file://" + start.string());
+    shot.push_back(address);
     runProgram(chromium, shot, work, 120s);
   }
   return report;
