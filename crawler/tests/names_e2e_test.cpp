@@ -26,6 +26,7 @@ using harbek::testing::NginxOptions;
 using harbek::testing::NginxServer;
 using harbek::testing::readFile;
 using harbek::testing::TempDir;
+using testing::requestPaths;
 using testing::savedTree;
 using testing::Tree;
 
@@ -33,17 +34,6 @@ void put(const fsys::path& root, const std::string& path, const std::string& byt
   const fsys::path file = root / fsys::u8path(path);
   fsys::create_directories(file.parent_path());
   std::ofstream(file, std::ios::binary) << bytes;
-}
-
-// The request paths of nginx's access log.
-std::vector<std::string> requestPaths(const fsys::path& log) {
-  std::vector<std::string> out;
-  std::istringstream in(readFile(log));
-  for (std::string line; std::getline(in, line);) {
-    const size_t q = line.find("\"GET ");
-    if (q != std::string::npos) out.push_back(line.substr(q + 5, line.find(' ', q + 5) - q - 5));
-  }
-  return out;
 }
 
 class NamesEndToEnd : public ::testing::Test {

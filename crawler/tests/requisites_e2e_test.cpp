@@ -26,18 +26,9 @@ using namespace std::chrono_literals;
 using harbek::testing::NginxServer;
 using harbek::testing::readFile;
 using harbek::testing::TempDir;
+using testing::requestPaths;
 using testing::savedTree;
 using testing::Tree;
-
-std::vector<std::string> requestPaths(const fsys::path& log) {
-  std::vector<std::string> out;
-  std::istringstream in(readFile(log));
-  for (std::string line; std::getline(in, line);) {
-    const size_t q = line.find("\"GET ");
-    if (q != std::string::npos) out.push_back(line.substr(q + 5, line.find(' ', q + 5) - q - 5));
-  }
-  return out;
-}
 
 std::string percentDecoded(const std::string& s) {
   std::string out;

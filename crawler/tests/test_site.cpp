@@ -127,4 +127,14 @@ void expectSameTree(const Tree& expected, const Tree& actual) {
   EXPECT_TRUE(differ.empty()) << "different bytes " << some(differ);
 }
 
+std::vector<std::string> requestPaths(const std::filesystem::path& accessLog) {
+  std::vector<std::string> out;
+  std::ifstream in(accessLog);
+  for (std::string line; std::getline(in, line);) {
+    const size_t q = line.find("\"GET ");
+    if (q != std::string::npos) out.push_back(line.substr(q + 5, line.find(' ', q + 5) - q - 5));
+  }
+  return out;
+}
+
 }  // namespace harbek::crawler::testing

@@ -50,6 +50,9 @@ Tree writeSite(SiteWriter& site, uint16_t port, int pages, const std::string& sc
 // numbered ".dat" files in tmp/ (anything else there goes to strays).
 Tree savedTree(const std::filesystem::path& save, std::vector<std::string>* strays);
 
+// The request paths of an nginx access log, in order.
+std::vector<std::string> requestPaths(const std::filesystem::path& accessLog);
+
 // Compares the trees by name and bytes, naming the first few differences.
 void expectSameTree(const Tree& expected, const Tree& actual);
 
