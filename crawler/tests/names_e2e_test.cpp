@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
-#include <sstream>
 
 #include "crawler/tests/test_site.h"
 #include "tests/support/child_process.h"

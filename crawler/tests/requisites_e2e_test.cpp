@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
-#include <sstream>
 
 #include "crawler/tests/test_site.h"
 #include "fetcher/link_finder.h"
