@@ -240,13 +240,20 @@ TEST_F(WindowTest, SettingsWindowSavesIntoSysIni) {
   QCheckBox* convertLinks = settings->findChild<QCheckBox*>(QStringLiteral("ConvertLinks"));
   EXPECT_FALSE(convertLinks->isChecked());
   QTest::mouseClick(convertLinks, Qt::LeftButton, {}, QPoint(8, convertLinks->height() / 2));  // its box
+  for (const char* box : {"QueryPages", "PageRequisites"}) {
+    auto* check = settings->findChild<QCheckBox*>(QString::fromLatin1(box));
+    ASSERT_TRUE(check) << box;
+    EXPECT_FALSE(check->isChecked()) << box;
+    check->setChecked(true);
+  }
   QTest::mouseClick(settings->findChild<QPushButton*>(QStringLiteral("Command2")), Qt::LeftButton);
   EXPECT_FALSE(settings->isVisible());  // hidden, not destroyed
   const std::string written = readFile(ini());  // in the system code page
   for (const std::string& line : {"dbpath=" + text::toCodePage(folder.toStdU16String()), std::string("SiteListUrl=http://new.test/list"),
                                   std::string("username=bob"), std::string("ConvertLinks=1"),
                                   std::string("UserAgent=New/2"), std::string("NoCheckCertificate=1"),
-                                  std::string("CaCertificate=/etc/test-ca.pem")}) {
+                                  std::string("CaCertificate=/etc/test-ca.pem"), std::string("QueryPages=1"),
+                                  std::string("PageRequisites=1")}) {
     EXPECT_NE(written.find(line), std::string::npos) << line << " in\n" << written;
   }
   EXPECT_EQ(main->controller().settings().dbpath, folder.toStdU16String());
