@@ -426,9 +426,18 @@ bool sysMain::fetchAndScan(const std::u16string& head) {
   // An update asks for a saved copy again with the validators it was saved
   // with; a copy without them (an older harbek's) is simply fetched again.
   std::optional<store::StateStore::Entry> known;
-  updateHadFile_ = options_.update && isSaved(u);
-  if (updateHadFile_) known = state_.find(text::toUtf8(u));
-  if (known && known->file.empty()) known.reset();  // a failure, never saved
+  const std::optional<std::u16string> savedAs = options_.update ? store::savedNameIn(savePath(), u) : std::nullopt;
+  updateHadFile_ = savedAs.has_value();
+  if (updateHadFile_) {
+    known = state_.find(text::toUtf8(u));
+    if (!known || known->file != text::toUtf8(*savedAs)) known = state_.findByFile(text::toUtf8(*savedAs));
+    // One file reached by two URLs ("/" and "/index.html") is asked for once.
+    if (!updatedFiles_.insert(*savedAs).second) {
+      AddLog(u"文件存在,不再请求");
+      fetchedThisRun_.insert(text::toLower(u));
+      return false;
+    }
+  }
   html1().setConditions(known ? text::fromUtf8(known->etag) : u"", known ? text::fromUtf8(known->lastModified) : u"");
   com::HResult h = html1().OpenUrl(u);
   html1().setConditions(u"", u"");
@@ -635,7 +644,10 @@ void sysMain::keepSavedFile() {
   }
   savedThisRun_.push_back(savingTo_);
   ++counts_.filesSaved;
-  if (options_.update) ++(updateHadFile_ ? counts_.updateChanged : counts_.updateNew);
+  if (options_.update) {
+    ++(updateHadFile_ ? counts_.updateChanged : counts_.updateNew);
+    updatedFiles_.insert(savingTo_);
+  }
   if (state_.isOpen()) {
     store::StateStore::Entry e;
     e.url = text::toUtf8(html1().url());

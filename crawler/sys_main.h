@@ -360,6 +360,7 @@ class sysMain : public fetcher::HtmlEvents {
   std::u16string lastState_;
   bool updateHadFile_ = false;  // the running fetch's URL was saved before
   std::unordered_set<std::u16string> queuedForUpdate_;  // lower-cased links an update queued
+  std::unordered_set<std::u16string> updatedFiles_;     // saved files an update asked for again
 };
 
 }  // namespace harbek::crawler

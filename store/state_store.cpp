@@ -136,6 +136,14 @@ std::optional<StateStore::Entry> StateStore::find(const std::string& url) {
   return entryOf(s);
 }
 
+std::optional<StateStore::Entry> StateStore::findByFile(const std::string& file) {
+  if (!db_ || file.empty()) return std::nullopt;
+  Statement s(db_, (std::string("SELECT ") + kColumns + " FROM url_state WHERE file = ?1 ORDER BY fetched DESC").c_str());
+  s.bind(1, file);
+  if (s.step() != SQLITE_ROW) return std::nullopt;
+  return entryOf(s);
+}
+
 std::vector<StateStore::Entry> StateStore::failures() {
   std::vector<Entry> out;
   if (!db_) return out;

@@ -59,6 +59,9 @@ class StateStore {
   // (the crawler's marks kept); a saved file it had stays recorded.
   bool failed(const std::string& url, const std::string& queued, const std::string& reason, int64_t when);
   std::optional<Entry> find(const std::string& url);
+  // The URL last saved to file (host/path): another URL of one file
+  // ("/" and "/index.html") shares its validators.
+  std::optional<Entry> findByFile(const std::string& file);
   // The URLs that failed last time they were tried, in the order they failed.
   std::vector<Entry> failures();
   // Makes the writes since the last commit durable as one step.

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "crawler/tests/test_site.h"
@@ -91,6 +92,76 @@ TEST(StateEndToEnd, FailureIsKeptListedAndAskedForFirstNextRun) {
   EXPECT_EQ(harbek::testing::runProgram(harbek::testing::harbekPath(), {"--failed", dir.file("site").string()}, logs.path(), 20s)
                 .exitCode,
             1);
+}
+
+
+// "GET path" -> status of the access log from line `from` on.
+std::map<std::string, std::string> statusesFrom(const fsys::path& log, size_t from) {
+  std::map<std::string, std::string> out;
+  std::istringstream in(readFile(log));
+  size_t n = 0;
+  for (std::string line; std::getline(in, line); ++n) {
+    const size_t q = line.find("\"GET ");
+    if (n < from || q == std::string::npos) continue;
+    const size_t end = line.find('"', q + 1);
+    out[line.substr(q + 5, line.find(' ', q + 5) - q - 5)] = line.substr(end + 2, 3);
+  }
+  return out;
+}
+
+// An update after pages changed, came, went and a file that failed the first
+// time now answers: exactly the changed and new ones come with 200, the
+// saved ones with 304, the gone one keeps its file, and the summary counts it.
+TEST(StateEndToEnd, UpdateAsksConditionallyAndCountsWhatChanged) {
+  harbek::testing::TempDir dir, logs;
+  const fsys::path site = dir.file("site");
+  put(site / "index.html", "<a href=\"a.html\">a</a><a href=\"b.html\">b</a><a href=\"c.html\">c</a><a href=\"f.bin\">f</a>");
+  put(site / "a.html", "old a");
+  put(site / "b.html", "<a href=\"index.html\">b</a>");
+  put(site / "c.html", "c, soon gone");
+  put(site / "f.bin", "f at last");
+  put(site / "f.fail", "");
+  harbek::testing::NginxOptions options;
+  options.serverLines = "location = /f.bin { if (-f $document_root/f.fail) { return 502; } }";
+  harbek::testing::NginxServer server(site, options);
+  ASSERT_TRUE(server.running()) << server.error();
+  const fsys::path save = dir.file("save");
+  const fsys::path saved = save / ("127.0.0.1:" + std::to_string(server.port()));
+  auto copy = [&](std::vector<std::string> more) {
+    std::vector<std::string> a = {"--headless", "--ini", dir.file("sys.ini").string(), "--save-dir", save.string(),
+                                  "--interval", "0", server.url("/")};
+    a.insert(a.end(), more.begin(), more.end());
+    return harbek::testing::runProgram(harbek::testing::harbekPath(), a, logs.path(), 60s);
+  };
+  EXPECT_EQ(copy({}).exitCode, 8);
+  ASSERT_EQ(readFile(saved / "a.html"), "old a");
+
+  put(site / "a.html", "new a, and <a href=\"d.html\">d</a>");
+  fsys::last_write_time(site / "a.html", fsys::last_write_time(site / "a.html") + 10s);
+  put(site / "d.html", "d is new");
+  fsys::remove(site / "c.html");
+  fsys::remove(site / "f.fail");
+  const size_t before = requestsFrom(server.accessLogPath(), 0).size();
+  const auto update = copy({"--update"});
+  EXPECT_EQ(update.exitCode, 0) << update.err;
+  EXPECT_NE(update.err.find("update: 1 changed, 2 new, 2 unchanged, 1 gone, 0 failed"), std::string::npos) << update.err;
+  EXPECT_EQ(statusesFrom(server.accessLogPath(), before),
+            (std::map<std::string, std::string>{{"/", "304"}, {"/a.html", "200"}, {"/b.html", "304"},
+                                                {"/c.html", "404"}, {"/d.html", "200"}, {"/f.bin", "200"}}));
+  EXPECT_EQ(requestsFrom(server.accessLogPath(), before).front(), "/f.bin");
+  EXPECT_EQ(readFile(saved / "a.html"), readFile(site / "a.html"));
+  EXPECT_EQ(readFile(saved / "b.html"), readFile(site / "b.html"));
+  EXPECT_EQ(readFile(saved / "c.html"), "c, soon gone");
+  EXPECT_EQ(readFile(saved / "d.html"), "d is new");
+  EXPECT_EQ(readFile(saved / "f.bin"), "f at last");
+
+  // Nothing changed since: every saved page answers 304.
+  const size_t again = requestsFrom(server.accessLogPath(), 0).size();
+  const auto quiet = copy({"--update"});
+  EXPECT_NE(quiet.err.find("update: 0 changed, 0 new, 5 unchanged, 1 gone, 0 failed"), std::string::npos) << quiet.err;
+  for (const auto& [path, status] : statusesFrom(server.accessLogPath(), again)) {
+    EXPECT_EQ(status, path == "/c.html" ? "404" : "304") << path;
+  }
 }
 
 }  // namespace
