@@ -397,6 +397,7 @@ int runWindows(const Arguments& args) {
   options.closeSignalFd = closeSignals();
   options.request = args.request;
   options.convertLinks = args.convertLinks;
+  options.update = args.update;
   std::string why;
   int status = windows::launchWindowMode(options, why);
   if (!why.empty()) std::fprintf(stderr, "harbek: %s\n", why.c_str());

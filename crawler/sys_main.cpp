@@ -141,6 +141,25 @@ bool sysMain::startTimer(std::u16string tip) {
 
 bool sysMain::run() { return startTimer(u"蜘蛛已经启动.."); }
 
+bool sysMain::startUpdate() {
+  if (inStep_) return false;
+  options_.update = true;
+  // What this run fetched or found saved is asked for again.
+  fetchedThisRun_.clear();
+  foundSaved_.clear();
+  queuedForUpdate_.clear();
+  updatedFiles_.clear();
+  counts_.updateChanged = counts_.updateNew = counts_.updateUnchanged = counts_.updateGone = counts_.updateFailed = 0;
+  crawlDone_ = false;
+  for (const std::u16string& a : startList_) {
+    queuedForUpdate_.insert(text::toLower(a));
+    List1_.append(a);
+  }
+  showQueueLength();
+  AddLog(u"更新网站");
+  return run();
+}
+
 // The first start in a save folder: a journal left there means the last run
 // was cut short; its queue goes before what was queued since, its counters
 // hold, and the step it was in is done again. Spill files that no counter
@@ -252,6 +271,7 @@ bool sysMain::addUrl(const std::u16string& address) {
   // Requested as a browser would: dot segments resolved, non-ASCII escaped.
   if (std::u16string canonical = url::crawlForm(u); !canonical.empty()) u = std::move(canonical);
   startAddresses_.insert(text::toLower(u));
+  if (std::find(startList_.begin(), startList_.end(), u) == startList_.end()) startList_.push_back(u);
   List1_.append(std::move(u));
   showQueueLength();
   return true;

@@ -103,7 +103,7 @@ class sysMain : public fetcher::HtmlEvents {
     bool queryPages = false;  // follow same-site links with a query, whatever the settings say
     bool pageRequisites = false;  // fetch a page's requisites from other sites too
     // The scope of the run; what is left unset here the settings give.
-    ScopeRules scope;
+    ScopeRules scope = {};
   };
 
   struct Options {
@@ -147,6 +147,9 @@ class sysMain : public fetcher::HtmlEvents {
   // True when the last start was refused for a tmp folder the program did
   // not make (see SiteData::claimSpillFolder).
   bool spillFolderRefused() const { return spillFolderRefused_; }
+  // "更新网站" (--update): from now on the crawl is an update run, started
+  // again from the start addresses given in this run; then as "运行".
+  bool startUpdate();
   // "停止": disables the timer; the queue is kept.
   void pause();
   // The tray menu's "开始" and "暂停": as "运行" and "停止", but only the
@@ -322,6 +325,7 @@ class sysMain : public fetcher::HtmlEvents {
   // Lower-cased addresses the user gave, and where their redirects led: a
   // redirect from one of them to another site moves the crawl there.
   std::unordered_set<std::u16string> startAddresses_;
+  std::vector<std::u16string> startList_;  // the addresses as given, in order
 
   // The journal of the queue, kept in the spill folder of journalFolder_
   // (empty until the crawl first starts).
