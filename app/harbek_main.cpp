@@ -1,9 +1,11 @@
 // harbek: the web-site copier.
 //
-//   harbek [--headless] [--convert-links] [--ini FILE] [--save-dir DIR] [--interval MS] [URL ...]
+//   harbek [--headless] [--convert-links] [--update] [--ini FILE] [--save-dir DIR] [--interval MS] [URL ...]
 //          [--user-agent TEXT] [--no-check-certificate] [--ca-certificate FILE] [--query-pages] [--page-requisites]
+//          [--depth N] [--include PATTERN] [--exclude PATTERN] [--max-size BYTES] [--max-files N] [--robots]
 //   harbek --replace RULES DIR
 //   harbek --convert-links DIR
+//   harbek --failed DIR
 //
 // Without --headless the program opens its main window; the URLs given are
 // queued and the crawl starts with "运行". SIGINT and SIGTERM close the
@@ -25,6 +27,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
@@ -39,6 +42,7 @@
 #include "platform/fs/fs.h"
 #include "platform/fs/program_module.h"
 #include "platform/text/text.h"
+#include "store/state_store.h"
 #include "tools/convert_command.h"
 #include "tools/replace_command.h"
 
@@ -55,6 +59,7 @@ constexpr const char* kHelp =
     "usage: harbek [--headless] [OPTION ...] [URL ...]\n"
     "       harbek --replace RULES DIR\n"
     "       harbek --convert-links DIR\n"
+    "       harbek --failed DIR\n"
     "\n"
     "Copies every page and file of each start URL's site into FOLDER/host/path\n"
     "(lower case, index.html for folders). Without --headless the main window\n"
@@ -75,6 +80,14 @@ constexpr const char* kHelp =
     "  --quiet            print no log lines (warnings and the summary still go\n"
     "                     to standard error)\n"
     "  --convert-links    once the copy is done, make its links work offline\n"
+    "  --update           bring an existing copy up to date: every saved page\n"
+    "                     reached from the start addresses is asked for again\n"
+    "                     with its ETag and Last-Modified; an unchanged one\n"
+    "                     (304) is only read for its links, a changed one\n"
+    "                     saved anew, one the server no longer has (404, 410)\n"
+    "                     kept; new links are followed as in a first run, and\n"
+    "                     a summary counts changed, new, unchanged, gone and\n"
+    "                     failed\n"
     "  --user-agent TEXT  the User-Agent line's value (default: the settings file's,\n"
     "                     else the program's own)\n"
     "  --query-pages      also copy the site's pages whose links have a query\n"
@@ -87,8 +100,29 @@ constexpr const char* kHelp =
     "  --no-check-certificate  accept any https certificate\n"
     "  --ca-certificate FILE   trust the certificates in FILE (PEM) instead of\n"
     "                          the system's\n"
+    "\n"
+    "Scope (each off unless given; the settings file's Depth, Include, Exclude,\n"
+    "MaxSize, MaxFiles and Robots keys set them for every run):\n"
+    "  --depth N          follow links at most N steps from a start address (a\n"
+    "                     page's images, style sheets and scripts come with it)\n"
+    "  --include PATTERN  copy only paths matching the glob PATTERN (/docs/*);\n"
+    "                     may be given again: a path matching any one is copied\n"
+    "  --exclude PATTERN  never copy paths matching PATTERN (*.zip); may be given\n"
+    "                     again; an exclude wins over an include\n"
+    "  --max-size BYTES   do not save files larger than BYTES (by Content-Length,\n"
+    "                     else the file is cut off and removed)\n"
+    "  --max-files N      stop once N files are saved; the rest of the queue\n"
+    "                     waits for the next run\n"
+    "  --robots           fetch each host's /robots.txt once and keep to its\n"
+    "                     rules for \"harbek\" (else for \"*\"); its Crawl-delay\n"
+    "                     raises --interval\n"
+    "  Every URL a rule leaves out is logged once, with the rule.\n"
+    "\n"
     "  --replace RULES DIR  run find-and-replace rules over the files under DIR\n"
     "  --convert-links DIR  make the links of an existing copy work offline\n"
+    "  --failed DIR       list the URLs of the copy in DIR that were given up\n"
+    "                     after their tries, with the reason; the next run of\n"
+    "                     the copy asks for them first\n"
     "  --help             this text\n"
     "  --version          the version\n"
     "\n"
@@ -119,6 +153,7 @@ struct Arguments {
   std::string saveDir;
   int interval = 100;
   bool convertLinks = false;
+  bool update = false;
   std::vector<std::string> urls;
   crawler::sysMain::RequestOptions request;
 };
@@ -144,6 +179,33 @@ Parsed parseArguments(int argc, char** argv, Arguments& out) {
       out.request.queryPages = true;
     } else if (a == "--page-requisites") {
       out.request.pageRequisites = true;
+    } else if (a == "--update") {
+      out.update = true;
+    } else if (a == "--robots") {
+      out.request.scope.robots = true;
+    } else if (a == "--include" || a == "--exclude") {
+      std::string v;
+      if (!value(v)) return Parsed::kUsageError;
+      if (v.empty() || v.find(' ') != std::string::npos) {
+        std::fprintf(stderr, "harbek: %s takes one pattern without spaces (%%20 for a space)\n", a.c_str());
+        return Parsed::kUsageError;
+      }
+      (a == "--include" ? out.request.scope.include : out.request.scope.exclude).push_back(text::fromUtf8(v));
+    } else if (a == "--depth" || a == "--max-size" || a == "--max-files") {
+      std::string v;
+      if (!value(v)) return Parsed::kUsageError;
+      const bool depth = a == "--depth";
+      if (v.empty() || v.size() > 15 || v.find_first_not_of("0123456789") != std::string::npos ||
+          (!depth && std::stoll(v) == 0) || (depth && std::stoll(v) > INT32_MAX)) {
+        std::fprintf(stderr, "harbek: %s takes a %s number, not '%s'\n", a.c_str(), depth ? "whole" : "positive",
+                     v.c_str());
+        return Parsed::kUsageError;
+      }
+      if (depth) {
+        out.request.scope.depth = static_cast<int32_t>(std::stoll(v));
+      } else {
+        (a == "--max-size" ? out.request.scope.maxSize : out.request.scope.maxFiles) = std::stoll(v);
+      }
     } else if (a == "--user-agent" || a == "--ca-certificate") {
       std::string v;
       if (!value(v)) return Parsed::kUsageError;
@@ -294,6 +356,10 @@ void printSummary(const crawler::CrawlCounts& c, std::chrono::steady_clock::dura
     std::fprintf(stderr, "harbek: %lld links with a query skipped (--query-pages follows them)\n",
                  static_cast<long long>(c.queryLinksSkipped));
   }
+  if (c.outOfScope) {
+    std::fprintf(stderr, "harbek: %lld links or files left out by the scope rules\n",
+                 static_cast<long long>(c.outOfScope));
+  }
   if (c.otherSiteLinksSkipped) {
     std::fprintf(stderr, "harbek: %lld links to other sites skipped\n", static_cast<long long>(c.otherSiteLinksSkipped));
   }
@@ -331,6 +397,7 @@ int runWindows(const Arguments& args) {
   options.closeSignalFd = closeSignals();
   options.request = args.request;
   options.convertLinks = args.convertLinks;
+  options.update = args.update;
   std::string why;
   int status = windows::launchWindowMode(options, why);
   if (!why.empty()) std::fprintf(stderr, "harbek: %s\n", why.c_str());
@@ -354,6 +421,7 @@ int runHeadless(const Arguments& args) {
   options.intervalMs = args.interval;
   options.request = args.request;
   options.convertLinks = args.convertLinks;
+  options.update = args.update;
   crawler::sysMain sys(*loop, view, options);
   view.showCounts(&sys.counts(), &sys.List1());
 
@@ -387,6 +455,13 @@ int runHeadless(const Arguments& args) {
     status = stoppedBy ? 128 + stoppedBy : exitStatus(sys.counts());
   }
   view.finish();
+  if (sys.updating()) {
+    const crawler::CrawlCounts& c = sys.counts();
+    std::fprintf(stderr, "harbek: update: %lld changed, %lld new, %lld unchanged, %lld gone, %lld failed\n",
+                 static_cast<long long>(c.updateChanged), static_cast<long long>(c.updateNew),
+                 static_cast<long long>(c.updateUnchanged), static_cast<long long>(c.updateGone),
+                 static_cast<long long>(c.updateFailed));
+  }
   printSummary(sys.counts(), std::chrono::steady_clock::now() - started);
   if (signalWatch) loop->removeWatch(signalWatch);
   if (signalFd >= 0) close(signalFd);
@@ -403,9 +478,34 @@ int runHeadless(const Arguments& args) {
   return status;
 }
 
+// harbek --failed DIR: the URLs of the copy in DIR that were given up, one
+// a line with the reason, as the state store keeps them.
+int listFailures(const std::string& folder) {
+  if (!harbek::fs::isFile(harbek::store::StateStore::pathIn(folder))) {
+    std::fprintf(stderr, "harbek: %s holds no copy's state (%s is missing)\n", folder.c_str(),
+                 harbek::store::StateStore::pathIn(folder).c_str());
+    return 1;
+  }
+  harbek::store::StateStore state;
+  if (!state.open(folder, true)) {
+    std::fprintf(stderr, "harbek: %s\n", state.error().c_str());
+    return 1;
+  }
+  for (const auto& e : state.failures()) std::printf("%s\t%s\n", e.url.c_str(), e.failure.c_str());
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc >= 2 && std::strcmp(argv[1], "--failed") == 0) {
+    if (argc != 3) {
+      std::fputs("usage: harbek --failed DIR\n", stderr);
+      return 2;
+    }
+    signal(SIGPIPE, SIG_IGN);
+    return listFailures(argv[2]);
+  }
   if (argc >= 2 && std::strcmp(argv[1], "--replace") == 0) {
     if (argc != 4) {
       std::fputs("usage: harbek --replace RULES DIR\n", stderr);

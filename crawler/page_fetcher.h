@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "fetcher/html.h"
+#include "platform/text/page_charset.h"
 
 namespace harbek::crawler {
 
@@ -25,6 +26,15 @@ class PageFetcher {
   virtual std::u16string location() const = 0;
   // The response's Content-Type (without its charset); empty when none came.
   virtual std::u16string contentType() const { return {}; }
+  // The validators of a saved copy for the next fetches (empty: none).
+  virtual void setConditions(const std::u16string& /*etag*/, const std::u16string& /*lastModified*/) {}
+  // Takes a saved page's bytes as the text the scans read, as if just
+  // fetched (an update's 304).
+  virtual void loadSavedPage(const std::string& /*bytes*/) {}
+  // A header of the response as sent (ETag, Last-Modified); empty when none.
+  virtual std::u16string header(std::u16string_view /*name*/) const { return {}; }
+  // The response's Content-Length; -1 when none came.
+  virtual int64_t contentLength() const { return -1; }
   // The text of the fetched page (HTMLcode) or style sheet, and what it was
   // read in; what page links resolve against besides the URL (its <base>).
   virtual std::u16string_view pageText() const { return {}; }
@@ -58,6 +68,29 @@ class HtmlFetcher : public PageFetcher {
   std::u16string status() const override { return html_.responseStatus(); }
   std::u16string location() const override { return html_.locationKeepCase(); }
   std::u16string contentType() const override { return html_.responseStatus().empty() ? u"" : html_.contentType(); }
+  void setConditions(const std::u16string& etag, const std::u16string& lastModified) override {
+    html_.setConditions(etag, lastModified);
+  }
+  void loadSavedPage(const std::string& bytes) override {
+    std::u16string page;
+    text::appendDecoded(bytes, text::pageCharset("", bytes), page);
+    html_.setHTMLcode(std::move(page));
+  }
+  std::u16string header(std::u16string_view name) const override {
+    std::u16string v = html_.headerKeepCase(name);
+    const size_t b = v.find_first_not_of(u" \t");
+    return b == std::u16string::npos ? std::u16string() : v.substr(b, v.find_last_not_of(u" \t") - b + 1);
+  }
+  int64_t contentLength() const override {
+    const std::u16string v = html_.responseStatus().empty() ? u"" : html_.GetHeader(u"content-length");
+    int64_t n = -1;
+    for (const char16_t c : v) {
+      if (c == u' ') continue;
+      if (c < u'0' || c > u'9' || n > (int64_t{1} << 50)) return -1;
+      n = (n < 0 ? 0 : n * 10) + (c - u'0');
+    }
+    return n;
+  }
   std::u16string_view pageText() const override {
     return html_.styleSheet().empty() ? std::u16string_view(html_.HTMLcode()) : html_.styleSheet();
   }

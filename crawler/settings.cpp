@@ -48,6 +48,13 @@ profile::ProfileError loadSettings(const std::u16string& path, Settings& out) {
   out.ConvertLinks = settingNumber(read("ConvertLinks"), 0, 1) == 1;
   out.QueryPages = settingNumber(read("QueryPages"), 0, 1) == 1;
   out.PageRequisites = settingNumber(read("PageRequisites"), 0, 1) == 1;
+  const std::u16string depth = read("Depth");
+  out.Depth = depth.empty() ? -1 : static_cast<int32_t>(settingNumber(depth, 0, INT32_MAX));
+  out.Include = read("Include");
+  out.Exclude = read("Exclude");
+  out.MaxSize = settingNumber(read("MaxSize"), 0, int64_t{1} << 50);
+  out.MaxFiles = settingNumber(read("MaxFiles"), 0, int64_t{1} << 50);
+  out.Robots = settingNumber(read("Robots"), 0, 1) == 1;
   return profile::ProfileError::kNone;
 }
 
@@ -68,7 +75,8 @@ bool fitsSettingsFile(std::u16string_view value) { return text::fromCodePage(tex
 
 profile::ProfileError saveSettings(const std::u16string& path, const Settings& in) {
   auto number = [](int64_t n) { return std::to_string(n); };
-  for (const std::u16string* text : {&in.dbpath, &in.SiteListUrl, &in.UserAgent, &in.CaCertificate}) {
+  for (const std::u16string* text :
+       {&in.dbpath, &in.SiteListUrl, &in.UserAgent, &in.CaCertificate, &in.Include, &in.Exclude}) {
     if (!fitsSettingsFile(*text)) return profile::ProfileError::kBadName;
   }
   std::vector<std::pair<std::string, std::string>> values = {
@@ -88,6 +96,12 @@ profile::ProfileError saveSettings(const std::u16string& path, const Settings& i
       {"ConvertLinks", in.ConvertLinks ? "1" : "0", in.ConvertLinks},
       {"QueryPages", in.QueryPages ? "1" : "0", in.QueryPages},
       {"PageRequisites", in.PageRequisites ? "1" : "0", in.PageRequisites},
+      {"Depth", in.Depth >= 0 ? number(in.Depth) : "", in.Depth >= 0},
+      {"Include", text::toCodePage(in.Include), !in.Include.empty()},
+      {"Exclude", text::toCodePage(in.Exclude), !in.Exclude.empty()},
+      {"MaxSize", number(in.MaxSize), in.MaxSize > 0},
+      {"MaxFiles", number(in.MaxFiles), in.MaxFiles > 0},
+      {"Robots", in.Robots ? "1" : "0", in.Robots},
   };
   // A file that never had one of these keys keeps its shape until the user
   // sets it.

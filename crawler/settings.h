@@ -38,6 +38,15 @@ struct Settings {
   // "PageRequisites": a page's images, style sheets, scripts, fonts and
   // media are fetched from whatever site holds them. Written once turned on.
   bool PageRequisites = false;
+  // The scope of a copy (see crawl_scope.h), each written only once set:
+  // "Depth" (-1: none), "Include" and "Exclude" (patterns separated by
+  // spaces), "MaxSize" and "MaxFiles" (0: none), "Robots" (1 or 0).
+  int32_t Depth = -1;
+  std::u16string Include;
+  std::u16string Exclude;
+  int64_t MaxSize = 0;
+  int64_t MaxFiles = 0;
+  bool Robots = false;
 };
 
 // Decimal text, spaces around it ignored; 0 when it is not a number or does

@@ -1,6 +1,7 @@
 #include "crawler/sys_main.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 
 #include "libs/text/totextor_interface.h"
@@ -140,6 +141,25 @@ bool sysMain::startTimer(std::u16string tip) {
 
 bool sysMain::run() { return startTimer(u"蜘蛛已经启动.."); }
 
+bool sysMain::startUpdate() {
+  if (inStep_) return false;
+  options_.update = true;
+  // What this run fetched or found saved is asked for again.
+  fetchedThisRun_.clear();
+  foundSaved_.clear();
+  queuedForUpdate_.clear();
+  updatedFiles_.clear();
+  counts_.updateChanged = counts_.updateNew = counts_.updateUnchanged = counts_.updateGone = counts_.updateFailed = 0;
+  crawlDone_ = false;
+  for (const std::u16string& a : startList_) {
+    queuedForUpdate_.insert(text::toLower(a));
+    List1_.append(a);
+  }
+  showQueueLength();
+  AddLog(u"更新网站");
+  return run();
+}
+
 // The first start in a save folder: a journal left there means the last run
 // was cut short; its queue goes before what was queued since, its counters
 // hold, and the step it was in is done again. Spill files that no counter
@@ -179,6 +199,7 @@ bool sysMain::recoverQueue() {
   }
   settings_.Wnum = std::max(settings_.Wnum, site_.nextSpillNumber());
   if (settings_.Rnum > settings_.Wnum) settings_.Rnum = settings_.Wnum;
+  openStateStore();
   snapshotQueue();
   showQueueLength();
   return true;
@@ -250,6 +271,7 @@ bool sysMain::addUrl(const std::u16string& address) {
   // Requested as a browser would: dot segments resolved, non-ASCII escaped.
   if (std::u16string canonical = url::crawlForm(u); !canonical.empty()) u = std::move(canonical);
   startAddresses_.insert(text::toLower(u));
+  if (std::find(startList_.begin(), startList_.end(), u) == startList_.end()) startList_.push_back(u);
   List1_.append(std::move(u));
   showQueueLength();
   return true;
@@ -315,6 +337,7 @@ void sysMain::applyRequestOptions() {
   tls.verify = !(run.noCheckCertificate || settings_.NoCheckCertificate);
   tls.caFile = text::toUtf8(run.caCertificate.empty() ? settings_.CaCertificate : run.caCertificate);
   html1().setRequestOptions(run.userAgent.empty() ? settings_.UserAgent : run.userAgent, tls);
+  scope_.setRules(scopeRules());
 }
 
 std::u16string sysMain::siteListRequest() const {
@@ -326,9 +349,10 @@ bool sysMain::alreadyFetched(const std::u16string& u) {
   // not be saved (a name the file system refuses, say): otherwise a site
   // whose pages link to each other would be crawled for ever. The site-list
   // request is the exception: it is asked again whenever the queue runs dry.
-  if (isSaved(u)) return true;
-  std::u16string_view url = u;
-  if (url.ends_with(kRequisiteMark)) url.remove_suffix(kRequisiteMark.size());
+  std::u16string_view marked = u;
+  if (marked.ends_with(kRequisiteMark)) marked.remove_suffix(kRequisiteMark.size());
+  const std::u16string url = CrawlScope::stripDepth(marked);
+  if (!options_.update && isSaved(url)) return true;
   return fetchedThisRun_.contains(text::toLower(url)) && !isSiteListRequest(u);
 }
 
@@ -400,20 +424,51 @@ void sysMain::dropSavedHeads() {
 // links. True when the head stays queued for another try.
 bool sysMain::fetchAndScan(const std::u16string& head) {
   fetchingRequisite_ = head.ends_with(kRequisiteMark);
-  const std::u16string u = fetchingRequisite_ ? head.substr(0, head.size() - kRequisiteMark.size()) : head;
+  const std::u16string u = CrawlScope::stripDepth(
+      fetchingRequisite_ ? std::u16string_view(head).substr(0, head.size() - kRequisiteMark.size()) : head,
+      &headDepth_);
+  linkDepth_ = headDepth_ + 1;
+  applyRequestOptions();
+  if (!isDirectoryPage() && scope_.rules().robots) {
+    fetchRobots(u);
+    if (closing_) return true;
+    if (const std::u16string rule = scope_.robotsExcluded(url::siteOf(u), u); !rule.empty()) {
+      tellOutOfScope(u, rule);
+      return false;
+    }
+  }
   html1().clearHTMLcode();
   savingTo_.clear();
   saveFailed_ = false;
+  tooLarge_ = false;
   bodyBytes_ = 0;
-  if (!journalFolder_.empty()) journal_.fetching(u);
-  applyRequestOptions();
+  if (!journalFolder_.empty()) journal_.fetching(scope_.queued(u, headDepth_));
+  // An update asks for a saved copy again with the validators it was saved
+  // with; a copy without them (an older harbek's) is simply fetched again.
+  std::optional<store::StateStore::Entry> known;
+  const std::optional<std::u16string> savedAs = options_.update ? store::savedNameIn(savePath(), u) : std::nullopt;
+  updateHadFile_ = savedAs.has_value();
+  if (updateHadFile_) {
+    known = state_.find(text::toUtf8(u));
+    if (!known || known->file != text::toUtf8(*savedAs)) known = state_.findByFile(text::toUtf8(*savedAs));
+    // One file reached by two URLs ("/" and "/index.html") is asked for once.
+    if (!updatedFiles_.insert(*savedAs).second) {
+      AddLog(u"文件存在,不再请求");
+      fetchedThisRun_.insert(text::toLower(u));
+      return false;
+    }
+  }
+  html1().setConditions(known ? text::fromUtf8(known->etag) : u"", known ? text::fromUtf8(known->lastModified) : u"");
   com::HResult h = html1().OpenUrl(u);
+  html1().setConditions(u"", u"");
+  if (known && html1().status() == u"304" && html1().lastFetchComplete()) return revalidated(head, u, *known, h);
   const bool whole = html1().lastFetchComplete() && !saveFailed_;
   if (whole) keepSavedFile();
   // A page whose file the system refuses (a name too long, say) is not
   // fetched again in this run either.
   if (whole || (saveFailed_ && !diskFailed_)) fetchedThisRun_.insert(text::toLower(u));
   if (!whole || saveFailed_) discardPartialFile();
+  if (tooLarge_) return false;  // left out by the size limit, not asked for again
   const bool cancelledByClose = closing_ && !html1().lastFetchComplete();
   // An error page or a redirect is not the page: neither saved nor
   // scanned, and not asked for again in this run.
@@ -421,7 +476,15 @@ bool sysMain::fetchAndScan(const std::u16string& head) {
   if (errorStatus) {
     AddLog(u"服务器返回状态" + html1().status() + u",不保存:" + u);
     fetchedThisRun_.insert(text::toLower(u));
-    if (html1().status().front() >= u'4') ++counts_.serverErrors;
+    const bool gone = updateHadFile_ && (html1().status() == u"404" || html1().status() == u"410");
+    if (gone) {
+      // The server no longer has it; the copy keeps its file.
+      ++counts_.updateGone;
+      AddLog(u"服务器上已不存在,保留旧文件:" + u);
+    } else if (html1().status().front() >= u'4') {
+      ++counts_.serverErrors;
+    }
+    if (html1().status().front() == u'5') rememberFailure(head, u"HTTP " + html1().status());
     if (!cancelledByClose) followRedirect(u);
   } else if (!html1().lastFetchComplete() && !cancelledByClose && !saveFailed_ && com::succeeded(h)) {
     ++counts_.networkFailures;
@@ -494,6 +557,7 @@ bool sysMain::keepFailingHead(const std::u16string& u, com::HResult h) {
   if (failures_ < kHeadAttempts) return true;
   AddLog(u"多次请求失败,放弃:" + u);
   ++counts_.networkFailures;
+  rememberFailure(u, lastState_);
   return false;
 }
 
@@ -512,6 +576,10 @@ void sysMain::endStep(bool keepHead, bool headIsSiteListRequest) {
   }
   if (!journalFolder_.empty()) journal_.settled();
   writeJournal(false);
+  if (!state_.commit() && !stateWarned_) {
+    stateWarned_ = true;
+    warn(u"无法写入状态库:" + text::fromUtf8(state_.error()));
+  }
   const bool done = List1_.empty() && settings_.Rnum == settings_.Wnum &&
                     (settings_.SiteListUrl.empty() || headIsSiteListRequest);
   inStep_ = false;
@@ -531,6 +599,11 @@ void sysMain::endStep(bool keepHead, bool headIsSiteListRequest) {
     if (onFinished_) loop_.post(onFinished_);
   } else if (done) {
     finish();
+  } else if (scope_.maxFilesReached(counts_.filesSaved)) {
+    // The rest of the queue waits for a later run.
+    setTimerEnabled(false);
+    AddLog(u"已保存" + text::widen(std::to_string(counts_.filesSaved)) + u"个文件,达到上限 (--max-files),蜘蛛已停止");
+    if (onFinished_) loop_.post(onFinished_);
   }
 }
 
@@ -554,6 +627,7 @@ void sysMain::finish() {
   progressValue_ = progressMax_;  // the bar shows the copy whole
   view_.progressChanged(progressMax_, progressValue_);
   clearSpillFolder();
+  if (options_.update) AddLog(updateSummary());
   AddLog(u"一个网站已经下载完成");
   if (onFinished_) loop_.post(onFinished_);
 }
@@ -588,6 +662,21 @@ void sysMain::keepSavedFile() {
   }
   savedThisRun_.push_back(savingTo_);
   ++counts_.filesSaved;
+  if (options_.update) {
+    ++(updateHadFile_ ? counts_.updateChanged : counts_.updateNew);
+    updatedFiles_.insert(savingTo_);
+  }
+  if (state_.isOpen()) {
+    store::StateStore::Entry e;
+    e.url = text::toUtf8(html1().url());
+    e.file = text::toUtf8(savingTo_);
+    e.status = static_cast<int>(settingNumber(html1().status(), 0, 999));
+    e.etag = text::toUtf8(html1().header(u"etag"));
+    e.lastModified = text::toUtf8(html1().header(u"last-modified"));
+    e.size = bodyBytes_;
+    e.fetched = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+    state_.saved(e);
+  }
   counts_.bytesSaved += bodyBytes_;
 }
 
@@ -655,7 +744,19 @@ void sysMain::closeNow() {
 }
 
 void sysMain::SaveFile(const std::u16string& fileName, const fetcher::Bytes& Data, int32_t /*CurrLen*/) {
+  if (fetchingRobots_) {
+    if (robotsBody_.size() < (1u << 20)) robotsBody_.append(Data);  // a robots.txt is small; the rest is not read
+    return;
+  }
   if (isDirectoryPage() || saveFailed_ || !answeredWithPage()) return;
+  if (scope_.tooLarge(std::max(html1().contentLength(), bodyBytes_ + static_cast<int64_t>(Data.size())))) {
+    // Judged from Content-Length before anything is written, else from
+    // what has arrived: the part saved so far goes.
+    tellOutOfScope(html1().url(), u"--max-size " + text::widen(std::to_string(scope_.rules().maxSize)));
+    tooLarge_ = saveFailed_ = true;
+    html1().Cancel();
+    return;
+  }
   // A page with a query is saved only when QueryPages is on; a requisite
   // with one always.
   if (text::contains(fileName, u"?") && !followsQueryPages() && !fetchingRequisite_) return;
@@ -697,6 +798,7 @@ void sysMain::tagProgress(int32_t CurrLen, int32_t allLen) {
 }
 
 void sysMain::ShowState(const std::u16string& State) {
+  lastState_ = State;
   setPanel(1, html1().url());
   AddLog(State);
 }
@@ -721,7 +823,8 @@ void sysMain::queueLink(const std::u16string& link, bool anySite, bool requisite
   if (isDirectoryPage()) {
     List1_.append(link);
     showQueueLength();
-  } else if ((anySite || sameSite || offSite) && !isSaved(link)) {
+  } else if ((anySite || sameSite || offSite) && (options_.update ? queuedForUpdate_.insert(text::toLower(link)).second
+                                                                   : !isSaved(link))) {
     const std::u16string lower = text::toLower(link);
     if (text::contains(lower, u"javascript:") || text::contains(lower, u"mailto:")) {
       // never followed
@@ -731,8 +834,11 @@ void sysMain::queueLink(const std::u16string& link, bool anySite, bool requisite
       // A requisite with a query ("style.css?ver=6") is part of its page, as
       // is one of another site, and whatever such a style sheet names.
       const bool mark = fetchingRequisite_ || offSite || (requisite && text::contains(lower, u"?"));
-      List1_.append(mark ? link + std::u16string(kRequisiteMark) : link);
-      showQueueLength();
+      if (inScope(link, requisite || fetchingRequisite_)) {
+        const std::u16string entry = scope_.queued(link, linkDepth_);
+        List1_.append(mark ? entry + std::u16string(kRequisiteMark) : entry);
+        showQueueLength();
+      }
     }
   } else {
     AddLog(u"文件已经存在,放弃");
@@ -793,6 +899,7 @@ void sysMain::followRedirect(const std::u16string& from) {
   const std::u16string target = location.empty() ? std::u16string() : url::crawlLink(from, location);
   AddLog(u"重定向" + status + u":" + from + u" -> " + (target.empty() ? location : target));
   if (target.empty()) return;
+  linkDepth_ = headDepth_;  // a redirect is no step further from the start
   bool anySite = false;
   if (startAddresses_.contains(text::toLower(from))) {
     startAddresses_.insert(text::toLower(target));
@@ -822,12 +929,118 @@ void sysMain::setTimerEnabled(bool enabled) {
   if (enabled == timerEnabled_) return;
   timerEnabled_ = enabled;
   if (enabled) {
-    timer_ = loop_.addTimer(std::chrono::milliseconds(options_.intervalMs), true, [this] { CrawlStep(); });
+    timer_ = loop_.addTimer(std::chrono::milliseconds(std::max(options_.intervalMs, scope_.crawlDelayMs())), true,
+                            [this] { CrawlStep(); });
   } else if (timer_) {
     loop_.cancelTimer(timer_);
     timer_ = 0;
   }
   view_.timerEnabledChanged(enabled);
+}
+
+// The run's scope: what the terminal set, else what the settings hold.
+ScopeRules sysMain::scopeRules() const {
+  ScopeRules rules = options_.request.scope;
+  if (rules.depth < 0) rules.depth = settings_.Depth;
+  if (rules.include.empty()) rules.include = splitPatterns(settings_.Include);
+  if (rules.exclude.empty()) rules.exclude = splitPatterns(settings_.Exclude);
+  if (rules.maxSize <= 0) rules.maxSize = settings_.MaxSize;
+  if (rules.maxFiles <= 0) rules.maxFiles = settings_.MaxFiles;
+  rules.robots = rules.robots || settings_.Robots;
+  return rules;
+}
+
+// A link the rules leave out is told once, with the rule.
+bool sysMain::inScope(const std::u16string& link, bool requisite) {
+  std::u16string rule = scope_.excludedBy(link, linkDepth_, requisite);
+  if (rule.empty()) rule = scope_.robotsExcluded(url::siteOf(link), link);
+  if (rule.empty()) return true;
+  tellOutOfScope(link, rule);
+  return false;
+}
+
+void sysMain::tellOutOfScope(const std::u16string& link, const std::u16string& rule) {
+  if (!scope_.firstExclusion(text::toLower(link))) return;
+  ++counts_.outOfScope;
+  AddLog(u"超出范围,放弃:" + link + u" (" + rule + u")");
+}
+
+// A site's robots.txt, fetched once before its first page. A missing file,
+// an error status or a failed fetch leaves the whole site allowed.
+void sysMain::fetchRobots(const std::u16string& u) {
+  const std::u16string site = url::siteOf(u);
+  const std::optional<url::FetchUrl> parsed = url::FetchUrl::parse(u);
+  if (!parsed || !scope_.robotsWanted(site)) return;
+  const std::u16string robotsUrl = parsed->scheme + u"://" + parsed->authority() + u"/robots.txt";
+  const int delayBefore = scope_.crawlDelayMs();
+  robotsBody_.clear();
+  fetchingRobots_ = true;
+  html1().clearHTMLcode();
+  const com::HResult h = html1().OpenUrl(robotsUrl);
+  fetchingRobots_ = false;
+  const bool found = com::succeeded(h) && html1().lastFetchComplete() && html1().status().starts_with(u'2');
+  scope_.setRobots(site, found ? RobotsRules::parse(robotsBody_, "harbek") : RobotsRules());
+  AddLog((found ? u"读取robots.txt:" : u"没有robots.txt:") + robotsUrl);
+  if (scope_.crawlDelayMs() > delayBefore) restartTimer();
+}
+
+// The timer takes a new interval (a Crawl-delay) from its next expiry on.
+void sysMain::restartTimer() {
+  if (!timerEnabled_ || !timer_) return;
+  loop_.cancelTimer(timer_);
+  timer_ = loop_.addTimer(std::chrono::milliseconds(std::max(options_.intervalMs, scope_.crawlDelayMs())), true,
+                          [this] { CrawlStep(); });
+}
+
+// The state store of the save folder; a copy from before it had one is
+// simply without one until now. URLs that failed in an earlier run go to the
+// front of the queue.
+void sysMain::openStateStore() {
+  if (!state_.open(text::toUtf8(site_.SavePath()))) {
+    if (!stateWarned_) {
+      stateWarned_ = true;
+      warn(u"无法打开状态库:" + text::fromUtf8(state_.error()));
+    }
+    return;
+  }
+  std::vector<std::u16string> retry;
+  for (const store::StateStore::Entry& e : state_.failures()) {
+    if (!isSaved(text::fromUtf8(e.url))) retry.push_back(text::fromUtf8(e.queued.empty() ? e.url : e.queued));
+  }
+  if (retry.empty()) return;
+  List1_.prepend(retry);
+  AddLog(u"重试上次失败的地址:" + text::widen(std::to_string(retry.size())));
+}
+
+void sysMain::rememberFailure(const std::u16string& u, const std::u16string& why) {
+  std::u16string_view plain = u;
+  if (plain.ends_with(kRequisiteMark)) plain.remove_suffix(kRequisiteMark.size());
+  const int64_t now =
+      std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+  state_.failed(text::toUtf8(CrawlScope::stripDepth(plain)), text::toUtf8(u), text::toUtf8(why), now);
+  ++counts_.updateFailed;
+}
+
+// An update's 304: the saved copy is current. Its links are read from the
+// file as if it had just been fetched; the file itself is not touched.
+bool sysMain::revalidated(const std::u16string& head, const std::u16string& u, const store::StateStore::Entry& known,
+                          com::HResult h) {
+  ++counts_.updateUnchanged;
+  fetchedThisRun_.insert(text::toLower(u));
+  AddLog(u"未改变:" + u);
+  const bool page = known.file.ends_with(".html") || known.file.ends_with(".htm");
+  std::string bytes;
+  if (page && fs::readFile(text::toUtf8(savePath()) + "/" + known.file, bytes) == fs::Error::kOk) {
+    html1().loadSavedPage(bytes);
+    h = scanLinks();
+  }
+  return keepFailingHead(head, h);
+}
+
+std::u16string sysMain::updateSummary() const {
+  auto n = [](int64_t v) { return text::widen(std::to_string(v)); };
+  return u"更新完成: 改变" + n(counts_.updateChanged) + u", 新增" + n(counts_.updateNew) + u", 未改变" +
+         n(counts_.updateUnchanged) + u", 已删除" + n(counts_.updateGone) + u", 失败" + n(counts_.updateFailed);
 }
 
 }  // namespace harbek::crawler

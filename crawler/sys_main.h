@@ -40,6 +40,7 @@
 #include <vector>
 
 #include "crawler/crawl_queue.h"
+#include "crawler/crawl_scope.h"
 #include "crawler/crawl_view.h"
 #include "crawler/monitor_log.h"
 #include "crawler/page_fetcher.h"
@@ -49,6 +50,7 @@
 #include "platform/event/event_loop.h"
 #include "store/queue_journal.h"
 #include "store/site_data.h"
+#include "store/state_store.h"
 
 namespace harbek::crawler {
 
@@ -69,6 +71,15 @@ struct CrawlCounts {
   // (without QueryPages), and links to other sites.
   int64_t queryLinksSkipped = 0;
   int64_t otherSiteLinksSkipped = 0;
+  int64_t outOfScope = 0;  // links and files a scope rule left out, each counted once
+  // An update run: saved pages that came back changed, pages not saved
+  // before, saved pages the server said were unchanged (304) or gone (404,
+  // 410), and URLs given up.
+  int64_t updateChanged = 0;
+  int64_t updateNew = 0;
+  int64_t updateUnchanged = 0;
+  int64_t updateGone = 0;
+  int64_t updateFailed = 0;
 };
 
 class sysMain : public fetcher::HtmlEvents {
@@ -91,6 +102,8 @@ class sysMain : public fetcher::HtmlEvents {
     std::u16string caCertificate;
     bool queryPages = false;  // follow same-site links with a query, whatever the settings say
     bool pageRequisites = false;  // fetch a page's requisites from other sites too
+    // The scope of the run; what is left unset here the settings give.
+    ScopeRules scope = {};
   };
 
   struct Options {
@@ -106,6 +119,9 @@ class sysMain : public fetcher::HtmlEvents {
     // The run asks for the links of a finished copy to be converted
     // (--convert-links), whatever the settings say.
     bool convertLinks = false;
+    // An update run (--update): every saved page reached from the start
+    // addresses is asked for again, conditionally.
+    bool update = false;
   };
 
   sysMain(event::EventLoop& loop, CrawlView& view, Options options);
@@ -131,6 +147,9 @@ class sysMain : public fetcher::HtmlEvents {
   // True when the last start was refused for a tmp folder the program did
   // not make (see SiteData::claimSpillFolder).
   bool spillFolderRefused() const { return spillFolderRefused_; }
+  // "更新网站" (--update): from now on the crawl is an update run, started
+  // again from the start addresses given in this run; then as "运行".
+  bool startUpdate();
   // "停止": disables the timer; the queue is kept.
   void pause();
   // The tray menu's "开始" and "暂停": as "运行" and "停止", but only the
@@ -180,6 +199,9 @@ class sysMain : public fetcher::HtmlEvents {
   // run or the settings ask for it. The view that shows the crawl converts.
   bool convertLinksDue() const { return crawlDone_ && (options_.convertLinks || settings_.ConvertLinks); }
   const CrawlCounts& counts() const { return counts_; }
+  bool updating() const { return options_.update; }
+  // "更新完成: 改变 ..., 新增 ..., 未改变 ..., 已删除 ..., 失败 ..."
+  std::u16string updateSummary() const;
   // Something is queued, spilled or to be asked of the site list.
   bool hasWork() const {
     return !List1_.empty() || settings_.Rnum != settings_.Wnum || !settings_.SiteListUrl.empty();
@@ -223,6 +245,15 @@ class sysMain : public fetcher::HtmlEvents {
   // image, a style sheet ...), anything else a page of its own.
   void queueLink(const std::u16string& link, bool anySite = false, bool requisite = false);
   void followRedirect(const std::u16string& from);
+  ScopeRules scopeRules() const;
+  bool inScope(const std::u16string& link, bool requisite);
+  void tellOutOfScope(const std::u16string& link, const std::u16string& rule);
+  void fetchRobots(const std::u16string& u);
+  void restartTimer();
+  void openStateStore();
+  bool revalidated(const std::u16string& head, const std::u16string& u, const store::StateStore::Entry& known,
+                   com::HResult h);
+  void rememberFailure(const std::u16string& u, const std::u16string& why);
   void applyRequestOptions();
   std::u16string siteListRequest() const;
   void setPanel(int n, std::u16string text);
@@ -292,6 +323,7 @@ class sysMain : public fetcher::HtmlEvents {
   // Lower-cased addresses the user gave, and where their redirects led: a
   // redirect from one of them to another site moves the crawl there.
   std::unordered_set<std::u16string> startAddresses_;
+  std::vector<std::u16string> startList_;  // the addresses as given, in order
 
   // The journal of the queue, kept in the spill folder of journalFolder_
   // (empty until the crawl first starts).
@@ -317,6 +349,20 @@ class sysMain : public fetcher::HtmlEvents {
   CrawlCounts counts_;
   std::u16string defaultSaveFolder_;
   int64_t bodyBytes_ = 0;  // of the running fetch
+  CrawlScope scope_;
+  int32_t headDepth_ = 0;  // of the head being fetched
+  int32_t linkDepth_ = 1;  // of the links found on it
+  bool fetchingRobots_ = false;
+  std::string robotsBody_;
+  bool tooLarge_ = false;  // the running fetch's body is above the size limit
+  // The copy's state (validators, failures) in the save folder of
+  // journalFolder_; the last status text of the fetcher, a failure's reason.
+  store::StateStore state_;
+  bool stateWarned_ = false;
+  std::u16string lastState_;
+  bool updateHadFile_ = false;  // the running fetch's URL was saved before
+  std::unordered_set<std::u16string> queuedForUpdate_;  // lower-cased links an update queued
+  std::unordered_set<std::u16string> updatedFiles_;     // saved files an update asked for again
 };
 
 }  // namespace harbek::crawler

@@ -263,6 +263,8 @@ std::u16string html::MakeHeader(const std::u16string& cookie) const {
   r += u"Accept: */*\r\n";
   r += u"cache-Control: no-cache\r\n";
   r += u"Pragma: no-cache\r\n";
+  if (!ifNoneMatch_.empty()) r += u"If-None-Match: " + ifNoneMatch_ + u"\r\n";
+  if (!ifModifiedSince_.empty()) r += u"If-Modified-Since: " + ifModifiedSince_ + u"\r\n";
   r += u"Connection: close\r\n";
   r += u"\r\n";
   return r;
@@ -408,9 +410,11 @@ void html::SaveIP(const std::u16string& address, const std::u16string& h) {
   ShowMsg(u"进入缓存");
 }
 
-std::u16string html::locationKeepCase() const {
+std::u16string html::locationKeepCase() const { return headerKeepCase(u"location"); }
+
+std::u16string html::headerKeepCase(std::u16string_view name) const {
   if (!headerTaken_) return {};
-  const std::u16string value = headerField(text::fromCodePage(reader_.rawHeader()), u"location");
+  const std::u16string value = headerField(text::fromCodePage(reader_.rawHeader()), text::toLower(name));
   const size_t b = value.find_first_not_of(u" \t");
   if (b == npos) return {};
   return value.substr(b, value.find_last_not_of(u" \t") - b + 1);

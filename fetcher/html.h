@@ -115,6 +115,8 @@ class html : public HtmlProperties {
   // (Location itself is lower-cased, as the whole header is), spaces around
   // it dropped; empty when there is none.
   std::u16string locationKeepCase() const;
+  // Any header of the last response so, by its name (ETag, Last-Modified).
+  std::u16string headerKeepCase(std::u16string_view name) const;
 
   // The charset the last page's text was read in (see page_charset.h).
   text::Charset pageCharset() const { return pageCharset_; }
@@ -132,6 +134,12 @@ class html : public HtmlProperties {
 
   // The User-Agent line's value; empty restores kUserAgent.
   void setUserAgent(const std::u16string& userAgent);
+  // Validators of a saved copy for the requests that follow: each one set
+  // adds its line ("If-None-Match", "If-Modified-Since"); empty ones none.
+  void setConditions(std::u16string etag, std::u16string lastModified) {
+    ifNoneMatch_ = std::move(etag);
+    ifModifiedSince_ = std::move(lastModified);
+  }
   // How https fetches check certificates; takes effect at the next https
   // fetch (sessions kept so far are dropped when the options change).
   void setTlsOptions(const net::TlsOptions& options);
@@ -200,6 +208,8 @@ class html : public HtmlProperties {
   uint16_t httpsPort_ = 443;
   bool https_ = false;  // the current fetch's URL is https
   std::u16string userAgent_ = kUserAgent;
+  std::u16string ifNoneMatch_;
+  std::u16string ifModifiedSince_;
   com::ComPtr<url::IWebUrl> webUrl_;
   com::ComPtr<textor::ITotextor> textor_;
 

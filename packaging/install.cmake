@@ -72,6 +72,8 @@ set(CPACK_COMPONENTS_ALL harbek windows)
 set(CPACK_DEBIAN_HARBEK_PACKAGE_NAME harbek)
 set(CPACK_DEBIAN_HARBEK_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_HARBEK_PACKAGE_SUGGESTS "harbek-windows")
+# The state store of a copy; shlibdeps finds it too, named here so it stays.
+set(CPACK_DEBIAN_HARBEK_PACKAGE_DEPENDS "libsqlite3-0")
 set(CPACK_COMPONENT_HARBEK_DESCRIPTION "web-site copier whose crawl queue survives restarts
 harbek copies web sites into a local folder that mirrors host and path, in
 the terminal. Its queue is kept on disk, so a copy stopped by Ctrl-C, a kill

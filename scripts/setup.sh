@@ -8,7 +8,7 @@ PACKAGES=(
   # clang for the fuzzing build (scripts/fuzz.sh); its libFuzzer runtime is
   # only a recommendation of clang, so it is named here.
   clang libclang-rt-14-dev
-  libicu-dev libgumbo-dev libc-ares-dev libssl-dev openssl ca-certificates
+  libicu-dev libgumbo-dev libc-ares-dev libssl-dev openssl ca-certificates libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   nginx-light wget python3 python3-jieba time
   qt6-base-dev fonts-wqy-microhei xvfb xdotool

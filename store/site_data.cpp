@@ -394,6 +394,8 @@ bool isProgramFile(std::string_view path) {
   if (name.ends_with(".harbek-part")) return true;
   if (slash == std::string_view::npos) return false;
   const std::string_view folder = path.substr(0, slash);
+  // The copy's state store (state.db and its WAL files): no host is named so.
+  if (folder == ".harbek" || folder.ends_with("/.harbek")) return true;
   if (folder != "tmp" && !folder.ends_with("/tmp")) return false;
   const std::string_view digits = name.substr(0, name.size() - std::min<size_t>(name.size(), 4));
   const bool spillFile = name.ends_with(".dat") && !digits.empty() &&

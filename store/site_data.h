@@ -46,8 +46,9 @@ bool staysInside(std::u16string_view rel);
 
 // True for a file the program keeps in a save folder for itself: a body
 // still being fetched ("*.harbek-part"), and the spill files, the queue
-// journal and their temporary files in the spill folder "tmp". The tools that
-// change saved files never list or change them.
+// journal and their temporary files in the spill folder "tmp", and the state
+// store in ".harbek". The tools that change saved files never list or change
+// them.
 bool isProgramFile(std::string_view path);
 
 class SiteData {

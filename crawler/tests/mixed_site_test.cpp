@@ -168,7 +168,8 @@ TEST(MixedSite, StartAddressRedirectedToItsWwwHostMovesTheCopy) {
 
   std::set<std::string> saved;
   for (auto it = fsys::recursive_directory_iterator(save); it != fsys::recursive_directory_iterator(); ++it) {
-    if (it->is_regular_file()) saved.insert(fsys::relative(it->path(), save).string());
+    const std::string rel = fsys::relative(it->path(), save).string();
+    if (it->is_regular_file() && !rel.starts_with(".harbek/")) saved.insert(rel);  // not the copy's state
   }
   EXPECT_EQ(saved, (std::set<std::string>{"www.site.test/index.html", "www.site.test/a.html", "www.site.test/b.html"}));
   waitForLogs(plain, secure, 4);

@@ -31,7 +31,9 @@ std::set<std::string> filesUnder(const fsys::path& root) {
   if (!fsys::exists(root, ec)) return out;
   for (auto it = fsys::recursive_directory_iterator(root, ec); !ec && it != fsys::recursive_directory_iterator();
        it.increment(ec)) {
-    if (it->is_regular_file()) out.insert(fsys::relative(it->path(), root).string());
+    const std::string rel = fsys::relative(it->path(), root).string();
+    // The copy's state store is the program's, not part of the copy.
+    if (it->is_regular_file() && !rel.starts_with(".harbek/")) out.insert(rel);
   }
   return out;
 }

@@ -94,6 +94,7 @@ Tree savedTree(const fsys::path& save, std::vector<std::string>* strays) {
        it.increment(ec)) {
     if (!it->is_regular_file()) continue;
     const std::string rel = fsys::relative(it->path(), save).string();
+    if (rel.starts_with(".harbek/")) continue;  // the copy's state, the program's own
     if (rel.starts_with("tmp/")) {
       const std::string name = it->path().filename().string();
       if (!name.ends_with(".dat") && name != ".harbek-spill" && strays) strays->push_back(rel);

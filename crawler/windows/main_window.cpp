@@ -132,6 +132,10 @@ void MainWindow::createActions() {
   hide_ = make("fhide", QStringLiteral("隐藏"), nullptr, [this] { showMainWindow(false); });
   show_ = make("fShow", QStringLiteral("显示"), nullptr, [this] { showMainWindow(true); });
   trayPause_ = make("mnuAbout", QStringLiteral("暂停"), ":/harbek/stop.png", [this] { sys_->trayPause(); });
+  update_ = make("mnuUpdate", QStringLiteral("更新网站"), nullptr, [this] {
+    queueTypedAddress();
+    sys_->startUpdate();
+  });
 }
 
 void MainWindow::createToolBar() {
@@ -228,6 +232,7 @@ void MainWindow::createTrayIcon() {
   popUp_ = new QMenu(QStringLiteral("蜘蛛"), this);
   popUp_->setObjectName(QStringLiteral("mnuPopUp"));
   popUp_->addAction(trayStart_);
+  popUp_->addAction(update_);
   popUp_->addSeparator();
   popUp_->addAction(exit_);
   popUp_->addSeparator();

@@ -105,6 +105,7 @@ class MainWindow : public QMainWindow, public crawler::CrawlView {
   QAction* hide_ = nullptr;
   QAction* show_ = nullptr;
   QAction* trayPause_ = nullptr;
+  QAction* update_ = nullptr;  // "更新网站": an update run of the copy
   QMenu* popUp_ = nullptr;
 
   QLineEdit* address_ = nullptr;

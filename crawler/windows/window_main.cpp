@@ -27,6 +27,7 @@ int runWindowMode(const WindowModeOptions& options) {
   windowOptions.crawl.intervalMs = options.intervalMs;
   windowOptions.crawl.request = options.request;
   windowOptions.crawl.convertLinks = options.convertLinks;
+  windowOptions.crawl.update = options.update;
   windowOptions.makeReplaceWindow = options.makeReplaceWindow;
   MainWindow window(*loop, windowOptions);
   if (!options.saveFolder.empty()) window.controller().setSaveFolder(options.saveFolder);

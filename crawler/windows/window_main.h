@@ -24,6 +24,7 @@ struct WindowModeOptions {
   int closeSignalFd = -1;
   crawler::sysMain::RequestOptions request;  // the terminal's request options
   bool convertLinks = false;                 // --convert-links
+  bool update = false;                       // --update
 };
 
 // True when Qt has somewhere to show windows: DISPLAY, WAYLAND_DISPLAY or

@@ -145,7 +145,7 @@ TEST_F(WindowTest, EveryWindowShowsItsCaptionsAndControls) {
   EXPECT_EQ(actionTexts(main->findChild<QToolBar*>(QStringLiteral("Toolbar1"))->actions()),
             (QStringList{"运行", "停止", "配置", "帮助", "广告替换", "-"}));
   EXPECT_EQ(actionTexts(main->popUpMenu()->actions()),
-            (QStringList{"开始", "-", "退出", "-", "隐藏", "-", "显示", "-", "暂停"}));
+            (QStringList{"开始", "更新网站", "-", "退出", "-", "隐藏", "-", "显示", "-", "暂停"}));
   EXPECT_EQ(main->statusBar()->findChildren<QLabel*>(QRegularExpression("^Panel[1-4]$")).size(), 4);
   EXPECT_EQ(main->findChild<QLineEdit*>(QStringLiteral("SiteListUrl"))->text(), "http://list.test/sites.asp");
   EXPECT_EQ(main->findChild<QLineEdit*>(QStringLiteral("dbpath"))->text(), QString::fromStdString(save().string()));
