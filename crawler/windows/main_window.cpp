@@ -276,7 +276,8 @@ void MainWindow::showSettings() {
   if (!settings_) {
     const crawler::Settings& now = sys_->settings();
     const RequestFields request{now.UserAgent, now.NoCheckCertificate, now.CaCertificate, now.QueryPages,
-                                 now.PageRequisites};
+                                 now.PageRequisites, now.Depth, now.Include, now.Exclude,
+                                 now.MaxSize, now.MaxFiles, now.Robots};
     settings_ = new SettingsWindow(this, now.dbpath, now.SiteListUrl, now.ConvertLinks, request,
                                    [this](const std::u16string& dbpath, const std::u16string& siteListUrl,
                                           bool convertLinks, const RequestFields& fields) {
@@ -284,7 +285,14 @@ void MainWindow::showSettings() {
                                      if (!sys_->saveSettingsWindow(dbpath, siteListUrl, &why)) return why;
                                      sys_->settings().ConvertLinks = convertLinks;
                                      sys_->settings().QueryPages = fields.queryPages;
-                                     sys_->settings().PageRequisites = fields.pageRequisites;
+                                     crawler::Settings& kept = sys_->settings();
+                                     kept.PageRequisites = fields.pageRequisites;
+                                     kept.Depth = fields.depth;
+                                     kept.Include = fields.include;
+                                     kept.Exclude = fields.exclude;
+                                     kept.MaxSize = fields.maxSize;
+                                     kept.MaxFiles = fields.maxFiles;
+                                     kept.Robots = fields.robots;
                                      sys_->setRequestSettings(fields.userAgent, fields.noCheckCertificate,
                                                               fields.caCertificate);
                                      sys_->SaveConfig();

@@ -1,6 +1,9 @@
 #include "crawler/windows/settings_window.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
+#include <QFormLayout>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -8,6 +11,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 namespace harbek::windows {
@@ -62,17 +67,18 @@ SettingsWindow::SettingsWindow(QWidget* mainWindow, const std::u16string& dbpath
   grid->addWidget(picture1, 0, 0, 4, 1);
   grid->addWidget(frame4, 0, 1);
   grid->addWidget(frame2, 1, 1);
+  grid->addWidget(makeScopeFrame(request), 0, 2, 3, 1);
   grid->addWidget(makeRequestFrame(request), 2, 1);
   refusal_ = new QLabel(this);
   refusal_->setObjectName(QStringLiteral("saveRefused"));
   refusal_->setWordWrap(true);
   refusal_->setStyleSheet(QStringLiteral("color: #b00020;"));
   refusal_->hide();
-  grid->addWidget(refusal_, 3, 0, 1, 2);
-  grid->addWidget(command2, 4, 1, Qt::AlignRight);
+  grid->addWidget(refusal_, 3, 0, 1, 3);
+  grid->addWidget(command2, 4, 2, Qt::AlignRight);
   grid->setColumnStretch(1, 1);
   grid->setRowStretch(5, 1);
-  resize(560, 0);
+  resize(900, 0);
 
   connect(browse, &QPushButton::clicked, this, [this] { chooseFolder(); });
   connect(command2, &QPushButton::clicked, this, [this] { save(); });
@@ -87,13 +93,6 @@ QWidget* SettingsWindow::makeRequestFrame(const RequestFields& request) {
   noCheckCertificate_ = new QCheckBox(QStringLiteral("不检查HTTPS证书"), frame);
   noCheckCertificate_->setObjectName(QStringLiteral("NoCheckCertificate"));
   noCheckCertificate_->setChecked(request.noCheckCertificate);
-  queryPages_ = new QCheckBox(QStringLiteral("下载带参数(?)的网页"), frame);
-  queryPages_->setObjectName(QStringLiteral("QueryPages"));
-  queryPages_->setChecked(request.queryPages);
-  queryPages_->setToolTip(QStringLiteral("也下载本站带查询参数的链接, 如 list.php?page=2"));
-  pageRequisites_ = new QCheckBox(QStringLiteral("下载其他网站上的图片、样式和脚本"), frame);
-  pageRequisites_->setObjectName(QStringLiteral("PageRequisites"));
-  pageRequisites_->setChecked(request.pageRequisites);
   auto* caLabel = new QLabel(QStringLiteral("信任的证书文件 (空则用系统的)"), frame);
   caCertificate_ = new QLineEdit(QString::fromStdU16String(request.caCertificate), frame);
   caCertificate_->setObjectName(QStringLiteral("CaCertificate"));
@@ -106,11 +105,54 @@ QWidget* SettingsWindow::makeRequestFrame(const RequestFields& request) {
   layout->addWidget(agentLabel);
   layout->addWidget(userAgent_);
   layout->addWidget(noCheckCertificate_);
-  layout->addWidget(queryPages_);
-  layout->addWidget(pageRequisites_);
   layout->addWidget(caLabel);
   layout->addLayout(caRow);
   connect(caBrowse, &QPushButton::clicked, this, [this] { chooseCaFile(); });
+  return frame;
+}
+
+QWidget* SettingsWindow::makeScopeFrame(const RequestFields& request) {
+  auto* frame = new QGroupBox(QStringLiteral("范围"), this);
+  frame->setObjectName(QStringLiteral("FrameScope"));
+  queryPages_ = new QCheckBox(QStringLiteral("下载带参数(?)的网页"), frame);
+  queryPages_->setObjectName(QStringLiteral("QueryPages"));
+  queryPages_->setChecked(request.queryPages);
+  queryPages_->setToolTip(QStringLiteral("也下载本站带查询参数的链接, 如 list.php?page=2"));
+  pageRequisites_ = new QCheckBox(QStringLiteral("下载其他网站上的图片、样式和脚本"), frame);
+  pageRequisites_->setObjectName(QStringLiteral("PageRequisites"));
+  pageRequisites_->setChecked(request.pageRequisites);
+  depth_ = new QSpinBox(frame);
+  depth_->setObjectName(QStringLiteral("Depth"));
+  depth_->setRange(-1, 9999);
+  depth_->setSpecialValueText(QStringLiteral("不限"));
+  depth_->setValue(request.depth);
+  include_ = new QLineEdit(QString::fromStdU16String(request.include), frame);
+  include_->setObjectName(QStringLiteral("Include"));
+  include_->setPlaceholderText(QStringLiteral("如 /docs/*  (空格分隔)"));
+  exclude_ = new QLineEdit(QString::fromStdU16String(request.exclude), frame);
+  exclude_->setObjectName(QStringLiteral("Exclude"));
+  exclude_->setPlaceholderText(QStringLiteral("如 *.zip  (优先)"));
+  maxSize_ = new QLineEdit(request.maxSize > 0 ? QString::number(request.maxSize) : QString(), frame);
+  maxSize_->setObjectName(QStringLiteral("MaxSize"));
+  maxSize_->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,18}")), maxSize_));
+  maxSize_->setPlaceholderText(QStringLiteral("不限"));
+  maxFiles_ = new QSpinBox(frame);
+  maxFiles_->setObjectName(QStringLiteral("MaxFiles"));
+  maxFiles_->setRange(0, 2'000'000'000);
+  maxFiles_->setSpecialValueText(QStringLiteral("不限"));
+  maxFiles_->setValue(static_cast<int>(std::min<int64_t>(request.maxFiles, 2'000'000'000)));
+  robots_ = new QCheckBox(QStringLiteral("遵守 robots.txt"), frame);
+  robots_->setObjectName(QStringLiteral("Robots"));
+  robots_->setChecked(request.robots);
+  auto* layout = new QFormLayout(frame);
+  layout->addRow(queryPages_);
+  layout->addRow(pageRequisites_);
+  layout->addRow(QStringLiteral("最大深度"), depth_);
+  layout->addRow(QStringLiteral("只下载路径"), include_);
+  layout->addRow(QStringLiteral("不下载路径"), exclude_);
+  layout->addRow(QStringLiteral("最大文件 (字节)"), maxSize_);
+  layout->addRow(QStringLiteral("最多文件数"), maxFiles_);
+  layout->addRow(robots_);
   return frame;
 }
 
@@ -131,6 +173,12 @@ void SettingsWindow::save() {
   request.caCertificate = caCertificate_->text().trimmed().toStdU16String();
   request.queryPages = queryPages_->isChecked();
   request.pageRequisites = pageRequisites_->isChecked();
+  request.depth = depth_->value();
+  request.include = include_->text().simplified().toStdU16String();
+  request.exclude = exclude_->text().simplified().toStdU16String();
+  request.maxSize = maxSize_->text().toLongLong();
+  request.maxFiles = maxFiles_->value();
+  request.robots = robots_->isChecked();
   const std::u16string refused = onSave_(dbpath_->text().toStdU16String(), siteListUrl_->text().toStdU16String(),
                                          convertLinks_->isChecked(), request);
   refusal_->setText(QString::fromStdU16String(refused));

@@ -1,18 +1,22 @@
 // The settings window db_cofing ("系统环境配置"): the site-list address, the
 // save folder, whether a finished copy's links are converted for offline
 // browsing, and the request fields (User-Agent, no certificate checks, a file
-// of trusted certificates). It is made once, with the settings as they stand
+// of trusted certificates), and the scope of a copy ("范围": pages with a
+// query, requisites of other sites, depth, path patterns, size and file
+// limits, robots.txt). It is made once, with the settings as they stand
 // then; "=保存=" hands them to the controller (which writes sys.ini) and
 // hides the window.
 #pragma once
 
 #include <QWidget>
+#include <cstdint>
 #include <functional>
 #include <string>
 
 class QCheckBox;
 class QLabel;
 class QLineEdit;
+class QSpinBox;
 
 namespace harbek::windows {
 
@@ -22,6 +26,13 @@ struct RequestFields {
   std::u16string caCertificate;
   bool queryPages = false;  // follow same-site links with a query
   bool pageRequisites = false;  // fetch requisites from other sites
+  // The scope, as the settings keep it (crawl_scope.h): -1 and 0 are "none".
+  int32_t depth = -1;
+  std::u16string include;
+  std::u16string exclude;
+  int64_t maxSize = 0;
+  int64_t maxFiles = 0;
+  bool robots = false;
 };
 
 class SettingsWindow : public QWidget {
@@ -38,6 +49,7 @@ class SettingsWindow : public QWidget {
 
  private:
   QWidget* makeRequestFrame(const RequestFields& request);
+  QWidget* makeScopeFrame(const RequestFields& request);
   void chooseFolder();
   void chooseCaFile();
   void save();
@@ -51,6 +63,12 @@ class SettingsWindow : public QWidget {
   QCheckBox* queryPages_ = nullptr;
   QCheckBox* pageRequisites_ = nullptr;
   QLineEdit* caCertificate_ = nullptr;
+  QSpinBox* depth_ = nullptr;
+  QLineEdit* include_ = nullptr;
+  QLineEdit* exclude_ = nullptr;
+  QLineEdit* maxSize_ = nullptr;
+  QSpinBox* maxFiles_ = nullptr;
+  QCheckBox* robots_ = nullptr;
   SaveHandler onSave_;
 };
 

@@ -18,6 +18,7 @@
 #include <QProgressDialog>
 #include <QTimer>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
 #include <QTest>
@@ -246,6 +247,9 @@ TEST_F(WindowTest, SettingsWindowSavesIntoSysIni) {
     EXPECT_FALSE(check->isChecked()) << box;
     check->setChecked(true);
   }
+  settings->findChild<QSpinBox*>(QStringLiteral("Depth"))->setValue(2);
+  settings->findChild<QLineEdit*>(QStringLiteral("Exclude"))->setText(QStringLiteral(" *.zip   /private/* "));
+  settings->findChild<QCheckBox*>(QStringLiteral("Robots"))->setChecked(true);
   QTest::mouseClick(settings->findChild<QPushButton*>(QStringLiteral("Command2")), Qt::LeftButton);
   EXPECT_FALSE(settings->isVisible());  // hidden, not destroyed
   const std::string written = readFile(ini());  // in the system code page
@@ -253,7 +257,8 @@ TEST_F(WindowTest, SettingsWindowSavesIntoSysIni) {
                                   std::string("username=bob"), std::string("ConvertLinks=1"),
                                   std::string("UserAgent=New/2"), std::string("NoCheckCertificate=1"),
                                   std::string("CaCertificate=/etc/test-ca.pem"), std::string("QueryPages=1"),
-                                  std::string("PageRequisites=1")}) {
+                                  std::string("PageRequisites=1"), std::string("Depth=2"),
+                                  std::string("Exclude=*.zip /private/*"), std::string("Robots=1")}) {
     EXPECT_NE(written.find(line), std::string::npos) << line << " in\n" << written;
   }
   EXPECT_EQ(main->controller().settings().dbpath, folder.toStdU16String());
