@@ -3,6 +3,8 @@
 // --failed and asked for first by the next run.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -162,6 +164,52 @@ TEST(StateEndToEnd, UpdateAsksConditionallyAndCountsWhatChanged) {
   for (const auto& [path, status] : statusesFrom(server.accessLogPath(), again)) {
     EXPECT_EQ(status, path == "/c.html" ? "404" : "304") << path;
   }
+}
+
+// An update killed part-way loses nothing: the next update brings in every
+// page that changed, and only those come whole with 200.
+TEST(StateEndToEnd, AKilledUpdateLosesNothing) {
+  harbek::testing::TempDir dir, logs;
+  const fsys::path site = dir.file("site");
+  std::string index;
+  for (int i = 0; i < 40; ++i) {
+    const std::string name = "p" + std::to_string(i) + ".html";
+    index += "<a href=\"" + name + "\">" + name + "</a>";
+    put(site / name, "old " + name);
+  }
+  put(site / "index.html", index);
+  harbek::testing::NginxServer server(site);
+  ASSERT_TRUE(server.running()) << server.error();
+  const fsys::path save = dir.file("save");
+  const fsys::path saved = save / ("127.0.0.1:" + std::to_string(server.port()));
+  const std::vector<std::string> args = {"--headless", "--ini", dir.file("sys.ini").string(), "--save-dir",
+                                         save.string(), "--update", server.url("/")};
+  std::vector<std::string> first = args;
+  first.erase(first.end() - 2);  // a plain copy first
+  ASSERT_EQ(harbek::testing::runProgram(harbek::testing::harbekPath(), first, logs.path(), 60s).exitCode, 0);
+
+  for (int i = 0; i < 40; ++i) {
+    const fsys::path page = site / ("p" + std::to_string(i) + ".html");
+    put(page, "new p" + std::to_string(i));
+    fsys::last_write_time(page, fsys::last_write_time(page) + 10s);
+  }
+  {
+    std::vector<std::string> slow = args;
+    slow.insert(slow.end() - 1, {"--interval", "20"});
+    harbek::testing::ChildProcess update(harbek::testing::harbekPath(), slow, dir.file("out"), dir.file("err"));
+    ASSERT_TRUE(update.running());
+    ASSERT_TRUE(update.waitForOutput("保存文件", 10, 60s)) << readFile(dir.file("out"));
+    update.signal(SIGKILL);
+    update.wait(30s);
+  }
+  const size_t before = requestsFrom(server.accessLogPath(), 0).size();
+  const auto again = harbek::testing::runProgram(harbek::testing::harbekPath(), args, logs.path(), 60s);
+  EXPECT_EQ(again.exitCode, 0) << again.err;
+  for (int i = 0; i < 40; ++i) {
+    EXPECT_EQ(readFile(saved / ("p" + std::to_string(i) + ".html")), "new p" + std::to_string(i)) << i;
+  }
+  const std::vector<std::string> asked = requestsFrom(server.accessLogPath(), before);
+  EXPECT_LT(asked.size(), 45u) << "each page asked at most once more";
 }
 
 }  // namespace
