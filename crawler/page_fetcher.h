@@ -30,7 +30,7 @@ class PageFetcher {
   virtual void setConditions(const std::u16string& /*etag*/, const std::u16string& /*lastModified*/) {}
   // Takes a saved page's bytes as the text the scans read, as if just
   // fetched (an update's 304).
-  virtual void loadSavedPage(const std::string& /*bytes*/) {}
+  virtual void loadSavedPage(std::string /*bytes*/, bool /*styleSheet*/) {}
   // A header of the response as sent (ETag, Last-Modified); empty when none.
   virtual std::u16string header(std::u16string_view /*name*/) const { return {}; }
   // The response's Content-Length; -1 when none came.
@@ -71,11 +71,7 @@ class HtmlFetcher : public PageFetcher {
   void setConditions(const std::u16string& etag, const std::u16string& lastModified) override {
     html_.setConditions(etag, lastModified);
   }
-  void loadSavedPage(const std::string& bytes) override {
-    std::u16string page;
-    text::appendDecoded(bytes, text::pageCharset("", bytes), page);
-    html_.setHTMLcode(std::move(page));
-  }
+  void loadSavedPage(std::string bytes, bool styleSheet) override { html_.loadSaved(std::move(bytes), styleSheet); }
   std::u16string header(std::u16string_view name) const override {
     std::u16string v = html_.headerKeepCase(name);
     const size_t b = v.find_first_not_of(u" \t");

@@ -1029,9 +1029,10 @@ bool sysMain::revalidated(const std::u16string& head, const std::u16string& u, c
   fetchedThisRun_.insert(text::toLower(u));
   AddLog(u"未改变:" + u);
   const bool page = known.file.ends_with(".html") || known.file.ends_with(".htm");
+  const bool styleSheet = known.file.ends_with(".css");
   std::string bytes;
-  if (page && fs::readFile(text::toUtf8(savePath()) + "/" + known.file, bytes) == fs::Error::kOk) {
-    html1().loadSavedPage(bytes);
+  if ((page || styleSheet) && fs::readFile(text::toUtf8(savePath()) + "/" + known.file, bytes) == fs::Error::kOk) {
+    html1().loadSavedPage(std::move(bytes), styleSheet);
     h = scanLinks();
   }
   return keepFailingHead(head, h);

@@ -187,7 +187,7 @@ com::HResult html::OpenUrl(const std::u16string& Turl) {
       ShowMsg(u"数据接收超时");
     }
   }
-  decodePage();
+  decodePage(contentType_.find(u"htm") == npos);
   return com::kOk;
 }
 
@@ -357,15 +357,23 @@ void html::keepText(const Bytes& piece, bool first) {
   }
 }
 
-void html::decodePage() {
+void html::decodePage(bool styleSheet) {
   if (pageBytes_.empty()) return;
   pageCharset_ = text::pageCharset(responseCharset_, pageBytes_);
   // HTMLcode holds a page's text only; a style sheet's is kept beside it.
-  std::u16string& out = contentType_.find(u"htm") != npos ? HTMLcode_ : styleSheet_;
+  std::u16string& out = styleSheet ? styleSheet_ : HTMLcode_;
   std::u16string().swap(out);
   if (pageCharset_ != text::Charset::kUtf8) out.reserve(pageBytes_.size());
   text::appendDecoded(pageBytes_, pageCharset_, out, kScanLimit);
   Bytes().swap(pageBytes_);
+}
+
+void html::loadSaved(Bytes bytes, bool styleSheet) {
+  pageBytes_ = std::move(bytes);
+  responseCharset_.clear();
+  std::u16string().swap(styleSheet_);
+  HTMLcode_.clear();
+  decodePage(styleSheet);
 }
 
 void html::onClosed() {

@@ -129,6 +129,9 @@ class html : public HtmlProperties {
   // What the browser's way resolves the page's links against, when it is
   // not the page's URL (a <base href>); empty: the URL. Cleared by OpenUrl.
   void setLinkBase(std::u16string base) { linkBase_ = std::move(base); }
+  // A saved copy of the page or style sheet at url, read as if it had just
+  // come (an update's 304): its text and charset, for the scans that follow.
+  void loadSaved(Bytes bytes, bool styleSheet);
   // The text of the last response when it was a style sheet (text/css).
   const std::u16string& styleSheet() const { return styleSheet_; }
 
@@ -182,8 +185,8 @@ class html : public HtmlProperties {
   void takeHead(bool ended);
   void takePiece(Bytes piece, bool first);
   void keepText(const Bytes& piece, bool first);
-  // HTMLcode from the page's bytes, in the page's charset.
-  void decodePage();
+  // HTMLcode (or the style sheet's text) from the bytes, in their charset.
+  void decodePage(bool styleSheet);
   // What Cancel does, for the fetch's own ends (complete, closed, error).
   void endFetch();
   void onClosed();
