@@ -2,6 +2,7 @@
 //
 //   harbek [--headless] [--convert-links] [--ini FILE] [--save-dir DIR] [--interval MS] [URL ...]
 //          [--user-agent TEXT] [--no-check-certificate] [--ca-certificate FILE] [--query-pages] [--page-requisites]
+//          [--keep-alive]
 //   harbek --replace RULES DIR
 //   harbek --convert-links DIR
 //
@@ -80,6 +81,8 @@ constexpr const char* kHelp =
     "  --query-pages      also copy the site's pages whose links have a query\n"
     "                     (list.php?page=2); each is saved under its name and\n"
     "                     query, as list.php?page=2.html\n"
+    "  --keep-alive       keep each connection open for the next request to the\n"
+    "                     same host (default: one connection per file, closed)\n"
     "  --page-requisites  also fetch the images, style sheets, scripts, fonts and\n"
     "                     media of the site's pages from other sites (each\n"
     "                     saved under its own site's folder; their links are\n"
@@ -144,6 +147,8 @@ Parsed parseArguments(int argc, char** argv, Arguments& out) {
       out.request.queryPages = true;
     } else if (a == "--page-requisites") {
       out.request.pageRequisites = true;
+    } else if (a == "--keep-alive") {
+      out.request.keepAlive = true;
     } else if (a == "--user-agent" || a == "--ca-certificate") {
       std::string v;
       if (!value(v)) return Parsed::kUsageError;

@@ -315,6 +315,7 @@ void sysMain::applyRequestOptions() {
   tls.verify = !(run.noCheckCertificate || settings_.NoCheckCertificate);
   tls.caFile = text::toUtf8(run.caCertificate.empty() ? settings_.CaCertificate : run.caCertificate);
   html1().setRequestOptions(run.userAgent.empty() ? settings_.UserAgent : run.userAgent, tls);
+  html1().setKeepAlive(run.keepAlive);
 }
 
 std::u16string sysMain::siteListRequest() const {

@@ -91,6 +91,7 @@ class sysMain : public fetcher::HtmlEvents {
     std::u16string caCertificate;
     bool queryPages = false;  // follow same-site links with a query, whatever the settings say
     bool pageRequisites = false;  // fetch a page's requisites from other sites too
+    bool keepAlive = false;  // keep each connection for the next request to its host
   };
 
   struct Options {
