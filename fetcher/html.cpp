@@ -298,7 +298,7 @@ std::u16string html::MakeHeader(const std::u16string& cookie) const {
 
 void html::ReadData(int32_t /*bytesTotal*/) {
   // The bytes pending now are this arrival, whatever count was announced.
-  if (idle()) {
+  if (keepAlive_ && getHtmlCodeIsOver_) {
     // Bytes no request asked for: the connection cannot serve another.
     dropKept();
     return;
