@@ -3,6 +3,7 @@
 //   harbek [--headless] [--convert-links] [--update] [--ini FILE] [--save-dir DIR] [--interval MS] [URL ...]
 //          [--user-agent TEXT] [--no-check-certificate] [--ca-certificate FILE] [--query-pages] [--page-requisites]
 //          [--depth N] [--include PATTERN] [--exclude PATTERN] [--max-size BYTES] [--max-files N] [--robots]
+//          [--keep-alive]
 //   harbek --replace RULES DIR
 //   harbek --convert-links DIR
 //   harbek --failed DIR
@@ -93,6 +94,8 @@ constexpr const char* kHelp =
     "  --query-pages      also copy the site's pages whose links have a query\n"
     "                     (list.php?page=2); each is saved under its name and\n"
     "                     query, as list.php?page=2.html\n"
+    "  --keep-alive       keep each connection open for the next request to the\n"
+    "                     same host (default: one connection per file, closed)\n"
     "  --page-requisites  also fetch the images, style sheets, scripts, fonts and\n"
     "                     media of the site's pages from other sites (each\n"
     "                     saved under its own site's folder; their links are\n"
@@ -206,6 +209,8 @@ Parsed parseArguments(int argc, char** argv, Arguments& out) {
       } else {
         (a == "--max-size" ? out.request.scope.maxSize : out.request.scope.maxFiles) = std::stoll(v);
       }
+    } else if (a == "--keep-alive") {
+      out.request.keepAlive = true;
     } else if (a == "--user-agent" || a == "--ca-certificate") {
       std::string v;
       if (!value(v)) return Parsed::kUsageError;

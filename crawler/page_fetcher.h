@@ -44,6 +44,8 @@ class PageFetcher {
   // The User-Agent line's value (empty: the control's own) and the
   // certificate checks of https fetches, for the fetches that follow.
   virtual void setRequestOptions(const std::u16string& userAgent, const net::TlsOptions& tls) = 0;
+  // Connections kept for the next request to the same host (keep-alive).
+  virtual void setKeepAlive(bool /*on*/) {}
   [[nodiscard]] virtual com::HResult SearchTag(std::u16string_view TagName, std::u16string_view Pro, bool IsEndTag) = 0;
   virtual void Cancel() = 0;
 };
@@ -102,6 +104,7 @@ class HtmlFetcher : public PageFetcher {
   com::HResult SearchTag(std::u16string_view TagName, std::u16string_view Pro, bool IsEndTag) override {
     return html_.SearchTag(TagName, Pro, IsEndTag);
   }
+  void setKeepAlive(bool on) override { html_.setKeepAlive(on); }
   void Cancel() override { html_.Cancel(); }
 
  private:

@@ -337,6 +337,7 @@ void sysMain::applyRequestOptions() {
   tls.verify = !(run.noCheckCertificate || settings_.NoCheckCertificate);
   tls.caFile = text::toUtf8(run.caCertificate.empty() ? settings_.CaCertificate : run.caCertificate);
   html1().setRequestOptions(run.userAgent.empty() ? settings_.UserAgent : run.userAgent, tls);
+  html1().setKeepAlive(run.keepAlive);
   scope_.setRules(scopeRules());
 }
 

@@ -104,6 +104,7 @@ class sysMain : public fetcher::HtmlEvents {
     bool pageRequisites = false;  // fetch a page's requisites from other sites too
     // The scope of the run; what is left unset here the settings give.
     ScopeRules scope = {};
+    bool keepAlive = false;  // keep each connection for the next request to its host
   };
 
   struct Options {

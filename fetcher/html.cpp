@@ -49,6 +49,7 @@ html::html(event::EventLoop& loop, HtmlEvents& owner, std::unique_ptr<net::TcpCl
 }
 
 html::~html() {
+  if (idleTimer_) loop_.cancelTimer(idleTimer_);
   wsk_->setHandlers({});
   wsk_->close();
   if (tls_) {
@@ -158,6 +159,11 @@ com::HResult html::OpenUrl(const std::u16string& Turl) {
   cancelled_ = false;
   headerPending_ = false;
   headerTaken_ = false;
+  reused_ = arrived_ = retried_ = retryFresh_ = false;
+  if (idleTimer_) {
+    loop_.cancelTimer(idleTimer_);
+    idleTimer_ = 0;
+  }
   if (com::HResult h = iniUrl(Turl); com::failed(h)) return h;
   Target to;
   if (com::HResult h = target(to); com::failed(h)) return h;
@@ -171,21 +177,38 @@ com::HResult html::OpenUrl(const std::u16string& Turl) {
   if (!ConnectHost(to)) return com::kOk;
 
   SendHeader_ = MakeHeader(Cookie_);
-  if (wsk().send(text::toCodePage(SendHeader_)) != 0) {
-    endFetch();
-    return com::kOk;
-  }
-  const Clock::time_point sent = Clock::now();
-  lastArrival_ = sent;
-  while (!getHtmlCodeIsOver_) {
-    loop_.pumpOnce(kPumpWait);
-    if (getHtmlCodeIsOver_) break;
-    if (ranOut(lastArrival_) || ranOut(sent, kOverallLimitFactor)) {
-      wsk().close();
-      getHtmlCodeIsOver_ = true;
-      isFirstResponse_ = true;
-      ShowMsg(u"数据接收超时");
+  while (true) {
+    inFetch_ = true;
+    if (wsk().send(text::toCodePage(SendHeader_)) != 0) {
+      if (staleReuse()) {
+        retryFresh_ = true;
+      } else {
+        endFetch();
+        inFetch_ = false;
+        return com::kOk;
+      }
     }
+    const Clock::time_point sent = Clock::now();
+    lastArrival_ = sent;
+    while (!getHtmlCodeIsOver_ && !retryFresh_) {
+      loop_.pumpOnce(kPumpWait);
+      if (getHtmlCodeIsOver_) break;
+      if (ranOut(lastArrival_) || ranOut(sent, kOverallLimitFactor)) {
+        wsk().close();
+        getHtmlCodeIsOver_ = true;
+        isFirstResponse_ = true;
+        ShowMsg(u"数据接收超时");
+      }
+    }
+    inFetch_ = false;
+    if (!retryFresh_) break;
+    // The kept connection had gone stale: once more on a fresh one.
+    retryFresh_ = false;
+    retried_ = true;
+    dropKept();
+    getHtmlCodeIsOver_ = false;
+    isFirstResponse_ = true;
+    if (!ConnectHost(to)) return com::kOk;
   }
   decodePage(contentType_.find(u"htm") == npos);
   return com::kOk;
@@ -194,7 +217,12 @@ com::HResult html::OpenUrl(const std::u16string& Turl) {
 bool html::ConnectHost(const Target& to) {
   // A connection left open is used again only when it leads where this
   // fetch goes; any other socket is closed first.
-  if (wsk().state() == net::SocketState::kConnected && socketTarget_ == to) return true;
+  if (wsk().state() == net::SocketState::kConnected && socketTarget_ == to) {
+    reused_ = true;
+    ++reuseCount_;
+    return true;
+  }
+  reused_ = false;
   wsk_->close();
   if (tls_) tls_->close();
   // The certificate is checked against the URL's host, whatever address
@@ -265,14 +293,20 @@ std::u16string html::MakeHeader(const std::u16string& cookie) const {
   r += u"Pragma: no-cache\r\n";
   if (!ifNoneMatch_.empty()) r += u"If-None-Match: " + ifNoneMatch_ + u"\r\n";
   if (!ifModifiedSince_.empty()) r += u"If-Modified-Since: " + ifModifiedSince_ + u"\r\n";
-  r += u"Connection: close\r\n";
+  if (!keepAlive_) r += u"Connection: close\r\n";
   r += u"\r\n";
   return r;
 }
 
 void html::ReadData(int32_t /*bytesTotal*/) {
   // The bytes pending now are this arrival, whatever count was announced.
+  if (keepAlive_ && getHtmlCodeIsOver_) {
+    // Bytes no request asked for: the connection cannot serve another.
+    dropKept();
+    return;
+  }
   lastArrival_ = Clock::now();
+  arrived_ = true;
   Bytes arrival = wsk().takeAll();
   if (isFirstResponse_) {
     isFirstResponse_ = false;
@@ -295,6 +329,14 @@ void html::ReadData(int32_t /*bytesTotal*/) {
       return;
     case ResponseReader::HeaderState::kEnded:
       takeHead(true);
+      if (keepAlive_ && bodyless_) {
+        // Nothing follows such a header; bytes that do belong to no response.
+        if (bodyFollowed) reusable_ = false;
+        complete_ = true;
+        ShowMsg(u"数据取回完成");
+        endResponse();
+        return;
+      }
       if (bodyFollowed) takePiece(std::move(body), true);
       return;
   }
@@ -314,6 +356,10 @@ void html::takeHead(bool ended) {
   if (head.CharSet) CharSet_ = std::move(*head.CharSet);
   Location_ = std::move(head.Location);
   htmlLen_ = head.htmlLen;
+  reusable_ = head.keepAlive;
+  // A kept connection cannot wait for the close: a stated length of 0 or
+  // a status without a body ends the response with its header.
+  bodyless_ = ended && (head.noBody || (head.lengthStated && head.htmlLen == 0 && !head.chunked));
   if (htmlLen_ == 0) ShowMsg(u"没有数据长度");
   recvLen_ = 0;
   if (htmlLen_ != 0) owner_.Progress(0, htmlLen_);
@@ -324,6 +370,7 @@ void html::takeHead(bool ended) {
 void html::takePiece(Bytes piece, bool first) {
   // Bytes beyond Content-Length are not part of the body.
   if (!reader_.chunked() && htmlLen_ != 0 && recvLen_ + static_cast<int64_t>(piece.size()) > htmlLen_) {
+    reusable_ = false;
     piece.resize(static_cast<size_t>(std::max<int64_t>(0, htmlLen_ - recvLen_)));
   }
   if (!piece.empty()) {
@@ -338,7 +385,30 @@ void html::takePiece(Bytes piece, bool first) {
     complete_ = headerEnded_;
     ShowMsg(u"数据取回完成");
   }
-  endFetch();
+  endResponse();
+}
+
+void html::endResponse() {
+  if (!keepAlive_ || !reusable_ || !complete_ || cancelled_ || reader_.chunkedOverran()) {
+    endFetch();
+    return;
+  }
+  getHtmlCodeIsOver_ = true;
+  isFirstResponse_ = true;
+  if (idleTimer_) loop_.cancelTimer(idleTimer_);
+  idleTimer_ = loop_.addTimer(kIdleLimit, false, [this] {
+    idleTimer_ = 0;
+    if (idle()) dropKept();
+  });
+}
+
+void html::dropKept() {
+  if (idleTimer_) {
+    loop_.cancelTimer(idleTimer_);
+    idleTimer_ = 0;
+  }
+  wsk_->close();
+  if (tls_) tls_->close();
 }
 
 // A page's bytes are kept as they come, up to kScanLimit of them (a larger
@@ -377,6 +447,14 @@ void html::loadSaved(Bytes bytes, bool styleSheet) {
 }
 
 void html::onClosed() {
+  if (idle()) {
+    dropKept();
+    return;
+  }
+  if (inFetch_ && staleReuse()) {
+    retryFresh_ = true;
+    return;
+  }
   // A header cut short by the close still gives what fields it holds.
   if (headerPending_ && !getHtmlCodeIsOver_) takeHead(false);
   // A body of unstated length ends with the server's close.
@@ -385,6 +463,14 @@ void html::onClosed() {
 }
 
 void html::onError(int32_t /*number*/, const std::string& description) {
+  if (idle()) {
+    dropKept();
+    return;
+  }
+  if (inFetch_ && staleReuse()) {
+    retryFresh_ = true;
+    return;
+  }
   ShowMsg(u"wskError:" + text::fromUtf8(description));
   endFetch();
 }

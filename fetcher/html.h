@@ -33,6 +33,14 @@
 // certificate ends the fetch at once with its reason. host and fileName are
 // those of the http URL with the same host, port, path and query, so the page
 // is saved where the http one would be.
+//
+// Keep-alive (setKeepAlive): requests leave out "Connection: close", and a
+// response that ends by its Content-Length or its last chunk, from a server
+// that did not ask to close, leaves its connection open for the next fetch to
+// the same host and port. A kept connection that fails before the first byte
+// of its response (the server closed it meanwhile) is given up and the
+// request sent once more on a fresh one; one left idle for kIdleLimit is
+// closed. Without keep-alive every fetch has a connection of its own.
 #pragma once
 
 #include <chrono>
@@ -146,6 +154,13 @@ class html : public HtmlProperties {
   // How https fetches check certificates; takes effect at the next https
   // fetch (sessions kept so far are dropped when the options change).
   void setTlsOptions(const net::TlsOptions& options);
+  // Keep connections for the next fetch (see the top of this file).
+  void setKeepAlive(bool on) { keepAlive_ = on; }
+  // How long a kept connection may stay idle.
+  static constexpr std::chrono::seconds kIdleLimit{4};
+  // Fetches of this control that went over a kept connection.
+  int64_t reusedConnections() const { return reuseCount_; }
+
   // The port an https URL without one connects to (443).
   void setHttpsPort(uint16_t port) { httpsPort_ = port; }
 
@@ -189,6 +204,15 @@ class html : public HtmlProperties {
   void decodePage(bool styleSheet);
   // What Cancel does, for the fetch's own ends (complete, closed, error).
   void endFetch();
+  // The end of a whole response: the connection is kept when it may be.
+  void endResponse();
+  // A kept connection is dropped without a word (idle, or closed by the
+  // server while idle).
+  void dropKept();
+  // The server closed a kept connection, or it failed, before any of the
+  // response came: the request goes again on a fresh one.
+  bool staleReuse() const { return keepAlive_ && reused_ && !arrived_ && !cancelled_ && !retried_; }
+  bool idle() const { return keepAlive_ && getHtmlCodeIsOver_ && !inFetch_; }
   void onClosed();
   void onError(int32_t number, const std::string& description);
   std::u16string FindIP(std::u16string_view h);
@@ -230,6 +254,16 @@ class html : public HtmlProperties {
   bool headerPending_ = false;  // arrivals have come, their header has not ended
   bool headerTaken_ = false;    // this fetch's header fields are in
   bool cancelled_ = false;  // by the owner, during this OpenUrl
+  bool keepAlive_ = false;
+  bool inFetch_ = false;    // between OpenUrl's request and its end
+  bool reused_ = false;     // this fetch's request went over a kept connection
+  bool arrived_ = false;    // a byte of this fetch's response came
+  bool retried_ = false;    // this fetch was already sent again
+  bool retryFresh_ = false; // the kept connection failed: send again
+  bool reusable_ = false;   // the response lets its connection be kept
+  bool bodyless_ = false;   // the response's header is all of it
+  int64_t reuseCount_ = 0;
+  event::TimerId idleTimer_ = 0;
   Clock::time_point lastArrival_;
   // Where the socket was last sent to connect: a connection is only reused
   // for the same host and port.

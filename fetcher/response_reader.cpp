@@ -70,8 +70,19 @@ ResponseHead parseHead(std::u16string_view reHeader) {
   }
 
   head.Location = headerField(reHeader, u"location");
-  head.htmlLen = leadingLength(headerField(reHeader, u"content-length"));
+  const std::u16string length = headerField(reHeader, u"content-length");
+  head.htmlLen = leadingLength(length);
+  // A stated 0 is a length; digits too many for 32 bits are none.
+  const size_t digits = length.find_first_not_of(u" \t");
+  size_t end = digits;
+  while (end < length.size() && length[end] >= u'0' && length[end] <= u'9') ++end;
+  head.lengthStated = digits != npos && end > digits &&
+                      (head.htmlLen != 0 || length.find_first_not_of(u'0', digits) >= end);
   head.chunked = headerField(reHeader, u"transfer-encoding").find(u"chunked") != npos;
+  const std::u16string connection = headerField(reHeader, u"connection");
+  head.keepAlive = reHeader.starts_with(u"http/1.1") ? connection.find(u"close") == npos
+                                                     : connection.find(u"keep-alive") != npos;
+  head.noBody = head.Status.starts_with(u"1") || head.Status == u"204" || head.Status == u"304";
   return head;
 }
 
@@ -111,6 +122,7 @@ void ChunkDecoder::endSizeLine() {
 
 void ChunkDecoder::feed(std::string_view data, Bytes& out) {
   size_t at = 0;
+  if (phase_ == Phase::kDone && !data.empty()) overran_ = true;
   while (at < data.size() && phase_ != Phase::kDone && phase_ != Phase::kFailed) {
     if (phase_ == Phase::kData) {
       const size_t n = static_cast<size_t>(std::min<uint64_t>(remaining_, data.size() - at));
@@ -137,6 +149,7 @@ void ChunkDecoder::feed(std::string_view data, Bytes& out) {
     }
     line_.clear();
   }
+  if (phase_ == Phase::kDone && at < data.size()) overran_ = true;
 }
 
 void ResponseReader::start() {

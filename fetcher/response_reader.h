@@ -45,6 +45,14 @@ struct ResponseHead {
   std::u16string Location;
   int32_t htmlLen = 0;  // 0 when absent or not a number that fits
   bool chunked = false;
+  // A Content-Length that is a number (htmlLen then holds it, 0 included).
+  bool lengthStated = false;
+  // The server lets the connection serve another request: an HTTP/1.1
+  // response without "Connection: close", or an HTTP/1.0 one that asks for
+  // keep-alive.
+  bool keepAlive = false;
+  // The status says there is no body whatever the header holds (1xx, 204, 304).
+  bool noBody = false;
 };
 ResponseHead parseHead(std::u16string_view reHeader);
 
@@ -59,6 +67,8 @@ class ChunkDecoder {
   void feed(std::string_view data, Bytes& out);
   // The last chunk and the trailer have been read.
   bool finished() const { return phase_ == Phase::kDone; }
+  // Bytes came after the last chunk's trailer (they belong to no response).
+  bool overran() const { return overran_; }
   // The framing broke its rules; nothing more is decoded.
   bool failed() const { return phase_ == Phase::kFailed; }
 
@@ -69,6 +79,7 @@ class ChunkDecoder {
   void endSizeLine();
 
   Phase phase_ = Phase::kSizeLine;
+  bool overran_ = false;
   uint64_t remaining_ = 0;
   std::string line_;
 };
@@ -96,6 +107,7 @@ class ResponseReader {
   // A chunked body has reached its end, or its framing is broken.
   bool chunkedEnded() const { return chunked_ && (chunks_.finished() || chunks_.failed()); }
   bool chunkedComplete() const { return chunked_ && chunks_.finished(); }
+  bool chunkedOverran() const { return chunked_ && chunks_.overran(); }
 
  private:
   Bytes body(std::string_view bytes);

@@ -3,6 +3,7 @@
     bench_measure.py make-site DIR PAGES
     bench_measure.py compare URL SMALL_URL HARBEK RUNS
     bench_measure.py compare-https URL HARBEK RUNS CA_FILE
+    bench_measure.py compare-modes URL HARBEK RUNS "OPTIONS" ...
 """
 import os
 import shutil
@@ -159,6 +160,22 @@ def compare(url, small_url, harbek, runs):
           % (files, wall, files / wall, cpu, rss / 1024))
 
 
+def compare_modes(url, harbek, runs, modes):
+    """Files per second of wget and of harbek with each set of options, in
+    turn, and each one's ratio to wget's (best of the runs)."""
+    rows = {"wget": []}
+    for _ in range(runs):
+        (wall, cpu, rss, code), files = run_wget(url)
+        rows["wget"].append((files / wall, files, wall))
+        for mode in modes:
+            (wall, cpu, rss, code), files = run_harbek(harbek, url, 0, extra=mode.split())
+            rows.setdefault(mode, []).append((files / wall, files, wall))
+    best = {name: max(r) for name, r in rows.items()}
+    for name, (rate, files, wall) in best.items():
+        print("%-40s files %4d  wall %6.2f s  files/s %6.1f  vs wget %.2f"
+              % ("wget --mirror" if name == "wget" else "harbek " + name, files, wall, rate, rate / best["wget"][0]))
+
+
 def compare_https(url, harbek, runs, ca):
     """harbek and wget, alternating, over https, both trusting the CA file."""
     rows = {"harbek": [], "wget": []}
@@ -181,6 +198,8 @@ if __name__ == "__main__":
         make_site(sys.argv[2], int(sys.argv[3]), sys.argv[4] if len(sys.argv) > 4 else "")
     elif sys.argv[1] == "compare-https":
         compare_https(sys.argv[2], sys.argv[3], int(sys.argv[4]), sys.argv[5])
+    elif sys.argv[1] == "compare-modes":
+        compare_modes(sys.argv[2], sys.argv[3], int(sys.argv[4]), sys.argv[5:])
     elif sys.argv[1] == "compare-real":
         compare_real(sys.argv[2], sys.argv[3], sys.argv[4], sys.argv[5], int(sys.argv[6]))
     else:

@@ -545,14 +545,17 @@ TEST(HttpsCrawlEndToEnd, CopiesTheSiteOnlyWhenItsCertificateIsTrusted) {
     int exitCode;
     const char* line;
     std::string userAgent;  // of every request
+    size_t connections;     // 0: one per request
   } cases[] = {
       {"trusted CA, own User-Agent",
        {"--ca-certificate", ca.certificate().string(), "--user-agent", agent},
        0,
        "一个网站已经下载完成",
-       agent},
-      {"CA not trusted", {}, 4, "unable to get local issuer certificate", ""},
-      {"no check", {"--no-check-certificate"}, 0, "一个网站已经下载完成", defaultAgent},
+       agent, 0},
+      {"CA not trusted", {}, 4, "unable to get local issuer certificate", "", 0},
+      {"no check", {"--no-check-certificate"}, 0, "一个网站已经下载完成", defaultAgent, 0},
+      // One handshake for the whole copy.
+      {"keep-alive", {"--no-check-certificate", "--keep-alive"}, 0, "一个网站已经下载完成", defaultAgent, 1},
   };
   int n = 0;
   for (const auto& c : cases) {
@@ -570,10 +573,16 @@ TEST(HttpsCrawlEndToEnd, CopiesTheSiteOnlyWhenItsCertificateIsTrusted) {
       expectSameTree(expected, savedTree(save, nullptr));
       std::istringstream log(readFile(server.accessLogPath()));
       size_t lines = 0;
+      std::set<std::string> connections;
       for (std::string line; std::getline(log, line); ++lines) {
         EXPECT_NE(line.find("\"" + c.userAgent + "\""), std::string::npos) << line;
+        // The connection's serial number, before the session's reuse mark.
+        const size_t mark = line.rfind(' ');
+        const size_t from = line.rfind(' ', mark - 1) + 1;
+        connections.insert(line.substr(from, mark - from));
       }
       EXPECT_EQ(lines, expected.size());
+      EXPECT_EQ(connections.size(), c.connections ? c.connections : lines);
     } else {
       EXPECT_TRUE(savedTree(save, nullptr).empty());
       EXPECT_EQ(server.requestCount(), 0u);

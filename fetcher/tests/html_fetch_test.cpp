@@ -448,3 +448,87 @@ TEST(HtmlFetch, RealServerBytesEqualTheFiles) {
 
 }  // namespace
 }  // namespace harbek::fetcher
+
+namespace harbek::fetcher {
+namespace {
+
+// Two fetches in a row with keep-alive: how many connections the server saw,
+// what each request said, and whether both fetches came back whole.
+TEST(HtmlKeepAlive, ConnectionReuseByFraming) {
+  using harbek::testing::httpResponse;
+  const std::string one = httpResponse(200, "one"), two = httpResponse(200, "two");
+  const std::string chunkedOne = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\none\r\n0\r\n\r\n";
+  struct Case {
+    const char* name;
+    std::vector<Script> scripts;
+    size_t connections;
+  } cases[] = {
+      {"Content-Length", {Script().awaitRequest().write(one).awaitRequest().write(two).silence()}, 1},
+      {"chunked", {Script().awaitRequest().write(chunkedOne).awaitRequest().write(two).silence()}, 1},
+      {"stated length 0",
+       {Script().awaitRequest().write(httpResponse(200, "") + "").awaitRequest().write(two).silence()}, 1},
+      {"304 without a body",
+       {Script().awaitRequest().write("HTTP/1.1 304 Not Modified\r\n\r\n").awaitRequest().write(two).silence()}, 1},
+      // The end is the close: the next request needs a new connection.
+      {"no length", {Script().awaitRequest().write(httpResponse(200, "one", {}, false)).close(),
+                     Script().awaitRequest().write(two).silence()}, 2},
+      {"server says close", {Script().awaitRequest().write(httpResponse(200, "one", {"Connection: close"})).silence(),
+                             Script().awaitRequest().write(two).silence()}, 2},
+      {"HTTP/1.0 without keep-alive", {Script().awaitRequest().write("HTTP/1.0 200 OK\r\nContent-Length: 3\r\n\r\none").silence(),
+                                       Script().awaitRequest().write(two).silence()}, 2},
+      // The kept connection takes the second request and closes unanswered:
+      // the request goes once more on a fresh connection.
+      {"stale reuse, closed", {Script().awaitRequest().write(one).awaitRequest().close(),
+                               Script().awaitRequest().write(two).silence()}, 2},
+      {"stale reuse, reset", {Script().awaitRequest().write(one).awaitRequest().reset(),
+                              Script().awaitRequest().write(two).silence()}, 2},
+      {"extra bytes after the body", {Script().awaitRequest().write(one + "junk").silence(),
+                                      Script().awaitRequest().write(two).silence()}, 2},
+  };
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedHttpServer server(c.scripts);
+    Fetch f;
+    f.control.setWaitTime(3);
+    f.control.setKeepAlive(true);
+    std::vector<bool> complete;
+    for (const char* path : {"/a", "/b"}) {
+      f.owner.saved.clear();
+      const auto start = std::chrono::steady_clock::now();
+      ASSERT_EQ(f.control.OpenUrl(u16(server.url(path))), com::kOk);
+      EXPECT_LT(std::chrono::steady_clock::now() - start, 2s) << path;
+      complete.push_back(f.control.lastFetchComplete());
+    }
+    EXPECT_EQ(f.owner.saved, "two");
+    EXPECT_EQ(complete, (std::vector<bool>{true, true}));
+    EXPECT_EQ(server.connectionCount(), c.connections);
+    EXPECT_EQ(f.control.reusedConnections(), c.connections == 1 || std::string(c.name).starts_with("stale") ? 1 : 0);
+    for (const std::string& r : server.requests()) {
+      EXPECT_EQ(r.find("Connection: close"), std::string::npos);
+      EXPECT_NE(r.find("GET /"), std::string::npos);
+    }
+    EXPECT_EQ(std::count(f.owner.events.begin(), f.owner.events.end(), "ShowState wskError:"), 0);
+  }
+}
+
+// A kept connection left idle is closed by the control after kIdleLimit; the
+// next fetch connects afresh.
+TEST(HtmlKeepAlive, IdleConnectionIsClosed) {
+  using harbek::testing::httpResponse;
+  ScriptedHttpServer server(Script().awaitRequest().write(httpResponse(200, "one")).awaitRequest().write(
+      httpResponse(200, "two")));
+  Fetch f;
+  f.control.setKeepAlive(true);
+  ASSERT_EQ(f.control.OpenUrl(u16(server.url("/a"))), com::kOk);
+  // The server's side ends its script (the client closed) once the limit is up.
+  const auto until = std::chrono::steady_clock::now() + html::kIdleLimit + 2s;
+  while (!server.waitForFinished(1, 10ms) && std::chrono::steady_clock::now() < until) f.loop->pumpOnce(50ms);
+  EXPECT_TRUE(server.waitForFinished(1, 10ms));
+  EXPECT_EQ(f.loop->timerCount(), 0u);
+  ASSERT_EQ(f.control.OpenUrl(u16(server.url("/b"))), com::kOk);
+  EXPECT_TRUE(f.control.lastFetchComplete());
+  EXPECT_EQ(server.connectionCount(), 2u);
+}
+
+}  // namespace
+}  // namespace harbek::fetcher

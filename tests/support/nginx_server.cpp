@@ -67,7 +67,7 @@ std::string config(const std::filesystem::path& dir, const std::filesystem::path
          "events { worker_connections 64; }\n"
          "http {\n"
          "  log_format resumed '$remote_addr - - [$time_local] \"$request\" $status $body_bytes_sent "
-         "\"$http_referer\" \"$http_user_agent\" $ssl_session_reused';\n"
+         "\"$http_referer\" \"$http_user_agent\" $connection $ssl_session_reused';\n"
          "  access_log " + d + "/access.log" + (https ? " resumed" : "") + ";\n"
          "  client_body_temp_path " + d + "/client_body;\n"
          "  proxy_temp_path " + d + "/proxy;\n"

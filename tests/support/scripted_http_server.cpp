@@ -178,14 +178,21 @@ struct ScriptedHttpServer::State {
     return n > 0 || (n < 0 && (errno == EAGAIN || errno == EINTR));
   }
 
-  bool requestEnded(size_t index) const {
+  // Whether the connection has carried `count` requests (header ends).
+  bool requestEnded(size_t index, size_t count) const {
     std::lock_guard<std::mutex> lock(mutex);
-    return requests[index].find("\r\n\r\n") != std::string::npos;
+    size_t seen = 0;
+    for (size_t at = requests[index].find("\r\n\r\n"); at != std::string::npos && seen < count;
+         at = requests[index].find("\r\n\r\n", at + 4)) {
+      ++seen;
+    }
+    return seen >= count;
   }
 
-  bool awaitRequest(int fd, size_t index) {
+  // Waits for the connection's count-th request (a kept connection carries several).
+  bool awaitRequest(int fd, size_t index, size_t count) {
     auto end = Clock::now() + std::chrono::seconds(5);
-    while (!requestEnded(index)) {
+    while (!requestEnded(index, count)) {
       auto left = std::chrono::duration_cast<milliseconds>(end - Clock::now()).count();
       if (left <= 0) return true;
       if (!waitFor(fd, POLLIN, static_cast<int>(left))) return !stopping();
@@ -233,11 +240,12 @@ struct ScriptedHttpServer::State {
   void play(int fd, size_t index) {
     const Script& script = scripts[std::min(index, scripts.size() - 1)];
     bool going = true;
+    size_t awaited = 0;
     for (const Script::Step& step : script.steps()) {
       if (!going) break;
       switch (step.kind) {
         case Script::Kind::kAwaitRequest:
-          going = awaitRequest(fd, index);
+          going = awaitRequest(fd, index, ++awaited);
           break;
         case Script::Kind::kWrite:
           going = writeAll(fd, step.bytes);

@@ -29,7 +29,8 @@ class Script {
     milliseconds delay{0};
   };
 
-  // Reads until the request header has ended (a blank line), the client
+  // Reads until the next request header has ended (a blank line; the n-th
+  // awaitRequest of a script waits for the n-th request), the client
   // closes, or 5 s pass.
   Script& awaitRequest();
   // Writes the bytes in one write (the kernel may still split them).
