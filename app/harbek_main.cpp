@@ -35,7 +35,7 @@
 #include <string>
 #include <vector>
 
-#include "crawler/sys_main.h"
+#include "crawler/crawl_controller.h"
 #include "crawler/terminal_view.h"
 #include "crawler/windows/window_main.h"
 #include "libs/url/web_url.h"
@@ -158,7 +158,7 @@ struct Arguments {
   bool convertLinks = false;
   bool update = false;
   std::vector<std::string> urls;
-  crawler::sysMain::RequestOptions request;
+  crawler::CrawlController::RequestOptions request;
 };
 
 enum class Parsed { kRun, kHelp, kVersion, kUsageError };
@@ -380,7 +380,7 @@ void printSummary(const crawler::CrawlCounts& c, std::chrono::steady_clock::dura
 // Without its components the crawl could only claim every file saved.
 bool componentsReady() {
   std::string why;
-  if (crawler::sysMain::componentsReady(why)) return true;
+  if (crawler::CrawlController::componentsReady(why)) return true;
   std::fprintf(stderr, "harbek: %s\n", why.c_str());
   return false;
 }
@@ -421,14 +421,14 @@ int runHeadless(const Arguments& args) {
 
   auto loop = event::makePollLoop();
   crawler::TerminalView view(args.quiet);
-  crawler::sysMain::Options options;
+  crawler::CrawlController::Options options;
   options.iniPath = text::fromUtf8(iniPath(args, options.iniFolderMadeOnWrite));
   options.intervalMs = args.interval;
   options.request = args.request;
   options.convertLinks = args.convertLinks;
   options.update = args.update;
-  crawler::sysMain sys(*loop, view, options);
-  view.showCounts(&sys.counts(), &sys.List1());
+  crawler::CrawlController sys(*loop, view, options);
+  view.showCounts(&sys.counts(), &sys.queue());
 
   auto quit = [&] { loop->quit(); };
   int stoppedBy = 0;

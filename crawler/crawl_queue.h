@@ -1,4 +1,4 @@
-// The crawl queue (List1): URL texts in order, index 0 the head. The head is
+// The crawl queue: URL texts in order, index 0 the head. The head is
 // removed once per step and spills take items off the end, so a deque keeps
 // both cheap. Every change, whoever makes it (the controller, a spill, a
 // refill), is reported to the observer one entry at a time, so a window can

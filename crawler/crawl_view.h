@@ -25,7 +25,7 @@ class CrawlView {
   // One line was logged; log is the monitor log's whole text after it.
   virtual void logged(const std::u16string& line, const std::u16string& log) = 0;
   virtual void timerEnabledChanged(bool enabled) = 0;
-  // The queue changed by one entry; queue is List1 after the change.
+  // The queue changed by one entry; queue holds the change already.
   virtual void queueChanged(const QueueChange& change, const CrawlQueue& queue) = 0;
   // Something the user must know went wrong (it is logged as well): a file
   // that cannot be written, settings that cannot be saved.

@@ -18,7 +18,7 @@ class PageFetcher {
   virtual std::u16string url() const = 0;
   virtual void clearHTMLcode() = 0;
   // Returns when the fetch is over; the events arrive while it runs.
-  [[nodiscard]] virtual com::HResult OpenUrl(const std::u16string& Turl) = 0;
+  [[nodiscard]] virtual com::HResult OpenUrl(const std::u16string& address) = 0;
   virtual bool lastFetchComplete() const = 0;
   // The status code of the fetch's response; empty when none came.
   virtual std::u16string status() const = 0;
@@ -65,7 +65,7 @@ class HtmlFetcher : public PageFetcher {
     return *text.get<std::u16string>();
   }
   void clearHTMLcode() override { html_.setHTMLcode(u""); }
-  com::HResult OpenUrl(const std::u16string& Turl) override { return html_.OpenUrl(Turl); }
+  com::HResult OpenUrl(const std::u16string& address) override { return html_.OpenUrl(address); }
   bool lastFetchComplete() const override { return html_.lastFetchComplete(); }
   std::u16string status() const override { return html_.responseStatus(); }
   std::u16string location() const override { return html_.locationKeepCase(); }

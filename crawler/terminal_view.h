@@ -10,7 +10,7 @@
 #include <string>
 
 #include "crawler/crawl_view.h"
-#include "crawler/sys_main.h"
+#include "crawler/crawl_controller.h"
 
 namespace harbek::crawler {
 

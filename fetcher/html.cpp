@@ -43,15 +43,15 @@ html::html(event::EventLoop& loop, HtmlEvents& owner, const net::TcpClientOption
   connections_ = connections;
 }
 
-html::html(event::EventLoop& loop, HtmlEvents& owner, std::unique_ptr<net::TcpClient> wsk)
-    : loop_(loop), owner_(owner), wsk_(std::move(wsk)) {
-  wsk_->setHandlers(handlers());
+html::html(event::EventLoop& loop, HtmlEvents& owner, std::unique_ptr<net::TcpClient> socket)
+    : loop_(loop), owner_(owner), socket_(std::move(socket)) {
+  socket_->setHandlers(handlers());
 }
 
 html::~html() {
   if (idleTimer_) loop_.cancelTimer(idleTimer_);
-  wsk_->setHandlers({});
-  wsk_->close();
+  socket_->setHandlers({});
+  socket_->close();
   if (tls_) {
     tls_->setHandlers({});
     tls_->close();
@@ -112,23 +112,23 @@ bool html::ranOut(Clock::time_point start, int factor) const {
   return Clock::now() - start > std::chrono::seconds(int64_t{WaitTime_} * factor);
 }
 
-com::HResult html::iniUrl(const std::u16string& Turl) {
+com::HResult html::iniUrl(const std::u16string& address) {
   if (com::HResult h = ensureWebUrl(); com::failed(h)) return h;
-  url_ = Turl;
-  https_ = url::uriScheme(Turl) == u"https";
+  url_ = address;
+  https_ = url::uriScheme(address) == u"https";
   if (https_) {
-    const std::optional<url::FetchUrl> u = url::FetchUrl::parse(Turl);
+    const std::optional<url::FetchUrl> u = url::FetchUrl::parse(address);
     if (!u) return com::kInvalidArgument;
     host_ = u->authority();
     fileName_ = u->path + u->query;
     return com::kOk;
   }
   std::u16string h;
-  if (com::HResult r = webUrl_->gethost(Turl, &h); com::failed(r)) return r;
+  if (com::HResult r = webUrl_->gethost(address, &h); com::failed(r)) return r;
   host_ = h;
   // The path keeps its letter case: servers tell A.html from a.html. It is
   // what follows the host in the normalised URL.
-  const std::u16string rest = url::nohttpKeepCase(Turl);
+  const std::u16string rest = url::nohttpKeepCase(address);
   const size_t slash = rest.find(u'/');
   fileName_ = slash == npos ? std::u16string() : rest.substr(slash);
   return com::kOk;
@@ -154,7 +154,7 @@ com::HResult html::target(Target& out) const {
   return com::kOk;
 }
 
-com::HResult html::OpenUrl(const std::u16string& Turl) {
+com::HResult html::OpenUrl(const std::u16string& address) {
   complete_ = false;
   cancelled_ = false;
   headerPending_ = false;
@@ -164,7 +164,7 @@ com::HResult html::OpenUrl(const std::u16string& Turl) {
     loop_.cancelTimer(idleTimer_);
     idleTimer_ = 0;
   }
-  if (com::HResult h = iniUrl(Turl); com::failed(h)) return h;
+  if (com::HResult h = iniUrl(address); com::failed(h)) return h;
   Target to;
   if (com::HResult h = target(to); com::failed(h)) return h;
   getHtmlCodeIsOver_ = false;
@@ -179,7 +179,7 @@ com::HResult html::OpenUrl(const std::u16string& Turl) {
   SendHeader_ = MakeHeader(Cookie_);
   while (true) {
     inFetch_ = true;
-    if (wsk().send(text::toCodePage(SendHeader_)) != 0) {
+    if (transport().send(text::toCodePage(SendHeader_)) != 0) {
       if (staleReuse()) {
         retryFresh_ = true;
       } else {
@@ -194,7 +194,7 @@ com::HResult html::OpenUrl(const std::u16string& Turl) {
       loop_.pumpOnce(kPumpWait);
       if (getHtmlCodeIsOver_) break;
       if (ranOut(lastArrival_) || ranOut(sent, kOverallLimitFactor)) {
-        wsk().close();
+        transport().close();
         getHtmlCodeIsOver_ = true;
         isFirstResponse_ = true;
         ShowMsg(u"数据接收超时");
@@ -217,18 +217,18 @@ com::HResult html::OpenUrl(const std::u16string& Turl) {
 bool html::ConnectHost(const Target& to) {
   // A connection left open is used again only when it leads where this
   // fetch goes; any other socket is closed first.
-  if (wsk().state() == net::SocketState::kConnected && socketTarget_ == to) {
+  if (transport().state() == net::SocketState::kConnected && socketTarget_ == to) {
     reused_ = true;
     ++reuseCount_;
     return true;
   }
   reused_ = false;
-  wsk_->close();
+  socket_->close();
   if (tls_) tls_->close();
   // The certificate is checked against the URL's host, whatever address
   // the IP cache connects to.
   if (to.tls) tlsClient().setServerName(text::toUtf8(to.name));
-  net::TcpClient& socket = wsk();
+  net::TcpClient& socket = transport();
 
   auto attempt = [&] {
     const std::u16string ip = FindIP(host_);
@@ -307,7 +307,7 @@ void html::ReadData(int32_t /*bytesTotal*/) {
   }
   lastArrival_ = Clock::now();
   arrived_ = true;
-  Bytes arrival = wsk().takeAll();
+  Bytes arrival = transport().takeAll();
   if (isFirstResponse_) {
     isFirstResponse_ = false;
     headerPending_ = true;
@@ -407,7 +407,7 @@ void html::dropKept() {
     loop_.cancelTimer(idleTimer_);
     idleTimer_ = 0;
   }
-  wsk_->close();
+  socket_->close();
   if (tls_) tls_->close();
 }
 
@@ -481,7 +481,7 @@ void html::Cancel() {
 }
 
 void html::endFetch() {
-  wsk().close();
+  transport().close();
   getHtmlCodeIsOver_ = true;
   isFirstResponse_ = true;
 }
@@ -559,18 +559,18 @@ com::HResult html::SearchTag(std::u16string_view TagName, std::u16string_view Pr
   TagScanHooks hooks;
   hooks.progress = [this](int32_t pos, int32_t length) { owner_.tagProgress(pos, length); };
   hooks.element = [&](std::u16string_view element, std::u16string_view lowElement) {
-    owner_.GetTag(tagName, fetcher::ReValue(element, lowElement, Pro, services));
+    owner_.GetTag(tagName, fetcher::attributeValues(element, lowElement, Pro, services));
   };
   scanTags(T, TagName, IsEndTag, hooks);
   return com::kOk;
 }
 
 std::u16string html::ReValue(std::u16string_view s, std::u16string_view p) {
-  return fetcher::ReValue(s, text::toLower(s), p, valueServices());
+  return fetcher::attributeValues(s, text::toLower(s), p, valueServices());
 }
 
 std::u16string html::RpVALUE(std::u16string_view s, std::u16string_view PV) {
-  return fetcher::RpVALUE(s, text::toLower(s), PV, valueServices());
+  return fetcher::attributeValue(s, text::toLower(s), PV, valueServices());
 }
 
 }  // namespace harbek::fetcher

@@ -88,7 +88,7 @@ class html : public HtmlProperties {
   // servers, for a loopback resolver in tests).
   html(event::EventLoop& loop, HtmlEvents& owner, const net::TcpClientOptions& connections = {});
   // With a TCP client of the caller's choosing (tests script one).
-  html(event::EventLoop& loop, HtmlEvents& owner, std::unique_ptr<net::TcpClient> wsk);
+  html(event::EventLoop& loop, HtmlEvents& owner, std::unique_ptr<net::TcpClient> socket);
   ~html();
   html(const html&) = delete;
   // The default User-Agent line's value.
@@ -102,9 +102,9 @@ class html : public HtmlProperties {
   // port) is not 1..65535, kInvalidArgument for an https URL without a host
   // or with a bad port (nothing is connected or sent in either case), or the
   // code of a URL component that could not be created.
-  com::HResult OpenUrl(const std::u16string& Turl);
+  com::HResult OpenUrl(const std::u16string& address);
   // Sets url, host and fileName from the URL.
-  com::HResult iniUrl(const std::u16string& Turl);
+  com::HResult iniUrl(const std::u16string& address);
   // Ends the running fetch, a connect wait included; safe to call when none runs.
   void Cancel();
   // True when the last OpenUrl received a whole response: a header ended by
@@ -191,7 +191,7 @@ class html : public HtmlProperties {
   com::HResult target(Target& out) const;
   bool ConnectHost(const Target& to);
   // The current fetch's transport.
-  net::TcpClient& wsk() { return https_ ? tlsClient() : *wsk_; }
+  net::TcpClient& transport() { return https_ ? tlsClient() : *socket_; }
   net::TlsClient& tlsClient();
   net::TcpClient::Handlers handlers();
   bool pauseBeforeRetry(Clock::time_point firstAttempt);
@@ -227,7 +227,7 @@ class html : public HtmlProperties {
 
   event::EventLoop& loop_;
   HtmlEvents& owner_;
-  std::unique_ptr<net::TcpClient> wsk_;
+  std::unique_ptr<net::TcpClient> socket_;
   // The https transport, made on the first https fetch.
   std::unique_ptr<net::TlsClient> tls_;
   net::TlsOptions tlsOptions_;

@@ -59,13 +59,13 @@ class FakeFetcher : public PageFetcher {
   std::u16string host() const override { return hostOf(script_.currentUrl); }
   std::u16string url() const override { return script_.currentUrl; }
   void clearHTMLcode() override {}
-  com::HResult OpenUrl(const std::u16string& Turl) override {
-    script_.opened.push_back(Turl);
-    script_.currentUrl = Turl;
+  com::HResult OpenUrl(const std::u16string& address) override {
+    script_.opened.push_back(address);
+    script_.currentUrl = address;
     script_.cancelled = false;
     complete_ = false;
     status_.clear();
-    auto it = script_.pages.find(Turl);
+    auto it = script_.pages.find(address);
     if (it == script_.pages.end()) return com::kOk;
     const FakePage& page = it->second;
     status_ = page.status;

@@ -12,7 +12,7 @@
 #include <sstream>
 #include <thread>
 
-#include "crawler/sys_main.h"
+#include "crawler/crawl_controller.h"
 #include "crawler/tests/fake_fetcher.h"
 #include "platform/text/text.h"
 #include "tests/support/checked_loop.h"
@@ -63,7 +63,7 @@ void waitForLogs(const NginxServer& plain, const NginxServer& secure, size_t req
 void crawl(const TempDir& dir, const std::u16string& start, const NginxServer& plain, const NginxServer& secure,
            const TestCa& ca, testing::RecordingView& view, const net::TcpClientOptions& connections = {}) {
   harbek::testing::CheckedLoop loop;
-  sysMain::Options options;
+  CrawlController::Options options;
   options.iniPath = text::fromUtf8(dir.file("sys.ini").string());
   options.intervalMs = 1;
   options.request.caCertificate = text::fromUtf8(ca.certificate().string());
@@ -73,7 +73,7 @@ void crawl(const TempDir& dir, const std::u16string& start, const NginxServer& p
     f->control().setHttpsPort(secure.port());
     return f;
   };
-  sysMain sys(*loop, view, options);
+  CrawlController sys(*loop, view, options);
   sys.startUp();
   sys.addUrl(start);
   sys.setFinishedHandler([&] { loop->quit(); });

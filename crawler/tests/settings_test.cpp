@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "crawler/monitor_log.h"
-#include "crawler/sys_main.h"
+#include "crawler/crawl_controller.h"
 #include "crawler/tests/fake_fetcher.h"
 #include "platform/text/text.h"
 #include "tests/support/checked_loop.h"
@@ -31,14 +31,14 @@ std::vector<std::string> lines(const std::string& s) {
 
 struct Controller {
   explicit Controller(const fsys::path& ini) {
-    sysMain::Options options;
+    CrawlController::Options options;
     options.iniPath = text::fromUtf8(ini.string());
-    sys = std::make_unique<sysMain>(*loop, view, options);
+    sys = std::make_unique<CrawlController>(*loop, view, options);
     sys->startUp();
   }
   harbek::testing::CheckedLoop loop;
   testing::RecordingView view;
-  std::unique_ptr<sysMain> sys;
+  std::unique_ptr<CrawlController> sys;
 };
 
 TEST(Settings, NumbersThatDoNotFitReadAsZero) {

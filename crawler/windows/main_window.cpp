@@ -34,7 +34,7 @@ MainWindow::MainWindow(event::EventLoop& loop, Options options) : options_(std::
   setObjectName(QStringLiteral("main"));
   setWindowTitle(QStringLiteral("Tovana-网站clone"));
   setWindowIcon(programIcon());
-  sys_ = std::make_unique<crawler::sysMain>(loop, *this, options_.crawl);
+  controller_ = std::make_unique<crawler::CrawlController>(loop, *this, options_.crawl);
   createActions();
   createToolBar();
   createCentralArea();
@@ -42,13 +42,13 @@ MainWindow::MainWindow(event::EventLoop& loop, Options options) : options_(std::
   createTrayIcon();
   resize(860, 560);
   centreOnScreen();
-  sys_->setFinishedHandler([this] { crawlFinished(); });
-  sys_->startUp();
+  controller_->setFinishedHandler([this] { crawlFinished(); });
+  controller_->startUp();
 }
 
 // The controller says whether a finished copy has its links converted.
 void MainWindow::crawlFinished() {
-  if (sys_->convertLinksDue()) startLinkConversion();
+  if (controller_->convertLinksDue()) startLinkConversion();
 }
 
 // The pages are converted one per turn of the event loop, so the windows
@@ -57,9 +57,9 @@ void MainWindow::crawlFinished() {
 void MainWindow::startLinkConversion() {
   if (conversionTimer_) return;
   conversion_ = {};
-  conversionFolder_ = text::toUtf8(sys_->savePath());
+  conversionFolder_ = text::toUtf8(controller_->savePath());
   conversionPages_.clear();
-  for (const std::u16string& rel : sys_->savedThisRun()) conversionPages_.push_back(text::toUtf8(rel));
+  for (const std::u16string& rel : controller_->savedThisRun()) conversionPages_.push_back(text::toUtf8(rel));
   conversionDone_ = 0;
   conversionProgress_ = new QProgressDialog(QStringLiteral("正在转换链接,使网页可以离线浏览..."), QStringLiteral("取消"), 0,
                                             static_cast<int>(conversionPages_.size()), this);
@@ -102,7 +102,7 @@ void MainWindow::endLinkConversion(bool cancelled) {
   conversionProgress_ = nullptr;
   const std::u16string counts = text::widen(std::to_string(conversion_.converted)) + u"个网页, 失败" +
                                 text::widen(std::to_string(conversion_.failures.size())) + u"个";
-  sys_->AddLog(cancelled ? u"转换链接已取消:已转换" + counts + u", 未处理" +
+  controller_->AddLog(cancelled ? u"转换链接已取消:已转换" + counts + u", 未处理" +
                                text::widen(std::to_string(conversionPages_.size() - conversionDone_)) + u"个"
                          : u"转换链接:" + counts);
 }
@@ -119,22 +119,22 @@ void MainWindow::createActions() {
   };
   // The toolbar.
   run_ = make("Button1", QStringLiteral("运行"), ":/harbek/run.png", [this] { runCrawl(); });
-  stop_ = make("Button2", QStringLiteral("停止"), ":/harbek/stop.png", [this] { sys_->pause(); });
+  stop_ = make("Button2", QStringLiteral("停止"), ":/harbek/stop.png", [this] { controller_->pause(); });
   config_ = make("Button3", QStringLiteral("配置"), ":/harbek/config.png", [this] { showSettings(); });
-  help_ = make("Button4", QStringLiteral("帮助"), ":/harbek/help.png", [this] { sys_->help(); });
+  help_ = make("Button4", QStringLiteral("帮助"), ":/harbek/help.png", [this] { controller_->help(); });
   replace_ = make("Button5", QStringLiteral("广告替换"), ":/harbek/replace.png", [this] { showReplaceWindow(); });
   // The pop-up menu.
   trayStart_ = make("mnuChange", QStringLiteral("开始"), ":/harbek/run.png", [this] {
     queueTypedAddress();
-    sys_->trayStart();
+    controller_->trayStart();
   });
   exit_ = make("mnuExit", QStringLiteral("退出"), nullptr, [this] { exitNow(); });
   hide_ = make("fhide", QStringLiteral("隐藏"), nullptr, [this] { showMainWindow(false); });
   show_ = make("fShow", QStringLiteral("显示"), nullptr, [this] { showMainWindow(true); });
-  trayPause_ = make("mnuAbout", QStringLiteral("暂停"), ":/harbek/stop.png", [this] { sys_->trayPause(); });
+  trayPause_ = make("mnuAbout", QStringLiteral("暂停"), ":/harbek/stop.png", [this] { controller_->trayPause(); });
   update_ = make("mnuUpdate", QStringLiteral("更新网站"), nullptr, [this] {
     queueTypedAddress();
-    sys_->startUpdate();
+    controller_->startUpdate();
   });
 }
 
@@ -178,16 +178,16 @@ void MainWindow::createCentralArea() {
   layout->setContentsMargins(0, 6, 0, 4);
   layout->setSpacing(4);
 
-  queueModel_ = new QueueModel(sys_->List1(), this);
-  list1_ = new QListView(central);
-  list1_->setObjectName(QStringLiteral("List1"));
-  list1_->setModel(queueModel_);
-  list1_->setUniformItemSizes(true);
-  list1_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  list1_->setToolTip(QStringLiteral("抓取队列,第一行是下一个要抓取的网址"));
+  queueModel_ = new QueueModel(controller_->queue(), this);
+  queueView_ = new QListView(central);
+  queueView_->setObjectName(QStringLiteral("List1"));
+  queueView_->setModel(queueModel_);
+  queueView_->setUniformItemSizes(true);
+  queueView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  queueView_->setToolTip(QStringLiteral("抓取队列,第一行是下一个要抓取的网址"));
   auto* listRow = new QHBoxLayout;
   listRow->setContentsMargins(6, 0, 6, 0);
-  listRow->addWidget(list1_);
+  listRow->addWidget(queueView_);
   layout->addLayout(listRow, 1);
 
   progressBar1_ = new QProgressBar(central);
@@ -263,18 +263,18 @@ void MainWindow::centreOnScreen() {
 
 void MainWindow::runCrawl() {
   queueTypedAddress();
-  sys_->run();
+  controller_->run();
 }
 
 bool MainWindow::queueTypedAddress() {
-  if (!sys_->addUrl(address_->text().toStdU16String())) return false;
+  if (!controller_->addUrl(address_->text().toStdU16String())) return false;
   address_->clear();
   return true;
 }
 
 void MainWindow::showSettings() {
   if (!settings_) {
-    const crawler::Settings& now = sys_->settings();
+    const crawler::Settings& now = controller_->settings();
     const RequestFields request{now.UserAgent, now.NoCheckCertificate, now.CaCertificate, now.QueryPages,
                                  now.PageRequisites, now.Depth, now.Include, now.Exclude,
                                  now.MaxSize, now.MaxFiles, now.Robots};
@@ -282,10 +282,10 @@ void MainWindow::showSettings() {
                                    [this](const std::u16string& dbpath, const std::u16string& siteListUrl,
                                           bool convertLinks, const RequestFields& fields) {
                                      std::u16string why;
-                                     if (!sys_->saveSettingsWindow(dbpath, siteListUrl, &why)) return why;
-                                     sys_->settings().ConvertLinks = convertLinks;
-                                     sys_->settings().QueryPages = fields.queryPages;
-                                     crawler::Settings& kept = sys_->settings();
+                                     if (!controller_->saveSettingsWindow(dbpath, siteListUrl, &why)) return why;
+                                     controller_->settings().ConvertLinks = convertLinks;
+                                     controller_->settings().QueryPages = fields.queryPages;
+                                     crawler::Settings& kept = controller_->settings();
                                      kept.PageRequisites = fields.pageRequisites;
                                      kept.Depth = fields.depth;
                                      kept.Include = fields.include;
@@ -293,9 +293,9 @@ void MainWindow::showSettings() {
                                      kept.MaxSize = fields.maxSize;
                                      kept.MaxFiles = fields.maxFiles;
                                      kept.Robots = fields.robots;
-                                     sys_->setRequestSettings(fields.userAgent, fields.noCheckCertificate,
+                                     controller_->setRequestSettings(fields.userAgent, fields.noCheckCertificate,
                                                               fields.caCertificate);
-                                     sys_->SaveConfig();
+                                     controller_->SaveConfig();
                                      return std::u16string();
                                    });
   }
@@ -307,7 +307,7 @@ void MainWindow::showSettings() {
 void MainWindow::showMonitor() {
   if (!monitor_) {
     monitor_ = new MonitorWindow(this);
-    monitor_->showLog(sys_->log().text());
+    monitor_->showLog(controller_->log().text());
   }
   monitor_->show();
   monitor_->raise();
@@ -329,7 +329,7 @@ void MainWindow::showReplaceWindow() {
 
 // "退出": the program ends at once; the queue is not spilled.
 void MainWindow::exitNow() {
-  sys_->quitNow();
+  controller_->quitNow();
   endProgram();
 }
 
@@ -369,7 +369,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   // The close sequence may have to wait for the fetch in progress to be
   // cancelled; the program ends when it is over.
   event->ignore();
-  sys_->requestClose([this] { endProgram(); });
+  controller_->requestClose([this] { endProgram(); });
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {

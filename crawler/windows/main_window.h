@@ -14,7 +14,7 @@
 #include <memory>
 
 #include "crawler/crawl_view.h"
-#include "crawler/sys_main.h"
+#include "crawler/crawl_controller.h"
 #include "crawler/windows/replace_window.h"
 #include "tools/link_converter.h"
 
@@ -39,7 +39,7 @@ class MainWindow : public QMainWindow, public crawler::CrawlView {
 
  public:
   struct Options {
-    crawler::sysMain::Options crawl;
+    crawler::CrawlController::Options crawl;
     ReplaceWindowFactory makeReplaceWindow;  // null: "广告替换" does nothing (tests)
     // The program ends (the close sequence is over, or "退出"); by default
     // the application quits.
@@ -49,7 +49,7 @@ class MainWindow : public QMainWindow, public crawler::CrawlView {
   MainWindow(event::EventLoop& loop, Options options);
   ~MainWindow() override;
 
-  crawler::sysMain& controller() { return *sys_; }
+  crawler::CrawlController& controller() { return *controller_; }
   // The tray's picture and tip as they stand (also without a tray).
   crawler::TrayIcon trayPicture() const { return trayPicture_; }
   QSystemTrayIcon* trayIcon() const { return tray_; }
@@ -93,7 +93,7 @@ class MainWindow : public QMainWindow, public crawler::CrawlView {
   void endProgram();
 
   Options options_;
-  std::unique_ptr<crawler::sysMain> sys_;
+  std::unique_ptr<crawler::CrawlController> controller_;
 
   QAction* run_ = nullptr;
   QAction* stop_ = nullptr;
@@ -109,7 +109,7 @@ class MainWindow : public QMainWindow, public crawler::CrawlView {
   QMenu* popUp_ = nullptr;
 
   QLineEdit* address_ = nullptr;
-  QListView* list1_ = nullptr;
+  QListView* queueView_ = nullptr;
   QueueModel* queueModel_ = nullptr;
   QProgressBar* progressBar1_ = nullptr;
   QLabel* panels_[4] = {};

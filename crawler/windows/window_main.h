@@ -7,14 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "crawler/sys_main.h"
+#include "crawler/crawl_controller.h"
 #include "crawler/windows/replace_window.h"
 
 namespace harbek::windows {
 
 struct WindowModeOptions {
   std::u16string iniPath;                 // sys.ini
-  bool iniFolderMadeOnWrite = false;      // see sysMain::Options
+  bool iniFolderMadeOnWrite = false;      // see CrawlController::Options
   std::u16string saveFolder;              // for this run; empty: the one in sys.ini
   std::vector<std::u16string> addresses;  // queued at start; the crawl waits for "运行"
   int intervalMs = 100;
@@ -22,7 +22,7 @@ struct WindowModeOptions {
   // Readable when the program is asked to end (a signalfd for SIGINT and
   // SIGTERM): the main window then closes as by its close button. -1: none.
   int closeSignalFd = -1;
-  crawler::sysMain::RequestOptions request;  // the terminal's request options
+  crawler::CrawlController::RequestOptions request;  // the terminal's request options
   bool convertLinks = false;                 // --convert-links
   bool update = false;                       // --update
 };

@@ -60,12 +60,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (;;) {
       const size_t comma = scan.attributes.find(u',', from);
       const std::u16string_view name = scan.attributes.substr(from, comma - from);
-      const std::u16string value = fetcher::RpVALUE(element, lowElement, name, services);
+      const std::u16string value = fetcher::attributeValue(element, lowElement, name, services);
       if (element.find(value) == std::u16string_view::npos) std::abort();
       if (comma == std::u16string_view::npos) break;
       from = comma + 1;
     }
-    fetcher::ReValue(element, lowElement, scan.attributes, services);
+    fetcher::attributeValues(element, lowElement, scan.attributes, services);
   };
   fetcher::scanTags(page, scan.tagName, scan.isEndTag, hooks);
   return 0;

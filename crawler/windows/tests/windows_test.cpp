@@ -435,7 +435,7 @@ TEST_F(WindowTest, ALongQueueShownInList1DoesNotSlowTheCrawl) {
   writeIni();
   auto main = open();
   auto* list1 = main->findChild<QListView*>(QStringLiteral("List1"));
-  crawler::CrawlQueue& queue = main->controller().List1();
+  crawler::CrawlQueue& queue = main->controller().queue();
   auto fillAndDrain = [](crawler::CrawlQueue& q) {
     auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < 10000; ++i) q.append(u"http://h.test/page" + text::widen(std::to_string(i)) + u".htm");

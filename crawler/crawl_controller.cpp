@@ -1,4 +1,4 @@
-#include "crawler/sys_main.h"
+#include "crawler/crawl_controller.h"
 
 #include <algorithm>
 #include <chrono>
@@ -34,27 +34,27 @@ std::u16string reason(profile::ProfileError e) { return text::fromUtf8(profile::
 
 }  // namespace
 
-sysMain::sysMain(event::EventLoop& loop, CrawlView& view, Options options)
+CrawlController::CrawlController(event::EventLoop& loop, CrawlView& view, Options options)
     : loop_(loop), view_(view), options_(std::move(options)) {
-  List1_.setObserver([this](const QueueChange& change) {
+  queue_.setObserver([this](const QueueChange& change) {
     journalQueueChange(change);
-    view_.queueChanged(change, List1_);
+    view_.queueChanged(change, queue_);
   });
 }
 
-sysMain::~sysMain() {
+CrawlController::~CrawlController() {
   if (timer_) loop_.cancelTimer(timer_);
 }
 
-PageFetcher& sysMain::html1() {
-  if (!html1_) {
-    html1_ = options_.makeFetcher ? options_.makeFetcher(loop_, *this)
+PageFetcher& CrawlController::fetcher() {
+  if (!fetcher_) {
+    fetcher_ = options_.makeFetcher ? options_.makeFetcher(loop_, *this)
                                   : std::make_unique<HtmlFetcher>(loop_, *this);
   }
-  return *html1_;
+  return *fetcher_;
 }
 
-com::HResult sysMain::webUrl(url::IWebUrl** out) {
+com::HResult CrawlController::webUrl(url::IWebUrl** out) {
   if (!webUrl_) {
     com::HResult h = com::create(url::kVornetClsid, webUrl_);
     if (com::failed(h)) return h;
@@ -63,24 +63,24 @@ com::HResult sysMain::webUrl(url::IWebUrl** out) {
   return com::kOk;
 }
 
-bool sysMain::componentsReady(std::string& why) {
+bool CrawlController::componentsReady(std::string& why) {
   com::ComPtr<url::IWebUrl> web;
   com::ComPtr<textor::ITotextor> textor;
   return com::succeeded(com::create(url::kVornetClsid, web, &why)) &&
          com::succeeded(com::create(textor::kTotextorClsid, textor, &why));
 }
 
-void sysMain::startUp() {
+void CrawlController::startUp() {
   setTray(TrayIcon::kWindow, u"蜘蛛没有启动..");
   LoadConfig();
 }
 
-void sysMain::AddLog(const std::u16string& msg) {
+void CrawlController::AddLog(const std::u16string& msg) {
   log_.log(msg);
   view_.logged(msg, log_.text());
 }
 
-void sysMain::LoadConfig() {
+void CrawlController::LoadConfig() {
   if (profile::ProfileError e = loadSettings(options_.iniPath, settings_); e != profile::ProfileError::kNone) {
     // Named with the reason the file cannot be read (permission denied...).
     const fs::Error why = fs::readable(text::toUtf8(options_.iniPath));
@@ -98,7 +98,7 @@ void sysMain::LoadConfig() {
   useSaveFolder();
 }
 
-void sysMain::SaveConfig() {
+void CrawlController::SaveConfig() {
   if (options_.iniFolderMadeOnWrite) {
     const std::string file = text::toUtf8(options_.iniPath);
     (void)fs::createFolders(file.substr(0, file.rfind('/')));  // a folder that cannot be made fails the save below
@@ -112,18 +112,18 @@ void sysMain::SaveConfig() {
   }
 }
 
-void sysMain::warn(const std::u16string& msg) {
+void CrawlController::warn(const std::u16string& msg) {
   AddLog(msg);
   view_.warned(msg);
 }
 
 // A crawl starts only when its save folder is there or can be made; a queue
 // closed before any crawl started needs it too, for its spill file.
-bool sysMain::makeSaveFolder() {
+bool CrawlController::makeSaveFolder() {
   return savePath().empty() || fs::createFolders(text::toUtf8(savePath())) == fs::Error::kOk;
 }
 
-bool sysMain::startTimer(std::u16string tip) {
+bool CrawlController::startTimer(std::u16string tip) {
   // Inside a step (a command while the fetcher waits) the store and the
   // journal are the step's: only the tray and the timer change.
   if (!inStep_) {
@@ -139,9 +139,9 @@ bool sysMain::startTimer(std::u16string tip) {
   return true;
 }
 
-bool sysMain::run() { return startTimer(u"蜘蛛已经启动.."); }
+bool CrawlController::run() { return startTimer(u"蜘蛛已经启动.."); }
 
-bool sysMain::startUpdate() {
+bool CrawlController::startUpdate() {
   if (inStep_) return false;
   options_.update = true;
   // What this run fetched or found saved is asked for again.
@@ -153,7 +153,7 @@ bool sysMain::startUpdate() {
   crawlDone_ = false;
   for (const std::u16string& a : startList_) {
     queuedForUpdate_.insert(text::toLower(a));
-    List1_.append(a);
+    queue_.append(a);
   }
   showQueueLength();
   AddLog(u"更新网站");
@@ -166,7 +166,7 @@ bool sysMain::startUpdate() {
 // covers are read as well. A tmp folder that is not the program's (a user's
 // own ~/tmp when the copy goes to the home folder) stops the crawl before it
 // starts: nothing there is read, changed or removed.
-bool sysMain::recoverQueue() {
+bool CrawlController::recoverQueue() {
   if (journalFolder_ == site_.SavePath() && !journalFolder_.empty()) return true;
   site_.ClearTmp();
   const std::string tmp = site_.spillFolder();
@@ -192,7 +192,7 @@ bool sysMain::recoverQueue() {
       }
       queue.insert(queue.begin(), last->inFlightUrl);
     }
-    List1_.prepend(queue);
+    queue_.prepend(queue);
     settings_.Rnum = last->Rnum;
     settings_.Wnum = last->Wnum;
     if (!queue.empty()) AddLog(u"上次运行被中断,恢复队列:" + text::widen(std::to_string(queue.size())));
@@ -205,14 +205,14 @@ bool sysMain::recoverQueue() {
   return true;
 }
 
-void sysMain::snapshotQueue() {
+void CrawlController::snapshotQueue() {
   if (journalFolder_.empty()) return;
-  if (fs::Error e = journal_.snapshot(List1_, settings_.Rnum, settings_.Wnum); e != fs::Error::kOk) {
+  if (fs::Error e = journal_.snapshot(queue_, settings_.Rnum, settings_.Wnum); e != fs::Error::kOk) {
     journalFailed(e);
   }
 }
 
-void sysMain::journalFailed(fs::Error e) {
+void CrawlController::journalFailed(fs::Error e) {
   if (journalWarned_) return;
   journalWarned_ = true;
   // In a save folder that takes no writes the spill folder could not be
@@ -223,7 +223,7 @@ void sysMain::journalFailed(fs::Error e) {
   warn(u"无法写入队列日志:" + text::fromUtf8(journal_.path()) + u" (" + reason(e) + u")");
 }
 
-void sysMain::writeJournal(bool sync) {
+void CrawlController::writeJournal(bool sync) {
   if (journalFolder_.empty()) return;
   if (journal_.snapshotDue()) {
     snapshotQueue();
@@ -232,11 +232,11 @@ void sysMain::writeJournal(bool sync) {
   }
 }
 
-void sysMain::journalQueueChange(const QueueChange& change) {
+void CrawlController::journalQueueChange(const QueueChange& change) {
   if (journalFolder_.empty()) return;
   switch (change.kind) {
     case QueueChange::Kind::kAppended:
-      journal_.appended(List1_.itemAt(change.index));
+      journal_.appended(queue_.itemAt(change.index));
       break;
     case QueueChange::Kind::kRemoved:
       if (change.index == 0) {
@@ -251,19 +251,19 @@ void sysMain::journalQueueChange(const QueueChange& change) {
   }
 }
 
-void sysMain::pause() {
+void CrawlController::pause() {
   setTray(TrayIcon::kPaused, u"蜘蛛已暂停..");
   setTimerEnabled(false);
 }
 
-bool sysMain::trayStart() { return startTimer(trayTip_); }
+bool CrawlController::trayStart() { return startTimer(trayTip_); }
 
-void sysMain::trayPause() {
+void CrawlController::trayPause() {
   setTray(TrayIcon::kPaused, trayTip_);
   setTimerEnabled(false);
 }
 
-bool sysMain::addUrl(const std::u16string& address) {
+bool CrawlController::addUrl(const std::u16string& address) {
   size_t b = address.find_first_not_of(u" \t\r\n");
   if (b == std::u16string::npos) return false;
   std::u16string u = address.substr(b, address.find_last_not_of(u" \t\r\n") - b + 1);
@@ -272,18 +272,18 @@ bool sysMain::addUrl(const std::u16string& address) {
   if (std::u16string canonical = url::crawlForm(u); !canonical.empty()) u = std::move(canonical);
   startAddresses_.insert(text::toLower(u));
   if (std::find(startList_.begin(), startList_.end(), u) == startList_.end()) startList_.push_back(u);
-  List1_.append(std::move(u));
+  queue_.append(std::move(u));
   showQueueLength();
   return true;
 }
 
-void sysMain::help() {
+void CrawlController::help() {
   url::IWebUrl* web = nullptr;
   int32_t ignored = 0;
   if (com::succeeded(webUrl(&web))) web->GotoURL(kHelpPageUrl, &ignored);
 }
 
-bool sysMain::saveSettingsWindow(const std::u16string& dbpath, const std::u16string& siteListUrl,
+bool CrawlController::saveSettingsWindow(const std::u16string& dbpath, const std::u16string& siteListUrl,
                                  std::u16string* why) {
   if (!setSaveFolder(dbpath, why)) return false;
   settings_.SiteListUrl = siteListUrl;
@@ -295,9 +295,9 @@ bool sysMain::saveSettingsWindow(const std::u16string& dbpath, const std::u16str
 // The save folder has one owner, the settings in memory; the store is
 // pointed at it here only, whenever it changes and at the start of a step,
 // never from inside the fetcher's events.
-void sysMain::useSaveFolder() { site_.setSavePath(savePath()); }
+void CrawlController::useSaveFolder() { site_.setSavePath(savePath()); }
 
-bool sysMain::setSaveFolder(const std::u16string& dbpath, std::u16string* why) {
+bool CrawlController::setSaveFolder(const std::u16string& dbpath, std::u16string* why) {
   if (dbpath == settings_.dbpath && !pendingSaveFolder_) return true;
   if (settings_.Rnum != settings_.Wnum) {
     const std::u16string reason = u"队列还有未读回的记录保存在" + savePath() + u",本次抓取完成后才能更改保存目录";
@@ -322,7 +322,7 @@ bool sysMain::setSaveFolder(const std::u16string& dbpath, std::u16string* why) {
   return true;
 }
 
-void sysMain::setRequestSettings(const std::u16string& userAgent, bool noCheckCertificate,
+void CrawlController::setRequestSettings(const std::u16string& userAgent, bool noCheckCertificate,
                                  const std::u16string& caCertificate) {
   settings_.UserAgent = userAgent;
   settings_.NoCheckCertificate = noCheckCertificate;
@@ -331,21 +331,21 @@ void sysMain::setRequestSettings(const std::u16string& userAgent, bool noCheckCe
 
 // The run's options win over the settings; set before every fetch, so a
 // change in the settings window holds from the next page on.
-void sysMain::applyRequestOptions() {
+void CrawlController::applyRequestOptions() {
   const RequestOptions& run = options_.request;
   net::TlsOptions tls;
   tls.verify = !(run.noCheckCertificate || settings_.NoCheckCertificate);
   tls.caFile = text::toUtf8(run.caCertificate.empty() ? settings_.CaCertificate : run.caCertificate);
-  html1().setRequestOptions(run.userAgent.empty() ? settings_.UserAgent : run.userAgent, tls);
-  html1().setKeepAlive(run.keepAlive);
+  fetcher().setRequestOptions(run.userAgent.empty() ? settings_.UserAgent : run.userAgent, tls);
+  fetcher().setKeepAlive(run.keepAlive);
   scope_.setRules(scopeRules());
 }
 
-std::u16string sysMain::siteListRequest() const {
+std::u16string CrawlController::siteListRequest() const {
   return settings_.SiteListUrl + u"?username=" + settings_.username;
 }
 
-bool sysMain::alreadyFetched(const std::u16string& u) {
+bool CrawlController::alreadyFetched(const std::u16string& u) {
   // A page fetched whole in this run is not fetched again even when it could
   // not be saved (a name the file system refuses, say): otherwise a site
   // whose pages link to each other would be crawled for ever. The site-list
@@ -360,7 +360,7 @@ bool sysMain::alreadyFetched(const std::u16string& u) {
 // A URL found saved is not looked up on the disk again in this run: pages
 // link to the pages saved already far more often than to new ones. Only the
 // program's own removal of a file makes it unsaved again.
-bool sysMain::isSaved(const std::u16string& u) {
+bool CrawlController::isSaved(const std::u16string& u) {
   const size_t key = std::hash<std::u16string>()(u);
   if (foundSaved_.contains(key)) return true;
   if (!site_.isExsitUrl(u, false)) return false;
@@ -369,29 +369,29 @@ bool sysMain::isSaved(const std::u16string& u) {
 }
 
 // The response so far is a page (2xx), or no header has come yet.
-bool sysMain::answeredWithPage() {
-  const std::u16string status = html1().status();
+bool CrawlController::answeredWithPage() {
+  const std::u16string status = fetcher().status();
   return status.empty() || status.front() == u'2';
 }
 
-bool sysMain::isSiteListRequest(const std::u16string& u) const {
+bool CrawlController::isSiteListRequest(const std::u16string& u) const {
   return !settings_.SiteListUrl.empty() && u == siteListRequest();
 }
 
-bool sysMain::isDirectoryPage() { return text::contains(html1().host(), options_.directoryDomain); }
+bool CrawlController::isDirectoryPage() { return text::contains(fetcher().host(), options_.directoryDomain); }
 
 // One timer expiry: refill an empty queue, drop the heads saved already,
 // fetch and scan the head, then settle it (removed, or kept for another try).
-void sysMain::CrawlStep() {
+void CrawlController::CrawlStep() {
   if (inStep_ || closed_) return;
   inStep_ = true;
   useSaveFolder();
-  if (List1_.empty()) refillQueue();
+  if (queue_.empty()) refillQueue();
   dropSavedHeads();
   bool keepHead = false;
   bool headIsSiteListRequest = false;
-  if (!List1_.empty()) {
-    const std::u16string u = List1_.head();
+  if (!queue_.empty()) {
+    const std::u16string u = queue_.head();
     headIsSiteListRequest = isSiteListRequest(u);
     keepHead = fetchAndScan(u);
     if (!keepHead) setPanel(3, text::widen(std::to_string(++fetchCount_)));
@@ -401,29 +401,29 @@ void sysMain::CrawlStep() {
 
 // The next spill file joins the queue; with nothing spilled, the site list
 // is asked for more.
-void sysMain::refillQueue() {
+void CrawlController::refillQueue() {
   const int32_t reading = settings_.Rnum;
-  site_.LoadList(List1_, settings_.Rnum);
+  site_.LoadList(queue_, settings_.Rnum);
   if (settings_.Rnum == reading) skipMissingSpillFile();
   SaveConfig();
   snapshotQueue();
-  if (List1_.empty() && !settings_.SiteListUrl.empty()) List1_.append(siteListRequest());
+  if (queue_.empty() && !settings_.SiteListUrl.empty()) queue_.append(siteListRequest());
 }
 
 // A head that is saved already costs no fetch: such heads are logged and
 // dropped in one go, so a queue full of repeats does not take a timer tick
 // for each of them.
-void sysMain::dropSavedHeads() {
-  while (!List1_.empty() && alreadyFetched(List1_.head())) {
+void CrawlController::dropSavedHeads() {
+  while (!queue_.empty() && alreadyFetched(queue_.head())) {
     AddLog(u"文件存在,不再请求");
-    List1_.removeAt(0);
+    queue_.removeAt(0);
     showQueueLength();
   }
 }
 
 // Fetches the head, keeps or discards its file and, for a page, collects its
 // links. True when the head stays queued for another try.
-bool sysMain::fetchAndScan(const std::u16string& head) {
+bool CrawlController::fetchAndScan(const std::u16string& head) {
   fetchingRequisite_ = head.ends_with(kRequisiteMark);
   const std::u16string u = CrawlScope::stripDepth(
       fetchingRequisite_ ? std::u16string_view(head).substr(0, head.size() - kRequisiteMark.size()) : head,
@@ -438,7 +438,7 @@ bool sysMain::fetchAndScan(const std::u16string& head) {
       return false;
     }
   }
-  html1().clearHTMLcode();
+  fetcher().clearHTMLcode();
   savingTo_.clear();
   saveFailed_ = false;
   tooLarge_ = false;
@@ -459,35 +459,35 @@ bool sysMain::fetchAndScan(const std::u16string& head) {
       return false;
     }
   }
-  html1().setConditions(known ? text::fromUtf8(known->etag) : u"", known ? text::fromUtf8(known->lastModified) : u"");
-  com::HResult h = html1().OpenUrl(u);
-  html1().setConditions(u"", u"");
-  if (known && html1().status() == u"304" && html1().lastFetchComplete()) return revalidated(head, u, *known, h);
-  const bool whole = html1().lastFetchComplete() && !saveFailed_;
+  fetcher().setConditions(known ? text::fromUtf8(known->etag) : u"", known ? text::fromUtf8(known->lastModified) : u"");
+  com::HResult h = fetcher().OpenUrl(u);
+  fetcher().setConditions(u"", u"");
+  if (known && fetcher().status() == u"304" && fetcher().lastFetchComplete()) return revalidated(head, u, *known, h);
+  const bool whole = fetcher().lastFetchComplete() && !saveFailed_;
   if (whole) keepSavedFile();
   // A page whose file the system refuses (a name too long, say) is not
   // fetched again in this run either.
   if (whole || (saveFailed_ && !diskFailed_)) fetchedThisRun_.insert(text::toLower(u));
   if (!whole || saveFailed_) discardPartialFile();
   if (tooLarge_) return false;  // left out by the size limit, not asked for again
-  const bool cancelledByClose = closing_ && !html1().lastFetchComplete();
+  const bool cancelledByClose = closing_ && !fetcher().lastFetchComplete();
   // An error page or a redirect is not the page: neither saved nor
   // scanned, and not asked for again in this run.
-  const bool errorStatus = !html1().status().empty() && !answeredWithPage();
+  const bool errorStatus = !fetcher().status().empty() && !answeredWithPage();
   if (errorStatus) {
-    AddLog(u"服务器返回状态" + html1().status() + u",不保存:" + u);
+    AddLog(u"服务器返回状态" + fetcher().status() + u",不保存:" + u);
     fetchedThisRun_.insert(text::toLower(u));
-    const bool gone = updateHadFile_ && (html1().status() == u"404" || html1().status() == u"410");
+    const bool gone = updateHadFile_ && (fetcher().status() == u"404" || fetcher().status() == u"410");
     if (gone) {
       // The server no longer has it; the copy keeps its file.
       ++counts_.updateGone;
       AddLog(u"服务器上已不存在,保留旧文件:" + u);
-    } else if (html1().status().front() >= u'4') {
+    } else if (fetcher().status().front() >= u'4') {
       ++counts_.serverErrors;
     }
-    if (html1().status().front() == u'5') rememberFailure(head, u"HTTP " + html1().status());
+    if (fetcher().status().front() == u'5') rememberFailure(head, u"HTTP " + fetcher().status());
     if (!cancelledByClose) followRedirect(u);
-  } else if (!html1().lastFetchComplete() && !cancelledByClose && !saveFailed_ && com::succeeded(h)) {
+  } else if (!fetcher().lastFetchComplete() && !cancelledByClose && !saveFailed_ && com::succeeded(h)) {
     ++counts_.networkFailures;
   }
   if (com::succeeded(h) && !cancelledByClose && !errorStatus) h = scanLinks();
@@ -499,7 +499,7 @@ bool sysMain::fetchAndScan(const std::u16string& head) {
 // pass (which finds its <base> too), then the five scans, then the links
 // only that pass found. A style sheet gives its url()s and @imports; a page
 // of another site, fetched as a requisite, gives nothing.
-com::HResult sysMain::scanLinks() {
+com::HResult CrawlController::scanLinks() {
   static constexpr struct {
     const char16_t* tag;
     const char16_t* pro;
@@ -509,24 +509,24 @@ com::HResult sysMain::scanLinks() {
                 {u"img", u"src,innerhtml", false},
                 {u"script", u"src,innerhtml", true},
                 {u"iframe", u"src,innerhtml", true}};
-  const std::u16string url = html1().url();
-  if (html1().styleSheet()) {
-    queueMoreLinks(fetcher::findCssLinks(html1().pageText()), url);
+  const std::u16string url = fetcher().url();
+  if (fetcher().styleSheet()) {
+    queueMoreLinks(fetcher::findCssLinks(fetcher().pageText()), url);
     return com::kOk;
   }
   if (fetchingRequisite_) return com::kOk;  // a requisite's links are not followed
-  const std::vector<fetcher::FoundLink> more = fetcher::findHtmlLinks(html1().pageText());
+  const std::vector<fetcher::FoundLink> more = fetcher::findHtmlLinks(fetcher().pageText());
   std::u16string base = url;
   for (const fetcher::FoundLink& link : more) {
     if (link.role != fetcher::LinkRole::kBase) continue;
-    const std::u16string resolved = url::crawlLink(url, fetcher::linkValue(html1().pageText(), link));
+    const std::u16string resolved = url::crawlLink(url, fetcher::linkValue(fetcher().pageText(), link));
     if (url::FetchUrl::parse(resolved)) base = resolved;
     break;  // the first <base> counts
   }
-  if (base != url) html1().setLinkBase(base);
+  if (base != url) fetcher().setLinkBase(base);
   com::HResult h = com::kOk;
   for (const auto& scan : kScans) {
-    h = html1().SearchTag(scan.tag, scan.pro, scan.isEnd);
+    h = fetcher().SearchTag(scan.tag, scan.pro, scan.isEnd);
     if (com::failed(h)) return h;
   }
   queueMoreLinks(more, base);
@@ -535,11 +535,11 @@ com::HResult sysMain::scanLinks() {
 
 // The links of the page but those of the five scans, resolved against
 // base, in page order.
-void sysMain::queueMoreLinks(const std::vector<fetcher::FoundLink>& links, const std::u16string& base) {
-  const text::Charset charset = html1().pageCharset();
+void CrawlController::queueMoreLinks(const std::vector<fetcher::FoundLink>& links, const std::u16string& base) {
+  const text::Charset charset = fetcher().pageCharset();
   for (const fetcher::FoundLink& found : links) {
     if (found.role == fetcher::LinkRole::kBase || found.classic) continue;
-    const std::u16string link = url::crawlLink(base, fetcher::linkValue(html1().pageText(), found), charset);
+    const std::u16string link = url::crawlLink(base, fetcher::linkValue(fetcher().pageText(), found), charset);
     if (link.empty() || !url::FetchUrl::parse(link)) continue;
     queueLink(link, false, found.role == fetcher::LinkRole::kRequisite);
   }
@@ -547,7 +547,7 @@ void sysMain::queueMoreLinks(const std::vector<fetcher::FoundLink>& links, const
 
 // A failed head stays for the next expiry, but a URL that can never be
 // fetched (a port out of range, say) must not hold the crawl for ever.
-bool sysMain::keepFailingHead(const std::u16string& u, com::HResult h) {
+bool CrawlController::keepFailingHead(const std::u16string& u, com::HResult h) {
   if (com::succeeded(h)) {
     failures_ = 0;
     failingHead_.clear();
@@ -564,9 +564,9 @@ bool sysMain::keepFailingHead(const std::u16string& u, com::HResult h) {
 
 // Removes a settled head, brings the journal up to date and ends the crawl
 // when nothing is left anywhere (or the disk refuses every write).
-void sysMain::endStep(bool keepHead, bool headIsSiteListRequest) {
-  if (!keepHead && !List1_.empty()) {
-    List1_.removeAt(0);
+void CrawlController::endStep(bool keepHead, bool headIsSiteListRequest) {
+  if (!keepHead && !queue_.empty()) {
+    queue_.removeAt(0);
     showQueueLength();
   }
   // The step's links and the head's removal reach the journal before the
@@ -581,7 +581,7 @@ void sysMain::endStep(bool keepHead, bool headIsSiteListRequest) {
     stateWarned_ = true;
     warn(u"无法写入状态库:" + text::fromUtf8(state_.error()));
   }
-  const bool done = List1_.empty() && settings_.Rnum == settings_.Wnum &&
+  const bool done = queue_.empty() && settings_.Rnum == settings_.Wnum &&
                     (settings_.SiteListUrl.empty() || headIsSiteListRequest);
   inStep_ = false;
   spillRefused_ = false;  // the next step may spill again
@@ -616,13 +616,13 @@ void sysMain::endStep(bool keepHead, bool headIsSiteListRequest) {
 // passed over one file per refill; a read counter ahead is brought back to
 // the write counter. A file that exists but cannot be read now is left to be
 // tried again.
-void sysMain::skipMissingSpillFile() {
+void CrawlController::skipMissingSpillFile() {
   if (settings_.Rnum == settings_.Wnum) return;
   if (!fs::missing(site_.spillFileName(settings_.Rnum))) return;
   settings_.Rnum = settings_.Rnum < settings_.Wnum ? settings_.Rnum + 1 : settings_.Wnum;
 }
 
-void sysMain::finish() {
+void CrawlController::finish() {
   crawlDone_ = true;
   setTimerEnabled(false);
   progressValue_ = progressMax_;  // the bar shows the copy whole
@@ -635,8 +635,8 @@ void sysMain::finish() {
 
 // Nothing is left to read: the spill files and the journal have served, and
 // the copy keeps no folder of the program's. The counters start again.
-bool sysMain::clearSpillFolder() {
-  if (!List1_.empty() || settings_.Rnum != settings_.Wnum || journalFolder_.empty()) return false;
+bool CrawlController::clearSpillFolder() {
+  if (!queue_.empty() || settings_.Rnum != settings_.Wnum || journalFolder_.empty()) return false;
   journal_.remove();
   useSaveFolder();
   if (!site_.removeSpillFolder()) return false;
@@ -647,14 +647,14 @@ bool sysMain::clearSpillFolder() {
   return true;
 }
 
-void sysMain::discardPartialFile() {
+void CrawlController::discardPartialFile() {
   if (savingTo_.empty()) return;
   site_.discardPartial(savingTo_);
   savingTo_.clear();
 }
 
 // The whole body takes its file's name; until then no one sees it as saved.
-void sysMain::keepSavedFile() {
+void CrawlController::keepSavedFile() {
   if (savingTo_.empty()) return;
   if (fs::Error e = site_.commitPartial(savingTo_); e != fs::Error::kOk) {
     saveFailed(e);
@@ -669,11 +669,11 @@ void sysMain::keepSavedFile() {
   }
   if (state_.isOpen()) {
     store::StateStore::Entry e;
-    e.url = text::toUtf8(html1().url());
+    e.url = text::toUtf8(fetcher().url());
     e.file = text::toUtf8(savingTo_);
-    e.status = static_cast<int>(settingNumber(html1().status(), 0, 999));
-    e.etag = text::toUtf8(html1().header(u"etag"));
-    e.lastModified = text::toUtf8(html1().header(u"last-modified"));
+    e.status = static_cast<int>(settingNumber(fetcher().status(), 0, 999));
+    e.etag = text::toUtf8(fetcher().header(u"etag"));
+    e.lastModified = text::toUtf8(fetcher().header(u"last-modified"));
     e.size = bodyBytes_;
     e.fetched = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
     state_.saved(e);
@@ -681,10 +681,10 @@ void sysMain::keepSavedFile() {
   counts_.bytesSaved += bodyBytes_;
 }
 
-void sysMain::saveFailed(fs::Error e) {
+void CrawlController::saveFailed(fs::Error e) {
   saveFailed_ = true;
   ++counts_.writeFailures;
-  AddLog(u"保存文件失败:" + html1().url() + u" (" + reason(e) + u")");
+  AddLog(u"保存文件失败:" + fetcher().url() + u" (" + reason(e) + u")");
   // A name the file system refuses is that file's failure; only the disk
   // itself failing stops the crawl, as every further file would fail too.
   const bool saveFolderRefused =
@@ -693,34 +693,34 @@ void sysMain::saveFailed(fs::Error e) {
                 saveFolderRefused;
 }
 
-void sysMain::requestClose(std::function<void()> onClosed) {
+void CrawlController::requestClose(std::function<void()> onClosed) {
   if (closing_) return;  // a second request while closing is ignored
   closing_ = true;
   onClosed_ = std::move(onClosed);
   if (inStep_) {
-    if (html1_) html1_->Cancel();  // the close runs once the step has unwound
+    if (fetcher_) fetcher_->Cancel();  // the close runs once the step has unwound
   } else {
     closeNow();
   }
 }
 
-void sysMain::quitNow() {
+void CrawlController::quitNow() {
   if (closed_) return;
   closed_ = true;
   setTimerEnabled(false);
-  if (inStep_ && html1_) html1_->Cancel();
+  if (inStep_ && fetcher_) fetcher_->Cancel();
   setTray(TrayIcon::kRemoved, u"");
 }
 
-void sysMain::closeNow() {
+void CrawlController::closeNow() {
   if (closed_) return;
   closed_ = true;
   setTimerEnabled(false);
-  if (!List1_.empty()) {
+  if (!queue_.empty()) {
     setPanel(4, u"保存记录,请不要再次关闭");
     makeSaveFolder();
     useSaveFolder();
-    if (!spillNumberFree() || !site_.SaveAllList(List1_, settings_.Wnum)) {
+    if (!spillNumberFree() || !site_.SaveAllList(queue_, settings_.Wnum)) {
       // The journal keeps the queue for the next start.
       spillFailed_ = true;
       ++counts_.writeFailures;
@@ -744,18 +744,18 @@ void sysMain::closeNow() {
   if (onClosed_) loop_.post(onClosed_);
 }
 
-void sysMain::SaveFile(const std::u16string& fileName, const fetcher::Bytes& Data, int32_t /*CurrLen*/) {
+void CrawlController::SaveFile(const std::u16string& fileName, const fetcher::Bytes& Data, int32_t /*CurrLen*/) {
   if (fetchingRobots_) {
     if (robotsBody_.size() < (1u << 20)) robotsBody_.append(Data);  // a robots.txt is small; the rest is not read
     return;
   }
   if (isDirectoryPage() || saveFailed_ || !answeredWithPage()) return;
-  if (scope_.tooLarge(std::max(html1().contentLength(), bodyBytes_ + static_cast<int64_t>(Data.size())))) {
+  if (scope_.tooLarge(std::max(fetcher().contentLength(), bodyBytes_ + static_cast<int64_t>(Data.size())))) {
     // Judged from Content-Length before anything is written, else from
     // what has arrived: the part saved so far goes.
-    tellOutOfScope(html1().url(), u"--max-size " + text::widen(std::to_string(scope_.rules().maxSize)));
+    tellOutOfScope(fetcher().url(), u"--max-size " + text::widen(std::to_string(scope_.rules().maxSize)));
     tooLarge_ = saveFailed_ = true;
-    html1().Cancel();
+    fetcher().Cancel();
     return;
   }
   // A page with a query is saved only when QueryPages is on; a requisite
@@ -763,17 +763,17 @@ void sysMain::SaveFile(const std::u16string& fileName, const fetcher::Bytes& Dat
   if (text::contains(fileName, u"?") && !followsQueryPages() && !fetchingRequisite_) return;
   const bool first = savingTo_.empty();
   if (first) {
-    const std::u16string name = store::localName(html1().url());
+    const std::u16string name = store::localName(fetcher().url());
     if (name.empty()) {
       // The spill folder is the program's: a host named tmp is not saved.
-      AddLog(u"不保存到程序的临时目录:" + html1().url());
-      fetchedThisRun_.insert(text::toLower(html1().url()));
+      AddLog(u"不保存到程序的临时目录:" + fetcher().url());
+      fetchedThisRun_.insert(text::toLower(fetcher().url()));
       saveFailed_ = true;
-      html1().Cancel();
+      fetcher().Cancel();
       return;
     }
     std::vector<std::u16string> moved;
-    savingTo_ = site_.makeRoomFor(store::nameForContent(name, html1().contentType()), &moved);
+    savingTo_ = site_.makeRoomFor(store::nameForContent(name, fetcher().contentType()), &moved);
     for (const std::u16string& file : moved) std::replace(savedThisRun_.begin(), savedThisRun_.end(), file, file + u"/index.html");
     if (!journalFolder_.empty()) {
       if (fs::Error e = journal_.savingTo(savingTo_); e != fs::Error::kOk) journalFailed(e);
@@ -782,14 +782,14 @@ void sysMain::SaveFile(const std::u16string& fileName, const fetcher::Bytes& Dat
   if (fs::Error e = site_.savePartial(savingTo_, Data, first); e != fs::Error::kOk) {
     // The piece is not on the disk: the fetch ends and the URL stays for later.
     saveFailed(e);
-    html1().Cancel();
+    fetcher().Cancel();
     return;
   }
   bodyBytes_ += static_cast<int64_t>(Data.size());
-  AddLog(u"保存文件" + html1().url());
+  AddLog(u"保存文件" + fetcher().url());
 }
 
-void sysMain::tagProgress(int32_t CurrLen, int32_t allLen) {
+void CrawlController::tagProgress(int32_t CurrLen, int32_t allLen) {
   // The bar refuses a maximum that is not above its minimum 0, and a value
   // outside 0..maximum; each setting is refused on its own.
   if (allLen > 0) progressMax_ = allLen;
@@ -798,13 +798,13 @@ void sysMain::tagProgress(int32_t CurrLen, int32_t allLen) {
   view_.progressChanged(progressMax_, progressValue_);
 }
 
-void sysMain::ShowState(const std::u16string& State) {
+void CrawlController::ShowState(const std::u16string& State) {
   lastState_ = State;
-  setPanel(1, html1().url());
+  setPanel(1, fetcher().url());
   AddLog(State);
 }
 
-void sysMain::GetTag(const std::u16string& TagName, const std::u16string& TagDis) {
+void CrawlController::GetTag(const std::u16string& TagName, const std::u16string& TagDis) {
   if (TagDis.empty()) return;
   const std::vector<std::u16string> fields = splitFields(TagDis);
   const std::u16string& link = fields[0];
@@ -818,11 +818,11 @@ void sysMain::GetTag(const std::u16string& TagName, const std::u16string& TagDis
 // A link found on the current page: the same-host test (hosts compared
 // whatever the scheme; anySite skips it), the "already saved" test and the
 // filters; a long queue spills.
-void sysMain::queueLink(const std::u16string& link, bool anySite, bool requisite) {
-  const bool sameSite = url::siteOf(link) == html1().host();
+void CrawlController::queueLink(const std::u16string& link, bool anySite, bool requisite) {
+  const bool sameSite = url::siteOf(link) == fetcher().host();
   const bool offSite = requisite && !sameSite && !anySite && fetchesPageRequisites();
   if (isDirectoryPage()) {
-    List1_.append(link);
+    queue_.append(link);
     showQueueLength();
   } else if ((anySite || sameSite || offSite) && (options_.update ? queuedForUpdate_.insert(text::toLower(link)).second
                                                                    : !isSaved(link))) {
@@ -837,7 +837,7 @@ void sysMain::queueLink(const std::u16string& link, bool anySite, bool requisite
       const bool mark = fetchingRequisite_ || offSite || (requisite && text::contains(lower, u"?"));
       if (inScope(link, requisite || fetchingRequisite_)) {
         const std::u16string entry = scope_.queued(link, linkDepth_);
-        List1_.append(mark ? entry + std::u16string(kRequisiteMark) : entry);
+        queue_.append(mark ? entry + std::u16string(kRequisiteMark) : entry);
         showQueueLength();
       }
     }
@@ -845,17 +845,17 @@ void sysMain::queueLink(const std::u16string& link, bool anySite, bool requisite
     AddLog(u"文件已经存在,放弃");
     if (!anySite && !sameSite) countSkipped(skippedOtherSiteLinks_, counts_.otherSiteLinksSkipped, text::toLower(link));
   }
-  if (List1_.count() > kQueueLimit) spillQueueTail();
+  if (queue_.count() > kQueueLimit) spillQueueTail();
 }
 
 // A long queue spills its tail. A spill that fails is told once and counted,
 // and the queue stays long until the next step tries again, rather than
 // every further link moving thousands of items out and back.
-void sysMain::spillQueueTail() {
+void CrawlController::spillQueueTail() {
   if (inSpill_ || spillRefused_) return;
   if (!spillNumberFree()) return;  // the queue stays in memory until the files are read
   inSpill_ = true;
-  const bool spilled = site_.SaveList(List1_, settings_.Wnum);
+  const bool spilled = site_.SaveList(queue_, settings_.Wnum);
   inSpill_ = false;
   if (!spilled) {
     spillRefused_ = true;
@@ -876,7 +876,7 @@ void sysMain::spillQueueTail() {
 // and both counters start again at 0; until then nothing more is spilled
 // (the queue stays in memory), so no file is written under a number that
 // would be read as done.
-bool sysMain::spillNumberFree() {
+bool CrawlController::spillNumberFree() {
   if (settings_.Wnum < INT32_MAX) return true;
   if (settings_.Rnum != settings_.Wnum || !site_.removeSpillFiles()) return false;
   settings_.Rnum = settings_.Wnum = 0;
@@ -885,18 +885,18 @@ bool sysMain::spillNumberFree() {
   return true;
 }
 
-void sysMain::countSkipped(std::unordered_set<size_t>& seen, int64_t& count, const std::u16string& link) {
+void CrawlController::countSkipped(std::unordered_set<size_t>& seen, int64_t& count, const std::u16string& link) {
   if (seen.insert(std::hash<std::u16string>()(link)).second) ++count;
 }
 
 // A redirect's target is a link found on the page that redirected: what was
 // fetched in this run is not fetched again, so no cycle of redirects runs for
 // ever. A start address that leads to another site moves the crawl there.
-void sysMain::followRedirect(const std::u16string& from) {
+void CrawlController::followRedirect(const std::u16string& from) {
   static constexpr std::u16string_view kRedirects[] = {u"301", u"302", u"303", u"307", u"308"};
-  const std::u16string status = html1().status();
+  const std::u16string status = fetcher().status();
   if (std::find(std::begin(kRedirects), std::end(kRedirects), status) == std::end(kRedirects)) return;
-  const std::u16string location = html1().location();
+  const std::u16string location = fetcher().location();
   const std::u16string target = location.empty() ? std::u16string() : url::crawlLink(from, location);
   AddLog(u"重定向" + status + u":" + from + u" -> " + (target.empty() ? location : target));
   if (target.empty()) return;
@@ -905,7 +905,7 @@ void sysMain::followRedirect(const std::u16string& from) {
   if (startAddresses_.contains(text::toLower(from))) {
     startAddresses_.insert(text::toLower(target));
     const std::u16string site = url::siteOf(target);
-    if (site != html1().host() && !isDirectoryPage()) {
+    if (site != fetcher().host() && !isDirectoryPage()) {
       AddLog(u"起始地址转到新站点:" + site);
       anySite = true;
     }
@@ -913,20 +913,20 @@ void sysMain::followRedirect(const std::u16string& from) {
   queueLink(target, anySite);
 }
 
-void sysMain::setPanel(int n, std::u16string text) {
+void CrawlController::setPanel(int n, std::u16string text) {
   if (panels_[n - 1] == text) return;
   panels_[n - 1] = std::move(text);
   view_.panelChanged(n, panels_[n - 1]);
 }
 
-void sysMain::showQueueLength() { setPanel(2, text::widen(std::to_string(List1_.count()))); }
+void CrawlController::showQueueLength() { setPanel(2, text::widen(std::to_string(queue_.count()))); }
 
-void sysMain::setTray(TrayIcon icon, std::u16string tip) {
+void CrawlController::setTray(TrayIcon icon, std::u16string tip) {
   trayTip_ = std::move(tip);
   view_.trayChanged(icon, trayTip_);
 }
 
-void sysMain::setTimerEnabled(bool enabled) {
+void CrawlController::setTimerEnabled(bool enabled) {
   if (enabled == timerEnabled_) return;
   timerEnabled_ = enabled;
   if (enabled) {
@@ -940,7 +940,7 @@ void sysMain::setTimerEnabled(bool enabled) {
 }
 
 // The run's scope: what the terminal set, else what the settings hold.
-ScopeRules sysMain::scopeRules() const {
+ScopeRules CrawlController::scopeRules() const {
   ScopeRules rules = options_.request.scope;
   if (rules.depth < 0) rules.depth = settings_.Depth;
   if (rules.include.empty()) rules.include = splitPatterns(settings_.Include);
@@ -952,7 +952,7 @@ ScopeRules sysMain::scopeRules() const {
 }
 
 // A link the rules leave out is told once, with the rule.
-bool sysMain::inScope(const std::u16string& link, bool requisite) {
+bool CrawlController::inScope(const std::u16string& link, bool requisite) {
   std::u16string rule = scope_.excludedBy(link, linkDepth_, requisite);
   if (rule.empty()) rule = scope_.robotsExcluded(url::siteOf(link), link);
   if (rule.empty()) return true;
@@ -960,7 +960,7 @@ bool sysMain::inScope(const std::u16string& link, bool requisite) {
   return false;
 }
 
-void sysMain::tellOutOfScope(const std::u16string& link, const std::u16string& rule) {
+void CrawlController::tellOutOfScope(const std::u16string& link, const std::u16string& rule) {
   if (!scope_.firstExclusion(text::toLower(link))) return;
   ++counts_.outOfScope;
   AddLog(u"超出范围,放弃:" + link + u" (" + rule + u")");
@@ -968,7 +968,7 @@ void sysMain::tellOutOfScope(const std::u16string& link, const std::u16string& r
 
 // A site's robots.txt, fetched once before its first page. A missing file,
 // an error status or a failed fetch leaves the whole site allowed.
-void sysMain::fetchRobots(const std::u16string& u) {
+void CrawlController::fetchRobots(const std::u16string& u) {
   const std::u16string site = url::siteOf(u);
   const std::optional<url::FetchUrl> parsed = url::FetchUrl::parse(u);
   if (!parsed || !scope_.robotsWanted(site)) return;
@@ -976,17 +976,17 @@ void sysMain::fetchRobots(const std::u16string& u) {
   const int delayBefore = scope_.crawlDelayMs();
   robotsBody_.clear();
   fetchingRobots_ = true;
-  html1().clearHTMLcode();
-  const com::HResult h = html1().OpenUrl(robotsUrl);
+  fetcher().clearHTMLcode();
+  const com::HResult h = fetcher().OpenUrl(robotsUrl);
   fetchingRobots_ = false;
-  const bool found = com::succeeded(h) && html1().lastFetchComplete() && html1().status().starts_with(u'2');
+  const bool found = com::succeeded(h) && fetcher().lastFetchComplete() && fetcher().status().starts_with(u'2');
   scope_.setRobots(site, found ? RobotsRules::parse(robotsBody_, "harbek") : RobotsRules());
   AddLog((found ? u"读取robots.txt:" : u"没有robots.txt:") + robotsUrl);
   if (scope_.crawlDelayMs() > delayBefore) restartTimer();
 }
 
 // The timer takes a new interval (a Crawl-delay) from its next expiry on.
-void sysMain::restartTimer() {
+void CrawlController::restartTimer() {
   if (!timerEnabled_ || !timer_) return;
   loop_.cancelTimer(timer_);
   timer_ = loop_.addTimer(std::chrono::milliseconds(std::max(options_.intervalMs, scope_.crawlDelayMs())), true,
@@ -996,7 +996,7 @@ void sysMain::restartTimer() {
 // The state store of the save folder; a copy from before it had one is
 // simply without one until now. URLs that failed in an earlier run go to the
 // front of the queue.
-void sysMain::openStateStore() {
+void CrawlController::openStateStore() {
   if (!state_.open(text::toUtf8(site_.SavePath()))) {
     if (!stateWarned_) {
       stateWarned_ = true;
@@ -1009,11 +1009,11 @@ void sysMain::openStateStore() {
     if (!isSaved(text::fromUtf8(e.url))) retry.push_back(text::fromUtf8(e.queued.empty() ? e.url : e.queued));
   }
   if (retry.empty()) return;
-  List1_.prepend(retry);
+  queue_.prepend(retry);
   AddLog(u"重试上次失败的地址:" + text::widen(std::to_string(retry.size())));
 }
 
-void sysMain::rememberFailure(const std::u16string& u, const std::u16string& why) {
+void CrawlController::rememberFailure(const std::u16string& u, const std::u16string& why) {
   std::u16string_view plain = u;
   if (plain.ends_with(kRequisiteMark)) plain.remove_suffix(kRequisiteMark.size());
   const int64_t now =
@@ -1024,7 +1024,7 @@ void sysMain::rememberFailure(const std::u16string& u, const std::u16string& why
 
 // An update's 304: the saved copy is current. Its links are read from the
 // file as if it had just been fetched; the file itself is not touched.
-bool sysMain::revalidated(const std::u16string& head, const std::u16string& u, const store::StateStore::Entry& known,
+bool CrawlController::revalidated(const std::u16string& head, const std::u16string& u, const store::StateStore::Entry& known,
                           com::HResult h) {
   ++counts_.updateUnchanged;
   fetchedThisRun_.insert(text::toLower(u));
@@ -1033,13 +1033,13 @@ bool sysMain::revalidated(const std::u16string& head, const std::u16string& u, c
   const bool styleSheet = known.file.ends_with(".css");
   std::string bytes;
   if ((page || styleSheet) && fs::readFile(text::toUtf8(savePath()) + "/" + known.file, bytes) == fs::Error::kOk) {
-    html1().loadSavedPage(std::move(bytes), styleSheet);
+    fetcher().loadSavedPage(std::move(bytes), styleSheet);
     h = scanLinks();
   }
   return keepFailingHead(head, h);
 }
 
-std::u16string sysMain::updateSummary() const {
+std::u16string CrawlController::updateSummary() const {
   auto n = [](int64_t v) { return text::widen(std::to_string(v)); };
   return u"更新完成: 改变" + n(counts_.updateChanged) + u", 新增" + n(counts_.updateNew) + u", 未改变" +
          n(counts_.updateUnchanged) + u", 已删除" + n(counts_.updateGone) + u", 失败" + n(counts_.updateFailed);

@@ -1,6 +1,6 @@
-// sysMain: the crawl controller.
+// The crawl controller.
 //
-// The controller owns the queue (List1), the two spill counters and the
+// The controller owns the queue, the two spill counters and the
 // settings, and drives the page fetcher from a timer, one URL per step:
 //   1. the store gets the save folder; an empty queue is refilled from the
 //      next spill file and, failing that, with the site-list request;
@@ -82,7 +82,7 @@ struct CrawlCounts {
   int64_t updateFailed = 0;
 };
 
-class sysMain : public fetcher::HtmlEvents {
+class CrawlController : public fetcher::HtmlEvents {
  public:
   // A queue above this many entries spills to disk.
   static constexpr size_t kQueueLimit = 10000;
@@ -113,7 +113,7 @@ class sysMain : public fetcher::HtmlEvents {
     // when the file is first written, not before.
     bool iniFolderMadeOnWrite = false;
     std::u16string directoryDomain = kDirectoryDomain;
-    int intervalMs = 100;  // the crawl timer (Timer1)
+    int intervalMs = 100;  // the crawl timer
     // Makes the fetcher; the controller is its owner. Null: the control html.
     std::function<std::unique_ptr<PageFetcher>(event::EventLoop&, fetcher::HtmlEvents&)> makeFetcher;
     RequestOptions request;
@@ -125,10 +125,10 @@ class sysMain : public fetcher::HtmlEvents {
     bool update = false;
   };
 
-  sysMain(event::EventLoop& loop, CrawlView& view, Options options);
-  ~sysMain() override;
-  sysMain(const sysMain&) = delete;
-  sysMain& operator=(const sysMain&) = delete;
+  CrawlController(event::EventLoop& loop, CrawlView& view, Options options);
+  ~CrawlController() override;
+  CrawlController(const CrawlController&) = delete;
+  CrawlController& operator=(const CrawlController&) = delete;
 
   // Start-up as the main window does it: tray tip "蜘蛛没有启动..", LoadConfig.
   void startUp();
@@ -205,9 +205,9 @@ class sysMain : public fetcher::HtmlEvents {
   std::u16string updateSummary() const;
   // Something is queued, spilled or to be asked of the site list.
   bool hasWork() const {
-    return !List1_.empty() || settings_.Rnum != settings_.Wnum || !settings_.SiteListUrl.empty();
+    return !queue_.empty() || settings_.Rnum != settings_.Wnum || !settings_.SiteListUrl.empty();
   }
-  CrawlQueue& List1() { return List1_; }
+  CrawlQueue& queue() { return queue_; }
   Settings& settings() { return settings_; }
   const MonitorLog& log() const { return log_; }
   store::SiteData& site() { return site_; }
@@ -277,16 +277,16 @@ class sysMain : public fetcher::HtmlEvents {
   void keepSavedFile();
   void saveFailed(fs::Error e);
   void journalQueueChange(const QueueChange& change);
-  PageFetcher& html1();
+  PageFetcher& fetcher();
 
   event::EventLoop& loop_;
   CrawlView& view_;
   Options options_;
-  std::unique_ptr<PageFetcher> html1_;
+  std::unique_ptr<PageFetcher> fetcher_;
   store::SiteData site_;
   com::ComPtr<url::IWebUrl> webUrl_;
 
-  CrawlQueue List1_;
+  CrawlQueue queue_;
   Settings settings_;
   MonitorLog log_;
   std::u16string panels_[4];

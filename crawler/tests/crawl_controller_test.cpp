@@ -1,4 +1,4 @@
-#include "crawler/sys_main.h"
+#include "crawler/crawl_controller.h"
 
 #include <gtest/gtest.h>
 
@@ -44,9 +44,9 @@ std::vector<std::u16string> items(const CrawlQueue& q) {
   return out;
 }
 
-class SysMainTest : public ::testing::Test {
+class CrawlControllerTest : public ::testing::Test {
  protected:
-  SysMainTest() { fsys::create_directories(save()); }
+  CrawlControllerTest() { fsys::create_directories(save()); }
 
   fsys::path save() const { return dir_.file("save"); }
   fsys::path ini() const { return dir_.file("sys.ini"); }
@@ -56,8 +56,8 @@ class SysMainTest : public ::testing::Test {
   }
 
   // A controller as the program starts it, over the scripted fetcher.
-  std::unique_ptr<sysMain> start(int intervalMs = 100) {
-    sysMain::Options options;
+  std::unique_ptr<CrawlController> start(int intervalMs = 100) {
+    CrawlController::Options options;
     options.intervalMs = intervalMs;
     options.iniPath = text::fromUtf8(ini().string());
     options.directoryDomain = u"sitelist.test";
@@ -65,7 +65,7 @@ class SysMainTest : public ::testing::Test {
     options.makeFetcher = [this](event::EventLoop&, fetcher::HtmlEvents& owner) {
       return std::make_unique<testing::FakeFetcher>(script_, owner);
     };
-    auto sys = std::make_unique<sysMain>(*loop_, view_, options);
+    auto sys = std::make_unique<CrawlController>(*loop_, view_, options);
     sys->startUp();
     return sys;
   }
@@ -78,10 +78,10 @@ class SysMainTest : public ::testing::Test {
   harbek::testing::CheckedLoop loop_;
   FakeScript script_;
   RecordingView view_;
-  sysMain::RequestOptions request_;  // the run's, as the terminal gives them
+  CrawlController::RequestOptions request_;  // the run's, as the terminal gives them
 };
 
-TEST_F(SysMainTest, FirstStepWithEmptyQueueFetchesTheSiteListRequestAtOnce) {
+TEST_F(CrawlControllerTest, FirstStepWithEmptyQueueFetchesTheSiteListRequestAtOnce) {
   writeIni("SiteListUrl=http://sitelist.test/list.asp\nusername=bob\n");
   FakePage list;
   // A directory page: every link is queued as it stands, other hosts and
@@ -97,7 +97,7 @@ TEST_F(SysMainTest, FirstStepWithEmptyQueueFetchesTheSiteListRequestAtOnce) {
   EXPECT_EQ(script_.scans, (std::vector<std::u16string>{u"a|href,innerhtml|1", u"link|href,innerhtml|0",
                                                         u"img|src,innerhtml|0", u"script|src,innerhtml|1",
                                                         u"iframe|src,innerhtml|1"}));
-  EXPECT_EQ(items(sys->List1()),
+  EXPECT_EQ(items(sys->queue()),
             (std::vector<std::u16string>{u"http://other.example/A.htm", u"http://third.example/p.asp?id=2"}));
   EXPECT_EQ(sys->panel(3), u"1");
   EXPECT_EQ(sys->panel(2), u"2");
@@ -108,7 +108,7 @@ TEST_F(SysMainTest, FirstStepWithEmptyQueueFetchesTheSiteListRequestAtOnce) {
   EXPECT_NE(written.find("username=bob"), std::string::npos) << written;
 }
 
-TEST_F(SysMainTest, SavedHeadsAreDroppedWithoutAFetchAndNotCounted) {
+TEST_F(CrawlControllerTest, SavedHeadsAreDroppedWithoutAFetchAndNotCounted) {
   writeIni();
   fsys::create_directories(save() / "h");
   std::ofstream(save() / "h" / "a.htm") << "old";
@@ -117,17 +117,17 @@ TEST_F(SysMainTest, SavedHeadsAreDroppedWithoutAFetchAndNotCounted) {
   page.pieces = {{u"/b.htm", "new"}};
   script_.pages[u"http://h/b.htm"] = page;
   auto sys = start();
-  sys->List1().append(u"http://h/A.htm");  // saved as h/a.htm
-  sys->List1().append(u"http://h/c.htm");
-  sys->List1().append(u"http://h/b.htm");
-  sys->List1().append(u"http://h/c.htm");
+  sys->queue().append(u"http://h/A.htm");  // saved as h/a.htm
+  sys->queue().append(u"http://h/c.htm");
+  sys->queue().append(u"http://h/b.htm");
+  sys->queue().append(u"http://h/c.htm");
 
   // The saved heads go in one step, which then fetches the first unsaved one.
   sys->CrawlStep();
   EXPECT_EQ(view_.count(u"文件存在,不再请求"), 2u);
   EXPECT_EQ(script_.opened, std::vector<std::u16string>{u"http://h/b.htm"});
   EXPECT_EQ(sys->panel(3), u"1");
-  EXPECT_EQ(items(sys->List1()), std::vector<std::u16string>{u"http://h/c.htm"});
+  EXPECT_EQ(items(sys->queue()), std::vector<std::u16string>{u"http://h/c.htm"});
   EXPECT_EQ(harbek::testing::readFile(save() / "h" / "a.htm"), "old");
   EXPECT_EQ(harbek::testing::readFile(save() / "h" / "b.htm"), "new");
 
@@ -135,22 +135,22 @@ TEST_F(SysMainTest, SavedHeadsAreDroppedWithoutAFetchAndNotCounted) {
   EXPECT_EQ(script_.opened.size(), 1u);
   EXPECT_EQ(view_.count(u"文件存在,不再请求"), 3u);
   EXPECT_EQ(sys->panel(3), u"1");
-  EXPECT_TRUE(sys->List1().empty());
+  EXPECT_TRUE(sys->queue().empty());
 }
 
-TEST_F(SysMainTest, APageFetchedWholeIsNotFetchedAgainInTheSameRunEvenWhenNothingWasSaved) {
+TEST_F(CrawlControllerTest, APageFetchedWholeIsNotFetchedAgainInTheSameRunEvenWhenNothingWasSaved) {
   writeIni();
   FakePage page;  // a complete fetch whose body could not be saved
   script_.pages[u"http://h/Q.htm"] = page;
   auto sys = start();
-  for (int i = 0; i < 3; ++i) sys->List1().append(u"http://h/Q.htm");
+  for (int i = 0; i < 3; ++i) sys->queue().append(u"http://h/Q.htm");
   sys->CrawlStep();
   sys->CrawlStep();
   EXPECT_EQ(script_.opened, std::vector<std::u16string>{u"http://h/Q.htm"});
-  EXPECT_TRUE(sys->List1().empty());
+  EXPECT_TRUE(sys->queue().empty());
 }
 
-TEST_F(SysMainTest, LinksOfAnOrdinaryPage) {
+TEST_F(CrawlControllerTest, LinksOfAnOrdinaryPage) {
   writeIni();
   fsys::create_directories(save() / "h:81");
   std::ofstream(save() / "h:81" / "saved.htm") << "x";
@@ -180,33 +180,33 @@ TEST_F(SysMainTest, LinksOfAnOrdinaryPage) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(text::toUtf8(c.tagDis));
-    const size_t before = sys->List1().count();
+    const size_t before = sys->queue().count();
     const size_t drops = view_.count(u"文件已经存在,放弃");
     sys->GetTag(u"a", c.tagDis);
     if (c.queued) {
-      ASSERT_EQ(sys->List1().count(), before + 1);
-      EXPECT_EQ(sys->List1().itemAt(before), c.queued);
+      ASSERT_EQ(sys->queue().count(), before + 1);
+      EXPECT_EQ(sys->queue().itemAt(before), c.queued);
       EXPECT_EQ(sys->panel(2), text::widen(std::to_string(before + 1)));
     } else {
-      EXPECT_EQ(sys->List1().count(), before);
+      EXPECT_EQ(sys->queue().count(), before);
     }
     EXPECT_EQ(view_.count(u"文件已经存在,放弃"), drops + (c.dropLogged ? 1 : 0));
   }
 }
 
-TEST_F(SysMainTest, DirectoryPageQueuesEveryLink) {
+TEST_F(CrawlControllerTest, DirectoryPageQueuesEveryLink) {
   writeIni();
   auto sys = start();
   script_.currentUrl = u"http://www.sitelist.test/list.asp?username=";
   for (const char16_t* dis : {u"http://other.example/A.HTM,x", u"http://h/p.asp?id=1,y", u"http://h/mailto:x,z"}) {
     sys->GetTag(u"a", dis);
   }
-  EXPECT_EQ(items(sys->List1()), (std::vector<std::u16string>{u"http://other.example/A.HTM",
+  EXPECT_EQ(items(sys->queue()), (std::vector<std::u16string>{u"http://other.example/A.HTM",
                                                               u"http://h/p.asp?id=1", u"http://h/mailto:x"}));
   EXPECT_EQ(view_.count(u"文件已经存在,放弃"), 0u);
 }
 
-TEST_F(SysMainTest, UpperCaseLinkIsRequestedAsWrittenAndSavedInLowerCase) {
+TEST_F(CrawlControllerTest, UpperCaseLinkIsRequestedAsWrittenAndSavedInLowerCase) {
   writeIni();
   FakePage page;
   page.pieces = {{u"/Dir/Page.HTM", "<p>"}, {u"/Dir/Page.HTM", "hi</p>"}};
@@ -214,7 +214,7 @@ TEST_F(SysMainTest, UpperCaseLinkIsRequestedAsWrittenAndSavedInLowerCase) {
   auto sys = start();
   script_.currentUrl = u"http://h/";
   sys->GetTag(u"a", u"http://h/Dir/Page.HTM,link");
-  ASSERT_EQ(items(sys->List1()), std::vector<std::u16string>{u"http://h/Dir/Page.HTM"});
+  ASSERT_EQ(items(sys->queue()), std::vector<std::u16string>{u"http://h/Dir/Page.HTM"});
 
   sys->CrawlStep();
   EXPECT_EQ(script_.opened, std::vector<std::u16string>{u"http://h/Dir/Page.HTM"});
@@ -223,15 +223,15 @@ TEST_F(SysMainTest, UpperCaseLinkIsRequestedAsWrittenAndSavedInLowerCase) {
 
   // Found again in any case, the saved page is neither queued nor fetched.
   sys->GetTag(u"a", u"http://h/DIR/page.htm,link");
-  EXPECT_EQ(sys->List1().count(), 0u);
+  EXPECT_EQ(sys->queue().count(), 0u);
   EXPECT_EQ(view_.count(u"文件已经存在,放弃"), 1u);
-  sys->List1().append(u"http://h/dir/PAGE.htm");
+  sys->queue().append(u"http://h/dir/PAGE.htm");
   sys->CrawlStep();
   EXPECT_EQ(script_.opened.size(), 1u);
   EXPECT_EQ(view_.count(u"文件存在,不再请求"), 1u);
 }
 
-TEST_F(SysMainTest, SaveFileNames) {
+TEST_F(CrawlControllerTest, SaveFileNames) {
   const struct {
     const char16_t* url;
     const char16_t* fileName;
@@ -268,15 +268,15 @@ TEST_F(SysMainTest, SaveFileNames) {
   }
 }
 
-TEST_F(SysMainTest, TheEntryAfterTenThousandSpillsOnce) {
+TEST_F(CrawlControllerTest, TheEntryAfterTenThousandSpillsOnce) {
   writeIni();
   auto sys = start();
   fsys::remove(ini());
-  for (int i = 0; i < 10000; ++i) sys->List1().append(u"http://h/f" + text::widen(std::to_string(i)) + u".htm");
+  for (int i = 0; i < 10000; ++i) sys->queue().append(u"http://h/f" + text::widen(std::to_string(i)) + u".htm");
   script_.currentUrl = u"http://h/";
   sys->GetTag(u"a", u"http://h/f10000.htm,x");
-  EXPECT_EQ(sys->List1().count(), 4999u);
-  EXPECT_EQ(sys->List1().itemAt(4998), u"http://h/f4998.htm");
+  EXPECT_EQ(sys->queue().count(), 4999u);
+  EXPECT_EQ(sys->queue().itemAt(4998), u"http://h/f4998.htm");
   EXPECT_EQ(sys->settings().Wnum, 1);
   EXPECT_EQ(filesUnder(save()), (std::set<std::string>{"tmp/.harbek-spill", "tmp/0.dat"}));
   std::string written = harbek::testing::readFile(ini());
@@ -284,13 +284,13 @@ TEST_F(SysMainTest, TheEntryAfterTenThousandSpillsOnce) {
 
   fsys::remove(ini());
   sys->GetTag(u"a", u"http://h/g.htm,x");
-  EXPECT_EQ(sys->List1().count(), 5000u);
-  EXPECT_EQ(view_.mirror, items(sys->List1()));  // appends and the spill, from the notifications alone
+  EXPECT_EQ(sys->queue().count(), 5000u);
+  EXPECT_EQ(view_.mirror, items(sys->queue()));  // appends and the spill, from the notifications alone
   EXPECT_FALSE(fsys::exists(ini()));  // no second SaveConfig
   EXPECT_EQ(filesUnder(save()), (std::set<std::string>{"tmp/.harbek-spill", "tmp/0.dat"}));
 
   // The spilled entries come back, all of them, when the queue runs dry.
-  while (sys->List1().count() > 0) sys->List1().removeAt(0);
+  while (sys->queue().count() > 0) sys->queue().removeAt(0);
   sys->settings().SiteListUrl.clear();
   std::set<std::u16string> reloaded;
   store::VectorUrlList back;
@@ -304,15 +304,15 @@ TEST_F(SysMainTest, TheEntryAfterTenThousandSpillsOnce) {
 
 // A spill that cannot be written is told once and counted; the queue stays
 // whole, and no other spill is tried before the next step.
-TEST_F(SysMainTest, AFailedSpillIsToldOnceAndNotRetriedWithinTheStep) {
+TEST_F(CrawlControllerTest, AFailedSpillIsToldOnceAndNotRetriedWithinTheStep) {
   writeIni();
   auto sys = start();
   fsys::create_directories(save() / "tmp" / "0.dat");  // a folder where the spill file goes
-  for (int i = 0; i < 10000; ++i) sys->List1().append(u"http://h/f" + text::widen(std::to_string(i)) + u".htm");
+  for (int i = 0; i < 10000; ++i) sys->queue().append(u"http://h/f" + text::widen(std::to_string(i)) + u".htm");
   script_.currentUrl = u"http://h/";
   for (const char16_t* link : {u"http://h/x.htm,x", u"http://h/y.htm,x", u"http://h/z.htm,x"}) sys->GetTag(u"a", link);
-  EXPECT_EQ(sys->List1().count(), 10003u);
-  EXPECT_EQ(sys->List1().itemAt(10002), u"http://h/z.htm");
+  EXPECT_EQ(sys->queue().count(), 10003u);
+  EXPECT_EQ(sys->queue().itemAt(10002), u"http://h/z.htm");
   EXPECT_EQ(sys->counts().writeFailures, 1);
   const auto told = [&] {
     return std::count_if(view_.lines.begin(), view_.lines.end(),
@@ -327,7 +327,7 @@ TEST_F(SysMainTest, AFailedSpillIsToldOnceAndNotRetriedWithinTheStep) {
 
 // Counters at the largest number cannot move past a spill file: the files
 // read already go and the counters start again, and no link is lost.
-TEST_F(SysMainTest, SpillCountersAtTheirLargestValueLoseNoLink) {
+TEST_F(CrawlControllerTest, SpillCountersAtTheirLargestValueLoseNoLink) {
   writeIni("Rnum=2147483647\nWnum=2147483647\n");
   FakePage page;
   page.pieces = {{u"/", "x"}};
@@ -338,7 +338,7 @@ TEST_F(SysMainTest, SpillCountersAtTheirLargestValueLoseNoLink) {
   ASSERT_TRUE(sys->run());
   sys->CrawlStep();
   std::set<std::u16string> kept;
-  for (const auto& item : items(sys->List1())) kept.insert(item);
+  for (const auto& item : items(sys->queue())) kept.insert(item);
   for (int32_t n = sys->settings().Rnum; n < sys->settings().Wnum; ++n) {
     store::VectorUrlList spilled;
     int32_t r = n;
@@ -351,7 +351,7 @@ TEST_F(SysMainTest, SpillCountersAtTheirLargestValueLoseNoLink) {
 
 // The save folder does not change while spill files of the copy wait in it;
 // asked for during a step, the change waits for the step's end.
-TEST_F(SysMainTest, TheSaveFolderChangesOnlyWithNothingSpilledAndBetweenSteps) {
+TEST_F(CrawlControllerTest, TheSaveFolderChangesOnlyWithNothingSpilledAndBetweenSteps) {
   writeIni("Rnum=0\nWnum=1\n");
   const std::u16string here = text::fromUtf8(save().string());
   const std::u16string other = text::fromUtf8(dir_.file("other").string());
@@ -375,7 +375,7 @@ TEST_F(SysMainTest, TheSaveFolderChangesOnlyWithNothingSpilledAndBetweenSteps) {
   EXPECT_NE(harbek::testing::readFile(ini()).find("dbpath=" + dir_.file("other").string()), std::string::npos);
 }
 
-TEST_F(SysMainTest, ClosingWithAnEmptyQueueWritesNothing) {
+TEST_F(CrawlControllerTest, ClosingWithAnEmptyQueueWritesNothing) {
   auto sys = start();  // no sys.ini at all
   sys->settings().dbpath = text::fromUtf8(save().string());
   bool closed = false;
@@ -388,17 +388,17 @@ TEST_F(SysMainTest, ClosingWithAnEmptyQueueWritesNothing) {
   EXPECT_EQ(view_.tray, TrayIcon::kRemoved);
 }
 
-TEST_F(SysMainTest, ClosingSpillsTheQueueAndTheNextRunResumesFromIt) {
+TEST_F(CrawlControllerTest, ClosingSpillsTheQueueAndTheNextRunResumesFromIt) {
   writeIni("username=bob\n");
   {
     auto sys = start();
-    for (const char16_t* u : {u"http://h/1.htm", u"http://h/2.htm", u"http://h/3.htm"}) sys->List1().append(u);
+    for (const char16_t* u : {u"http://h/1.htm", u"http://h/2.htm", u"http://h/3.htm"}) sys->queue().append(u);
     bool closed = false;
     sys->requestClose([&] { closed = true; });
     pump();
     EXPECT_TRUE(closed);
     EXPECT_EQ(sys->panel(4), u"保存记录,请不要再次关闭");
-    EXPECT_EQ(sys->List1().count(), 0u);
+    EXPECT_EQ(sys->queue().count(), 0u);
     EXPECT_EQ(filesUnder(save()), (std::set<std::string>{"tmp/.harbek-spill", "tmp/0.dat"}));
     // A second request while closing changes nothing.
     sys->requestClose([] { FAIL() << "closed twice"; });
@@ -414,13 +414,13 @@ TEST_F(SysMainTest, ClosingSpillsTheQueueAndTheNextRunResumesFromIt) {
   EXPECT_EQ(sys->settings().Rnum, 1);
   ASSERT_EQ(script_.opened.size(), 1u);
   std::set<std::u16string> seen(script_.opened.begin(), script_.opened.end());
-  for (const auto& item : items(sys->List1())) seen.insert(item);
+  for (const auto& item : items(sys->queue())) seen.insert(item);
   EXPECT_EQ(seen, (std::set<std::u16string>{u"http://h/1.htm", u"http://h/2.htm", u"http://h/3.htm"}));
-  EXPECT_EQ(view_.mirror, items(sys->List1()));  // the reload and the head's removal
+  EXPECT_EQ(view_.mirror, items(sys->queue()));  // the reload and the head's removal
 }
 
 // A queue closed before any crawl made the save folder is not lost.
-TEST_F(SysMainTest, ClosingBeforeTheFirstCrawlMakesTheSaveFolderForTheSpill) {
+TEST_F(CrawlControllerTest, ClosingBeforeTheFirstCrawlMakesTheSaveFolderForTheSpill) {
   const fsys::path folder = save() / "not" / "yet";
   std::ofstream(ini()) << "[sys]\ndbpath=" << folder.string() << "\n";
   auto sys = start();
@@ -430,7 +430,7 @@ TEST_F(SysMainTest, ClosingBeforeTheFirstCrawlMakesTheSaveFolderForTheSpill) {
   EXPECT_EQ(filesUnder(folder), (std::set<std::string>{"tmp/.harbek-spill", "tmp/0.dat"}));
 }
 
-TEST_F(SysMainTest, ACutOffFetchLeavesNoFile) {
+TEST_F(CrawlControllerTest, ACutOffFetchLeavesNoFile) {
   writeIni();
   const struct {
     bool complete;
@@ -445,17 +445,17 @@ TEST_F(SysMainTest, ACutOffFetchLeavesNoFile) {
     page.complete = c.complete;
     script_.pages[u"http://h/Big.bin"] = page;
     auto sys = start();
-    sys->List1().append(u"http://h/Big.bin");
-    sys->List1().append(u"http://h/next.htm");
+    sys->queue().append(u"http://h/Big.bin");
+    sys->queue().append(u"http://h/next.htm");
     sys->CrawlStep();
     EXPECT_EQ(fsys::exists(save() / "h/big.bin"), c.saved);
-    EXPECT_EQ(items(sys->List1()), std::vector<std::u16string>{u"http://h/next.htm"});
+    EXPECT_EQ(items(sys->queue()), std::vector<std::u16string>{u"http://h/next.htm"});
   }
 }
 
-TEST_F(SysMainTest, ClosingInTheMiddleOfAFetchKeepsTheHeadForTheNextRun) {
+TEST_F(CrawlControllerTest, ClosingInTheMiddleOfAFetchKeepsTheHeadForTheNextRun) {
   writeIni();
-  std::unique_ptr<sysMain> sys;
+  std::unique_ptr<CrawlController> sys;
   bool closed = false;
   FakePage page;
   page.pieces = {{u"/a.htm", "part"}, {u"/a.htm", "rest"}};
@@ -463,7 +463,7 @@ TEST_F(SysMainTest, ClosingInTheMiddleOfAFetchKeepsTheHeadForTheNextRun) {
   page.tags[u"a"] = {u"http://h/lost.htm,x"};
   script_.pages[u"http://h/a.htm"] = page;
   sys = start();
-  sys->List1().append(u"http://h/a.htm");
+  sys->queue().append(u"http://h/a.htm");
   ASSERT_TRUE(sys->run());
   sys->CrawlStep();
   pump();
@@ -481,9 +481,9 @@ TEST_F(SysMainTest, ClosingInTheMiddleOfAFetchKeepsTheHeadForTheNextRun) {
   EXPECT_EQ(script_.opened.size(), 1u);
 }
 
-TEST_F(SysMainTest, TimerExpiriesDuringAStepStartNoSecondStep) {
+TEST_F(CrawlControllerTest, TimerExpiriesDuringAStepStartNoSecondStep) {
   writeIni();
-  std::unique_ptr<sysMain> sys;
+  std::unique_ptr<CrawlController> sys;
   size_t openedDuringFetch = 0;
   FakePage slow;
   slow.pieces = {{u"/a.htm", "a"}};
@@ -496,13 +496,13 @@ TEST_F(SysMainTest, TimerExpiriesDuringAStepStartNoSecondStep) {
   };
   script_.pages[u"http://h/a.htm"] = slow;
   sys = start(0);
-  for (const char16_t* u : {u"http://h/a.htm", u"http://h/b.htm", u"http://h/c.htm"}) sys->List1().append(u);
+  for (const char16_t* u : {u"http://h/a.htm", u"http://h/b.htm", u"http://h/c.htm"}) sys->queue().append(u);
   ASSERT_TRUE(sys->run());
   for (int i = 0; i < 5 && script_.opened.empty(); ++i) pump(1);
   pump(5);
   EXPECT_EQ(openedDuringFetch, 1u);
   EXPECT_EQ(script_.opened, std::vector<std::u16string>{u"http://h/a.htm"});
-  EXPECT_EQ(items(sys->List1()), (std::vector<std::u16string>{u"http://h/b.htm", u"http://h/c.htm"}));
+  EXPECT_EQ(items(sys->queue()), (std::vector<std::u16string>{u"http://h/b.htm", u"http://h/c.htm"}));
   EXPECT_FALSE(sys->timerEnabled());
   EXPECT_EQ(sys->panel(3), u"1");
 
@@ -516,7 +516,7 @@ TEST_F(SysMainTest, TimerExpiriesDuringAStepStartNoSecondStep) {
   EXPECT_EQ(sys->panel(3), u"3");
 }
 
-TEST_F(SysMainTest, StopRule) {
+TEST_F(CrawlControllerTest, StopRule) {
   const struct {
     const char* name;
     std::string ini;
@@ -556,7 +556,7 @@ TEST_F(SysMainTest, StopRule) {
     }
     bool finished = false;
     sys->setFinishedHandler([&] { finished = true; });
-    for (const auto& u : c.queue) sys->List1().append(u);
+    for (const auto& u : c.queue) sys->queue().append(u);
     ASSERT_TRUE(sys->run());
     int steps = 0;
     while (!finished && steps < 5) {
@@ -580,13 +580,13 @@ TEST_F(SysMainTest, StopRule) {
 
 // The spill folder is the program's: a host named "tmp" would save its pages
 // there, and a page named like a spill file would be read back as queue.
-TEST_F(SysMainTest, APageOfHostTmpIsNotSaved) {
+TEST_F(CrawlControllerTest, APageOfHostTmpIsNotSaved) {
   writeIni();
   FakePage page;
   page.pieces = {{u"/0.dat", "12345678http://elsewhere/"}};
   script_.pages[u"http://tmp/0.dat"] = page;
   auto sys = start();
-  sys->List1().append(u"http://tmp/0.dat");
+  sys->queue().append(u"http://tmp/0.dat");
   ASSERT_TRUE(sys->run());
   sys->CrawlStep();
   EXPECT_FALSE(fsys::exists(save() / "tmp" / "0.dat"));
@@ -597,7 +597,7 @@ TEST_F(SysMainTest, APageOfHostTmpIsNotSaved) {
 
 // The site-list request is asked again each time the queue runs dry, though
 // it was fetched in this run; the crawl ends when it brings nothing new.
-TEST_F(SysMainTest, TheSiteListIsAskedAgainWhenTheQueueRunsDry) {
+TEST_F(CrawlControllerTest, TheSiteListIsAskedAgainWhenTheQueueRunsDry) {
   writeIni("SiteListUrl=http://sitelist.test/l.asp\n");
   const std::u16string request = u"http://sitelist.test/l.asp?username=";
   FakePage list, x;
@@ -625,7 +625,7 @@ TEST_F(SysMainTest, TheSiteListIsAskedAgainWhenTheQueueRunsDry) {
 // Only a 2xx answer is the page: an error page or a redirect is neither
 // saved nor scanned, is logged with its status, and is not asked for again
 // in this run.
-TEST_F(SysMainTest, OnlyA2xxAnswerIsSavedAndScanned) {
+TEST_F(CrawlControllerTest, OnlyA2xxAnswerIsSavedAndScanned) {
   const struct {
     std::u16string status;
     bool saved;
@@ -643,21 +643,21 @@ TEST_F(SysMainTest, OnlyA2xxAnswerIsSavedAndScanned) {
     page.tags[u"a"] = {u"http://h/b.htm,b"};
     script_.pages[u"http://h/a.htm"] = page;
     auto sys = start();
-    sys->List1().append(u"http://h/a.htm");
+    sys->queue().append(u"http://h/a.htm");
     sys->CrawlStep();
     EXPECT_EQ(fsys::exists(save() / "h" / "a.htm"), c.saved);
     EXPECT_EQ(script_.scans.size(), c.saved ? 5u : 0u);
-    EXPECT_EQ(items(sys->List1()), c.saved ? std::vector<std::u16string>{u"http://h/b.htm"} : std::vector<std::u16string>{});
+    EXPECT_EQ(items(sys->queue()), c.saved ? std::vector<std::u16string>{u"http://h/b.htm"} : std::vector<std::u16string>{});
     EXPECT_EQ(view_.count(u"服务器返回状态" + c.status + u",不保存:http://h/a.htm"), c.saved ? 0u : 1u);
     if (!c.saved) {
-      sys->List1().append(u"http://h/a.htm");
+      sys->queue().append(u"http://h/a.htm");
       sys->CrawlStep();
       EXPECT_EQ(script_.opened.size(), 1u);
     }
   }
 }
 
-TEST_F(SysMainTest, RunCreatesAMissingSaveFolderOrRefusesToStart) {
+TEST_F(CrawlControllerTest, RunCreatesAMissingSaveFolderOrRefusesToStart) {
   writeIni();
   auto sys = start();
   sys->settings().dbpath = text::fromUtf8((save() / "new" / "deeper").string());
@@ -675,7 +675,7 @@ TEST_F(SysMainTest, RunCreatesAMissingSaveFolderOrRefusesToStart) {
 
 // The toolbar and the tray menu both start and pause; only the toolbar
 // changes the tray's tip.
-TEST_F(SysMainTest, StartAndPauseCommands) {
+TEST_F(CrawlControllerTest, StartAndPauseCommands) {
   writeIni();
   auto sys = start();
   const struct {
@@ -705,7 +705,7 @@ TEST_F(SysMainTest, StartAndPauseCommands) {
   }
 }
 
-TEST_F(SysMainTest, AddUrlQueuesWhatTheUserTyped) {
+TEST_F(CrawlControllerTest, AddUrlQueuesWhatTheUserTyped) {
   writeIni();
   auto sys = start();
   const struct {
@@ -720,19 +720,19 @@ TEST_F(SysMainTest, AddUrlQueuesWhatTheUserTyped) {
       {u"", u""},
   };
   for (const auto& c : cases) {
-    size_t before = sys->List1().count();
+    size_t before = sys->queue().count();
     EXPECT_EQ(sys->addUrl(c.typed), !c.queued.empty()) << text::toUtf8(c.typed);
     if (c.queued.empty()) {
-      EXPECT_EQ(sys->List1().count(), before);
+      EXPECT_EQ(sys->queue().count(), before);
     } else {
-      EXPECT_EQ(sys->List1().itemAt(before), c.queued);
+      EXPECT_EQ(sys->queue().itemAt(before), c.queued);
       EXPECT_EQ(sys->panel(2), text::widen(std::to_string(before + 1)));
     }
   }
-  EXPECT_EQ(view_.mirror, items(sys->List1()));
+  EXPECT_EQ(view_.mirror, items(sys->queue()));
 }
 
-TEST_F(SysMainTest, TagProgressIgnoresWhatTheBarRefuses) {
+TEST_F(CrawlControllerTest, TagProgressIgnoresWhatTheBarRefuses) {
   writeIni();
   auto sys = start();
   const struct {
@@ -748,7 +748,7 @@ TEST_F(SysMainTest, TagProgressIgnoresWhatTheBarRefuses) {
   }
 }
 
-TEST_F(SysMainTest, ShowStateShowsTheUrlAndLogs) {
+TEST_F(CrawlControllerTest, ShowStateShowsTheUrlAndLogs) {
   writeIni();
   auto sys = start();
   script_.currentUrl = u"http://h/x.htm";
@@ -767,7 +767,7 @@ namespace {
 // goes through the tests of a link found on that page. Each row crawls from
 // its start address to the end; the fetches, the saved files and the log
 // lines tell what was followed.
-TEST_F(SysMainTest, RedirectsAreLinksOfTheUrlThatRedirected) {
+TEST_F(CrawlControllerTest, RedirectsAreLinksOfTheUrlThatRedirected) {
   struct Page {
     std::u16string url, status, location;
     std::vector<std::u16string> links;
@@ -851,10 +851,10 @@ TEST_F(SysMainTest, RedirectsAreLinksOfTheUrlThatRedirected) {
 
 // What each fetch is asked to send and check: the run's options over the
 // settings in sys.ini, the fetcher's own User-Agent when neither names one.
-TEST_F(SysMainTest, RequestOptionsOfTheRunWinOverTheSettings) {
+TEST_F(CrawlControllerTest, RequestOptionsOfTheRunWinOverTheSettings) {
   const struct {
     std::string ini;
-    sysMain::RequestOptions run;
+    CrawlController::RequestOptions run;
     std::u16string userAgent;
     bool verify;
     std::string caFile;
