@@ -3,7 +3,7 @@
 //   harbek [--headless] [--convert-links] [--update] [--ini FILE] [--save-dir DIR] [--interval MS] [URL ...]
 //          [--user-agent TEXT] [--no-check-certificate] [--ca-certificate FILE] [--query-pages] [--page-requisites]
 //          [--depth N] [--include PATTERN] [--exclude PATTERN] [--max-size BYTES] [--max-files N] [--robots]
-//          [--keep-alive]
+//          [--keep-alive] [--connections N]
 //   harbek --replace RULES DIR
 //   harbek --convert-links DIR
 //   harbek --failed DIR
@@ -96,6 +96,11 @@ constexpr const char* kHelp =
     "                     query, as list.php?page=2.html\n"
     "  --keep-alive       keep each connection open for the next request to the\n"
     "                     same host (default: one connection per file, closed)\n"
+    "  --connections N    up to N requests at once (1 to 16; default: the settings\n"
+    "                     file's Connections, else 1): the next queued URLs are\n"
+    "                     fetched ahead on kept connections, the pages still\n"
+    "                     saved and scanned one by one in queue order; --interval\n"
+    "                     is then the least time between two requests to a host\n"
     "  --page-requisites  also fetch the images, style sheets, scripts, fonts and\n"
     "                     media of the site's pages from other sites (each\n"
     "                     saved under its own site's folder; their links are\n"
@@ -211,6 +216,16 @@ Parsed parseArguments(int argc, char** argv, Arguments& out) {
       }
     } else if (a == "--keep-alive") {
       out.request.keepAlive = true;
+    } else if (a == "--connections") {
+      std::string v;
+      if (!value(v)) return Parsed::kUsageError;
+      if (v.empty() || v.size() > 2 || v.find_first_not_of("0123456789") != std::string::npos || std::stoi(v) < 1 ||
+          std::stoi(v) > crawler::kMaxConnections) {
+        std::fprintf(stderr, "harbek: --connections takes a number from 1 to %d, not '%s'\n", crawler::kMaxConnections,
+                     v.c_str());
+        return Parsed::kUsageError;
+      }
+      out.request.connections = std::stoi(v);
     } else if (a == "--user-agent" || a == "--ca-certificate") {
       std::string v;
       if (!value(v)) return Parsed::kUsageError;

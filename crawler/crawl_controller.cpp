@@ -254,6 +254,8 @@ void CrawlController::journalQueueChange(const QueueChange& change) {
 void CrawlController::pause() {
   setTray(TrayIcon::kPaused, u"蜘蛛已暂停..");
   setTimerEnabled(false);
+  // What was fetched ahead goes; its URLs stay queued.
+  if (fetcher_) fetcher_->dropPrefetches();
 }
 
 bool CrawlController::trayStart() { return startTimer(trayTip_); }
@@ -337,8 +339,48 @@ void CrawlController::applyRequestOptions() {
   tls.verify = !(run.noCheckCertificate || settings_.NoCheckCertificate);
   tls.caFile = text::toUtf8(run.caCertificate.empty() ? settings_.CaCertificate : run.caCertificate);
   fetcher().setRequestOptions(run.userAgent.empty() ? settings_.UserAgent : run.userAgent, tls);
-  fetcher().setKeepAlive(run.keepAlive);
+  fetcher().setKeepAlive(run.keepAlive || connections() > 1);
   scope_.setRules(scopeRules());
+  fetcher().setConnections(connections(), std::chrono::milliseconds(std::max(options_.intervalMs, scope_.crawlDelayMs())));
+}
+
+int CrawlController::connections() const {
+  return std::clamp(options_.request.connections > 0 ? options_.request.connections : settings_.Connections, 1,
+                    kMaxConnections);
+}
+
+// With one connection the timer spaces the fetches (--interval, a robots
+// Crawl-delay); with more, the fetcher spaces the requests to each site, and
+// a step follows the last one at once.
+std::chrono::milliseconds CrawlController::stepInterval() const {
+  if (connections() > 1) return std::chrono::milliseconds(0);
+  return std::chrono::milliseconds(std::max(options_.intervalMs, scope_.crawlDelayMs()));
+}
+
+// With more than one connection the queue's next URLs are asked for ahead of
+// their turn (see fetcher/prefetcher.h): from the head on, those the step
+// would fetch as they are, one per connection. Pages are still settled one
+// by one in queue order, so the links found join the queue in the order they
+// would with one connection, and the copy is the same whatever the count.
+// An update run asks with each copy's validators and fetches nothing ahead.
+void CrawlController::prefetchAhead() {
+  if (options_.update) return;
+  const size_t wanted = static_cast<size_t>(connections());
+  const size_t look = std::min(queue_.count(), wanted * 4);
+  std::vector<std::u16string> next;
+  std::unordered_set<std::u16string> seen;
+  for (size_t i = 0; i < look && next.size() < wanted; ++i) {
+    const std::u16string entry = queue_.itemAt(i);
+    if (isSiteListRequest(entry) || alreadyFetched(entry)) continue;
+    std::u16string_view marked = entry;
+    if (marked.ends_with(kRequisiteMark)) marked.remove_suffix(kRequisiteMark.size());
+    const std::u16string u = CrawlScope::stripDepth(marked);
+    const std::u16string site = url::siteOf(u);
+    if (text::contains(site, options_.directoryDomain)) continue;
+    if (scope_.rules().robots && (scope_.robotsWanted(site) || !scope_.robotsExcluded(site, u).empty())) continue;
+    if (seen.insert(text::toLower(u)).second) next.push_back(u);
+  }
+  fetcher().prefetch(next);
 }
 
 std::u16string CrawlController::siteListRequest() const {
@@ -393,6 +435,10 @@ void CrawlController::CrawlStep() {
   if (!queue_.empty()) {
     const std::u16string u = queue_.head();
     headIsSiteListRequest = isSiteListRequest(u);
+    if (connections() > 1) {
+      applyRequestOptions();
+      prefetchAhead();
+    }
     keepHead = fetchAndScan(u);
     if (!keepHead) setPanel(3, text::widen(std::to_string(++fetchCount_)));
   }
@@ -800,7 +846,13 @@ void CrawlController::tagProgress(int32_t CurrLen, int32_t allLen) {
 
 void CrawlController::ShowState(const std::u16string& State) {
   lastState_ = State;
-  setPanel(1, fetcher().url());
+  if (connections() > 1) {
+    const int running = fetcher().inFlight();
+    setPanel(1, fetcher().lastStarted() +
+                    (running > 1 ? u" (同时下载" + text::widen(std::to_string(running)) + u"个)" : std::u16string()));
+  } else {
+    setPanel(1, fetcher().url());
+  }
   AddLog(State);
 }
 
@@ -930,8 +982,7 @@ void CrawlController::setTimerEnabled(bool enabled) {
   if (enabled == timerEnabled_) return;
   timerEnabled_ = enabled;
   if (enabled) {
-    timer_ = loop_.addTimer(std::chrono::milliseconds(std::max(options_.intervalMs, scope_.crawlDelayMs())), true,
-                            [this] { CrawlStep(); });
+    timer_ = loop_.addTimer(stepInterval(), true, [this] { CrawlStep(); });
   } else if (timer_) {
     loop_.cancelTimer(timer_);
     timer_ = 0;
@@ -989,8 +1040,7 @@ void CrawlController::fetchRobots(const std::u16string& u) {
 void CrawlController::restartTimer() {
   if (!timerEnabled_ || !timer_) return;
   loop_.cancelTimer(timer_);
-  timer_ = loop_.addTimer(std::chrono::milliseconds(std::max(options_.intervalMs, scope_.crawlDelayMs())), true,
-                          [this] { CrawlStep(); });
+  timer_ = loop_.addTimer(stepInterval(), true, [this] { CrawlStep(); });
 }
 
 // The state store of the save folder; a copy from before it had one is

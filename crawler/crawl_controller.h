@@ -105,6 +105,8 @@ class CrawlController : public fetcher::HtmlEvents {
     // The scope of the run; what is left unset here the settings give.
     ScopeRules scope = {};
     bool keepAlive = false;  // keep each connection for the next request to its host
+    // Requests at once (1 to kMaxConnections); 0: the settings' Connections.
+    int connections = 0;
   };
 
   struct Options {
@@ -238,6 +240,9 @@ class CrawlController : public fetcher::HtmlEvents {
   bool alreadyFetched(const std::u16string& u);
   bool isSaved(const std::u16string& u);
   bool isDirectoryPage();
+  int connections() const;
+  std::chrono::milliseconds stepInterval() const;
+  void prefetchAhead();
   bool followsQueryPages() const { return options_.request.queryPages || settings_.QueryPages; }
   bool fetchesPageRequisites() const { return options_.request.pageRequisites || settings_.PageRequisites; }
   void queueMoreLinks(const std::vector<fetcher::FoundLink>& links, const std::u16string& base);

@@ -2,9 +2,11 @@
 // control html (HtmlFetcher); tests give the controller a scripted one.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "fetcher/html.h"
 #include "platform/text/page_charset.h"
@@ -46,6 +48,15 @@ class PageFetcher {
   virtual void setRequestOptions(const std::u16string& userAgent, const net::TlsOptions& tls) = 0;
   // Connections kept for the next request to the same host (keep-alive).
   virtual void setKeepAlive(bool /*on*/) {}
+  // Up to this many requests at once: the URLs named by prefetch, those the
+  // crawl asks for next, are fetched ahead of their OpenUrl; two requests to
+  // one site start at least the interval apart.
+  virtual void setConnections(int /*connections*/, std::chrono::milliseconds /*interval*/) {}
+  virtual void prefetch(const std::vector<std::u16string>& /*addresses*/) {}
+  virtual void dropPrefetches() {}
+  // Requests under way, and the URL of the one that started last.
+  virtual int inFlight() const { return 0; }
+  virtual std::u16string lastStarted() const { return url(); }
   [[nodiscard]] virtual com::HResult SearchTag(std::u16string_view TagName, std::u16string_view Pro, bool IsEndTag) = 0;
   virtual void Cancel() = 0;
 };
@@ -105,6 +116,14 @@ class HtmlFetcher : public PageFetcher {
     return html_.SearchTag(TagName, Pro, IsEndTag);
   }
   void setKeepAlive(bool on) override { html_.setKeepAlive(on); }
+  void setConnections(int connections, std::chrono::milliseconds interval) override {
+    html_.setConnections(connections);
+    html_.setRequestInterval(interval);
+  }
+  void prefetch(const std::vector<std::u16string>& addresses) override { html_.prefetch(addresses); }
+  void dropPrefetches() override { html_.dropPrefetches(); }
+  int inFlight() const override { return html_.inFlight(); }
+  std::u16string lastStarted() const override { return html_.lastStarted(); }
   void Cancel() override { html_.Cancel(); }
 
  private:

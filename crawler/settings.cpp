@@ -1,5 +1,6 @@
 #include "crawler/settings.h"
 
+#include <algorithm>
 #include <vector>
 #include <unistd.h>
 
@@ -55,6 +56,7 @@ profile::ProfileError loadSettings(const std::u16string& path, Settings& out) {
   out.MaxSize = settingNumber(read("MaxSize"), 0, int64_t{1} << 50);
   out.MaxFiles = settingNumber(read("MaxFiles"), 0, int64_t{1} << 50);
   out.Robots = settingNumber(read("Robots"), 0, 1) == 1;
+  out.Connections = static_cast<int32_t>(std::max<int64_t>(1, settingNumber(read("Connections"), 1, kMaxConnections)));
   return profile::ProfileError::kNone;
 }
 
@@ -102,6 +104,7 @@ profile::ProfileError saveSettings(const std::u16string& path, const Settings& i
       {"MaxSize", number(in.MaxSize), in.MaxSize > 0},
       {"MaxFiles", number(in.MaxFiles), in.MaxFiles > 0},
       {"Robots", in.Robots ? "1" : "0", in.Robots},
+      {"Connections", number(in.Connections), in.Connections > 1},
   };
   // A file that never had one of these keys keeps its shape until the user
   // sets it.

@@ -47,7 +47,13 @@ struct Settings {
   int64_t MaxSize = 0;
   int64_t MaxFiles = 0;
   bool Robots = false;
+  // "Connections": how many requests a crawl runs at once, 1 to
+  // kMaxConnections (see the fetching ahead in fetcher/prefetcher.h).
+  // Written only once set above 1.
+  int32_t Connections = 1;
 };
+
+inline constexpr int32_t kMaxConnections = 16;
 
 // Decimal text, spaces around it ignored; 0 when it is not a number or does
 // not fit in [lo, hi].

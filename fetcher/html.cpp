@@ -80,6 +80,7 @@ net::TlsClient& html::tlsClient() {
 void html::setTlsOptions(const net::TlsOptions& options) {
   if (options.verify == tlsOptions_.verify && options.caFile == tlsOptions_.caFile) return;
   tlsOptions_ = options;
+  if (prefetcher_) prefetcher_->setTlsOptions(options);
   if (tls_) {
     tls_->setHandlers({});
     tls_->close();
@@ -113,33 +114,43 @@ bool html::ranOut(Clock::time_point start, int factor) const {
 }
 
 com::HResult html::iniUrl(const std::u16string& address) {
-  if (com::HResult h = ensureWebUrl(); com::failed(h)) return h;
+  Split split;
+  if (com::HResult h = splitUrl(address, split); com::failed(h)) return h;
   url_ = address;
-  https_ = url::uriScheme(address) == u"https";
-  if (https_) {
+  https_ = split.https;
+  host_ = std::move(split.host);
+  fileName_ = std::move(split.fileName);
+  return com::kOk;
+}
+
+com::HResult html::splitUrl(const std::u16string& address, Split& out) {
+  if (com::HResult h = ensureWebUrl(); com::failed(h)) return h;
+  out.https = url::uriScheme(address) == u"https";
+  if (out.https) {
     const std::optional<url::FetchUrl> u = url::FetchUrl::parse(address);
     if (!u) return com::kInvalidArgument;
-    host_ = u->authority();
-    fileName_ = u->path + u->query;
+    out.host = u->authority();
+    out.fileName = u->path + u->query;
     return com::kOk;
   }
   std::u16string h;
   if (com::HResult r = webUrl_->gethost(address, &h); com::failed(r)) return r;
-  host_ = h;
+  out.host = h;
   // The path keeps its letter case: servers tell A.html from a.html. It is
   // what follows the host in the normalised URL.
   const std::u16string rest = url::nohttpKeepCase(address);
   const size_t slash = rest.find(u'/');
-  fileName_ = slash == npos ? std::u16string() : rest.substr(slash);
+  out.fileName = slash == npos ? std::u16string() : rest.substr(slash);
   return com::kOk;
 }
 
-com::HResult html::target(Target& out) const {
+com::HResult html::target(const Split& split, Target& out) const {
   // A port in the URL ("site:8080") wins over Port; host keeps the suffix.
-  const size_t colon = host_.find(u':');
-  int64_t port = https_ ? httpsPort_ : Port_;
+  const std::u16string& host = split.host;
+  const size_t colon = host.find(u':');
+  int64_t port = split.https ? httpsPort_ : Port_;
   if (colon != npos) {
-    const std::u16string_view digits = std::u16string_view(host_).substr(colon + 1);
+    const std::u16string_view digits = std::u16string_view(host).substr(colon + 1);
     if (digits.empty() || digits.size() > 5) return com::kOverflow;
     port = 0;
     for (char16_t c : digits) {
@@ -148,10 +159,88 @@ com::HResult html::target(Target& out) const {
     }
   }
   if (port < 1 || port > 65535) return com::kOverflow;
-  out.name = host_.substr(0, colon);
+  out.name = host.substr(0, colon);
   out.port = static_cast<uint16_t>(port);
-  out.tls = https_;
+  out.tls = split.https;
   return com::kOk;
+}
+
+Prefetcher::Request html::prefetchRequest(const Split& split, const Target& to) const {
+  Prefetcher::Request r;
+  const std::u16string ip = cachedIP(split.host);
+  r.serverName = text::toUtf8(to.name);
+  r.connectTo = ip.empty() ? r.serverName : text::toUtf8(ip);
+  r.port = to.port;
+  r.tls = to.tls;
+  r.bytes = text::toCodePage(MakeHeader(split, Cookie_));
+  return r;
+}
+
+void html::setConnections(int connections) {
+  if (connections == connectionCount_) return;
+  connectionCount_ = connections;
+  if (connections <= 1) {
+    prefetcher_.reset();
+    return;
+  }
+  prefetcher_ = std::make_unique<Prefetcher>(loop_, static_cast<size_t>(connections - 1), connections_, tlsOptions_);
+  prefetcher_->setInterval(requestInterval_);
+  keepAlive_ = true;
+}
+
+void html::setRequestInterval(std::chrono::milliseconds interval) {
+  requestInterval_ = interval;
+  if (prefetcher_) prefetcher_->setInterval(interval);
+}
+
+void html::prefetch(const std::vector<std::u16string>& addresses) {
+  if (!prefetcher_) return;
+  prefetcher_->setWaitTime(WaitTime_);
+  std::vector<Prefetcher::Request> requests;
+  for (const std::u16string& address : addresses) {
+    Split split;
+    Target to;
+    if (com::failed(splitUrl(address, split)) || com::failed(target(split, to))) continue;
+    requests.push_back(prefetchRequest(split, to));
+    requests.back().url = address;
+  }
+  prefetcher_->want(std::move(requests));
+}
+
+void html::dropPrefetches() {
+  if (prefetcher_) prefetcher_->dropAll();
+}
+
+int html::inFlight() const { return (inFetch_ ? 1 : 0) + (prefetcher_ ? static_cast<int>(prefetcher_->running()) : 0); }
+
+std::u16string html::lastStarted() const { return prefetcher_ ? prefetcher_->lastStarted() : urlText(); }
+
+// The response to this very request, when one was fetched ahead: waited
+// for while it still comes, then read as if it came now. False when there is
+// none (the fetch then goes the ordinary way).
+bool html::takePrefetched(const std::string& key) {
+  while (prefetcher_->state(key) == Prefetcher::State::kRunning && !cancelled_) loop_.pumpOnce(kPumpWait);
+  std::optional<Prefetcher::Response> response = prefetcher_->take(key);
+  if (cancelled_) return true;
+  if (!response) return false;
+  replaying_ = true;
+  inFetch_ = true;
+  isFirstResponse_ = true;
+  takeArrival(std::move(response->bytes));
+  if (!getHtmlCodeIsOver_ && response->endedByClose) serverClosed();
+  if (!getHtmlCodeIsOver_) endFetch();
+  inFetch_ = false;
+  replaying_ = false;
+  return true;
+}
+
+// Two requests to one site start at least the interval apart.
+void html::waitForTurn(const std::string& site) {
+  while (!cancelled_) {
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(prefetcher_->untilTurn(site));
+    if (wait.count() <= 0) return;
+    loop_.pumpOnce(std::min<std::chrono::milliseconds>(wait, kPumpWait));
+  }
 }
 
 com::HResult html::OpenUrl(const std::u16string& address) {
@@ -165,8 +254,9 @@ com::HResult html::OpenUrl(const std::u16string& address) {
     idleTimer_ = 0;
   }
   if (com::HResult h = iniUrl(address); com::failed(h)) return h;
+  const Split split{host_, fileName_, https_};
   Target to;
-  if (com::HResult h = target(to); com::failed(h)) return h;
+  if (com::HResult h = target(split, to); com::failed(h)) return h;
   getHtmlCodeIsOver_ = false;
   HTMLcode_.clear();
   Bytes().swap(pageBytes_);
@@ -174,9 +264,20 @@ com::HResult html::OpenUrl(const std::u16string& address) {
   linkBase_.clear();
   responseCharset_.clear();
   pageCharset_ = text::Charset::kCodePage;
+  SendHeader_ = MakeHeader(split, Cookie_);
+  if (prefetcher_) {
+    prefetcher_->setWaitTime(WaitTime_);
+    const Prefetcher::Request request = prefetchRequest(split, to);
+    if (takePrefetched(request.key())) {
+      decodePage(contentType_.find(u"htm") == npos);
+      return com::kOk;
+    }
+    waitForTurn(request.site());
+    if (cancelled_) return com::kOk;
+    prefetcher_->started(request.site(), address);
+  }
   if (!ConnectHost(to)) return com::kOk;
 
-  SendHeader_ = MakeHeader(Cookie_);
   while (true) {
     inFetch_ = true;
     if (transport().send(text::toCodePage(SendHeader_)) != 0) {
@@ -281,11 +382,11 @@ bool html::pauseBeforeRetry(Clock::time_point firstAttempt) {
   return true;
 }
 
-std::u16string html::MakeHeader(const std::u16string& cookie) const {
-  std::u16string r = u"GET " + wirePath(fileName_.empty() ? u"/" : fileName_) + u" HTTP/1.1\r\n";
+std::u16string html::MakeHeader(const Split& split, const std::u16string& cookie) const {
+  std::u16string r = u"GET " + wirePath(split.fileName.empty() ? u"/" : split.fileName) + u" HTTP/1.1\r\n";
   if (cookie != u"0") r += u"Cookie: " + cookie + u"\r\n";
   r += u"User-Agent: " + userAgent_ + u"\r\n";
-  r += u"Host: " + host_ + u"\r\n";
+  r += u"Host: " + split.host + u"\r\n";
   r += u"Accept-Language: zh-cn\r\n";
   r += u"Accept-CharSet: gb2312\r\n";
   r += u"Accept: */*\r\n";
@@ -305,9 +406,12 @@ void html::ReadData(int32_t /*bytesTotal*/) {
     dropKept();
     return;
   }
+  takeArrival(transport().takeAll());
+}
+
+void html::takeArrival(Bytes arrival) {
   lastArrival_ = Clock::now();
   arrived_ = true;
-  Bytes arrival = transport().takeAll();
   if (isFirstResponse_) {
     isFirstResponse_ = false;
     headerPending_ = true;
@@ -389,7 +493,7 @@ void html::takePiece(Bytes piece, bool first) {
 }
 
 void html::endResponse() {
-  if (!keepAlive_ || !reusable_ || !complete_ || cancelled_ || reader_.chunkedOverran()) {
+  if (replaying_ || !keepAlive_ || !reusable_ || !complete_ || cancelled_ || reader_.chunkedOverran()) {
     endFetch();
     return;
   }
@@ -455,6 +559,10 @@ void html::onClosed() {
     retryFresh_ = true;
     return;
   }
+  serverClosed();
+}
+
+void html::serverClosed() {
   // A header cut short by the close still gives what fields it holds.
   if (headerPending_ && !getHtmlCodeIsOver_) takeHead(false);
   // A body of unstated length ends with the server's close.
@@ -481,18 +589,21 @@ void html::Cancel() {
 }
 
 void html::endFetch() {
-  transport().close();
+  if (!replaying_) transport().close();
   getHtmlCodeIsOver_ = true;
   isFirstResponse_ = true;
 }
 
 std::u16string html::FindIP(std::u16string_view h) {
+  std::u16string ip = cachedIP(h);
+  if (!ip.empty()) ShowMsg(u"查询IP成功");
+  return ip;
+}
+
+std::u16string html::cachedIP(std::u16string_view h) const {
   const std::u16string_view want = text::trimSpaces(h);
   for (size_t i = 0; i < cacheHost_.size(); ++i) {
-    if (text::trimSpaces(cacheHost_[i]) == want) {
-      ShowMsg(u"查询IP成功");
-      return cacheIP_[i];
-    }
+    if (text::trimSpaces(cacheHost_[i]) == want) return cacheIP_[i];
   }
   return {};
 }

@@ -41,6 +41,13 @@
 // of its response (the server closed it meanwhile) is given up and the
 // request sent once more on a fresh one; one left idle for kIdleLimit is
 // closed. Without keep-alive every fetch has a connection of its own.
+//
+// More connections (setConnections): the owner names the URLs it will ask
+// for next (prefetch), and a Prefetcher (prefetcher.h) sends their requests
+// on connections of its own while OpenUrl serves the current one. OpenUrl for
+// a request fetched ahead waits for its response if it is still coming and
+// reads it as it reads its own socket's bytes; the events, the page text and
+// every property are then those of an ordinary fetch over a kept connection.
 #pragma once
 
 #include <chrono>
@@ -51,6 +58,7 @@
 #include <vector>
 
 #include "fetcher/html_properties.h"
+#include "fetcher/prefetcher.h"
 #include "fetcher/response_reader.h"
 #include "fetcher/tag_scanner.h"
 #include "libs/text/totextor_interface.h"
@@ -161,6 +169,23 @@ class html : public HtmlProperties {
   // Fetches of this control that went over a kept connection.
   int64_t reusedConnections() const { return reuseCount_; }
 
+  // Up to this many requests at once: with more than one, the URLs given
+  // to prefetch are fetched ahead and connections are kept (keep-alive).
+  void setConnections(int connections);
+  // The URLs the owner asks for next, in order (see prefetcher.h).
+  void prefetch(const std::vector<std::u16string>& addresses);
+  // Whatever was fetched ahead is dropped.
+  void dropPrefetches();
+  // The least time between two request starts to one site, with more than
+  // one connection (with one, the owner's timer spaces the fetches).
+  void setRequestInterval(std::chrono::milliseconds interval);
+  // Requests under way (this control's and those fetched ahead), and the URL
+  // of the one that started last.
+  int inFlight() const;
+  std::u16string lastStarted() const;
+  // Responses fetched ahead that an OpenUrl took.
+  int64_t prefetchesTaken() const { return prefetcher_ ? prefetcher_->taken() : 0; }
+
   // The port an https URL without one connects to (443).
   void setHttpsPort(uint16_t port) { httpsPort_ = port; }
 
@@ -187,16 +212,27 @@ class html : public HtmlProperties {
     bool tls = false;
     friend bool operator==(const Target&, const Target&) = default;
   };
+  // A URL as a request sees it: the Host line's value and the path.
+  struct Split {
+    std::u16string host;
+    std::u16string fileName;
+    bool https = false;
+  };
 
-  com::HResult target(Target& out) const;
+  com::HResult splitUrl(const std::u16string& address, Split& out);
+  com::HResult target(const Split& split, Target& out) const;
+  Prefetcher::Request prefetchRequest(const Split& split, const Target& to) const;
+  bool takePrefetched(const std::string& key);
+  void waitForTurn(const std::string& site);
   bool ConnectHost(const Target& to);
   // The current fetch's transport.
   net::TcpClient& transport() { return https_ ? tlsClient() : *socket_; }
   net::TlsClient& tlsClient();
   net::TcpClient::Handlers handlers();
   bool pauseBeforeRetry(Clock::time_point firstAttempt);
-  std::u16string MakeHeader(const std::u16string& cookie) const;
+  std::u16string MakeHeader(const Split& split, const std::u16string& cookie) const;
   void ReadData(int32_t bytesTotal);
+  void takeArrival(Bytes arrival);
   void takeHead(bool ended);
   void takePiece(Bytes piece, bool first);
   void keepText(const Bytes& piece, bool first);
@@ -214,8 +250,11 @@ class html : public HtmlProperties {
   bool staleReuse() const { return keepAlive_ && reused_ && !arrived_ && !cancelled_ && !retried_; }
   bool idle() const { return keepAlive_ && getHtmlCodeIsOver_ && !inFetch_; }
   void onClosed();
+  // The server's close ends the response (a body of unstated length).
+  void serverClosed();
   void onError(int32_t number, const std::string& description);
   std::u16string FindIP(std::u16string_view h);
+  std::u16string cachedIP(std::u16string_view h) const;
   void SaveIP(const std::u16string& address, const std::u16string& h);
   void ShowMsg(const std::u16string& s);
 
@@ -268,6 +307,11 @@ class html : public HtmlProperties {
   // Where the socket was last sent to connect: a connection is only reused
   // for the same host and port.
   Target socketTarget_;
+
+  std::unique_ptr<Prefetcher> prefetcher_;
+  int connectionCount_ = 1;
+  std::chrono::milliseconds requestInterval_{0};
+  bool replaying_ = false;  // reading a response fetched ahead
 
   // The IP cache: entry i of one list belongs to entry i of the other.
   std::vector<std::u16string> cacheHost_;

@@ -446,12 +446,6 @@ TEST(HtmlFetch, RealServerBytesEqualTheFiles) {
   EXPECT_EQ(f.owner.saved, "upper");
 }
 
-}  // namespace
-}  // namespace harbek::fetcher
-
-namespace harbek::fetcher {
-namespace {
-
 // Two fetches in a row with keep-alive: how many connections the server saw,
 // what each request said, and whether both fetches came back whole.
 TEST(HtmlKeepAlive, ConnectionReuseByFraming) {
@@ -528,6 +522,61 @@ TEST(HtmlKeepAlive, IdleConnectionIsClosed) {
   ASSERT_EQ(f.control.OpenUrl(u16(server.url("/b"))), com::kOk);
   EXPECT_TRUE(f.control.lastFetchComplete());
   EXPECT_EQ(server.connectionCount(), 2u);
+}
+
+// With two connections the control fetches ahead on the second: each
+// response is then read, when its OpenUrl comes, as the control's own (same
+// events, same completeness), whatever framing ended it, and no request goes
+// twice. A kept connection that went stale is replaced once.
+TEST(HtmlPrefetch, ResponsesFetchedAheadAreReadAsTheirOwn) {
+  using harbek::testing::httpResponse;
+  const std::string one = httpResponse(200, "one"), two = httpResponse(200, "two");
+  const std::string chunkedOne = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n1\r\no\r\n2\r\nne\r\n0\r\n\r\n";
+  struct Case {
+    const char* name;
+    std::vector<Script> scripts;
+    size_t connections;
+    size_t requests;
+  } cases[] = {
+      {"Content-Length", {Script().awaitRequest().write(one).awaitRequest().write(two).silence()}, 1, 2},
+      {"chunked", {Script().awaitRequest().write(chunkedOne).awaitRequest().write(two).silence()}, 1, 2},
+      {"no length: the close ends it",
+       {Script().awaitRequest().write(httpResponse(200, "one", {}, false)).close(),
+        Script().awaitRequest().write(two).silence()}, 2, 2},
+      {"server says close",
+       {Script().awaitRequest().write(httpResponse(200, "one", {"Connection: close"})).silence(),
+        Script().awaitRequest().write(two).silence()}, 2, 2},
+      {"stale reuse", {Script().awaitRequest().write(one).awaitRequest().close(),
+                       Script().awaitRequest().write(two).silence()}, 2, 3},
+  };
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedHttpServer server(c.scripts);
+    Fetch f;
+    f.control.setWaitTime(3);
+    f.control.setConnections(2);
+    std::vector<std::string> bodies;
+    std::vector<bool> complete;
+    for (const char* path : {"/a", "/b"}) {
+      f.owner.saved.clear();
+      f.owner.events.clear();
+      f.control.prefetch({u16(server.url(path))});
+      ASSERT_EQ(f.control.OpenUrl(u16(server.url(path))), com::kOk);
+      bodies.push_back(f.owner.saved);
+      complete.push_back(f.control.lastFetchComplete());
+      ASSERT_FALSE(f.owner.events.empty());
+      EXPECT_EQ(f.owner.events.front(), "ShowState 接收到数据") << path;
+    }
+    EXPECT_EQ(bodies, (std::vector<std::string>{"one", "two"}));
+    EXPECT_EQ(complete, (std::vector<bool>{true, true}));
+    EXPECT_EQ(f.control.prefetchesTaken(), 2);
+    EXPECT_EQ(server.connectionCount(), c.connections);
+    size_t requests = 0;
+    for (const std::string& r : server.requests()) {
+      for (size_t at = r.find("GET /"); at != std::string::npos; at = r.find("GET /", at + 1)) ++requests;
+    }
+    EXPECT_EQ(requests, c.requests);
+  }
 }
 
 }  // namespace

@@ -14,7 +14,7 @@ namespace harbek::fs {
 // options). Beside each entry point E a module exports E_abi, the version it
 // was built with (HARBEK_MODULE_ABI(E)); the loader refuses another. Raise
 // it with every change to those types.
-inline constexpr uint32_t kModuleAbi = 3;
+inline constexpr uint32_t kModuleAbi = 4;
 
 // Loads module file (a name such as "harbek-tls.so") and returns the address
 // of its exported symbol; null with the reason in why when the module is
