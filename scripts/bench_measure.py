@@ -53,6 +53,8 @@ def measure(argv):
 
 
 def run_harbek(harbek, url, interval, judge=None, extra=()):
+    # HARBEK_ARGS: options for every harbek run of a comparison (--connections 8).
+    extra = list(extra) + os.environ.get("HARBEK_ARGS", "").split()
     out = tempfile.mkdtemp(prefix="bench-harbek-")
     ini = os.path.join(out, "..", os.path.basename(out) + ".ini")
     try:
@@ -166,14 +168,15 @@ def compare_modes(url, harbek, runs, modes):
     rows = {"wget": []}
     for _ in range(runs):
         (wall, cpu, rss, code), files = run_wget(url)
-        rows["wget"].append((files / wall, files, wall))
+        rows["wget"].append((files / wall, files, wall, cpu, rss))
         for mode in modes:
             (wall, cpu, rss, code), files = run_harbek(harbek, url, 0, extra=mode.split())
-            rows.setdefault(mode, []).append((files / wall, files, wall))
+            rows.setdefault(mode, []).append((files / wall, files, wall, cpu, rss))
     best = {name: max(r) for name, r in rows.items()}
-    for name, (rate, files, wall) in best.items():
-        print("%-40s files %4d  wall %6.2f s  files/s %6.1f  vs wget %.2f"
-              % ("wget --mirror" if name == "wget" else "harbek " + name, files, wall, rate, rate / best["wget"][0]))
+    for name, (rate, files, wall, cpu, rss) in best.items():
+        print("%-28s files %4d  wall %6.2f s  files/s %6.1f  vs wget %.2f  cpu ms/file %.2f  peak MB %.1f"
+              % ("wget --mirror" if name == "wget" else "harbek " + name, files, wall, rate, rate / best["wget"][0],
+                 1000 * cpu / max(files, 1), rss / 1024))
 
 
 def compare_https(url, harbek, runs, ca):

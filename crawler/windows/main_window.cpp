@@ -277,7 +277,7 @@ void MainWindow::showSettings() {
     const crawler::Settings& now = controller_->settings();
     const RequestFields request{now.UserAgent, now.NoCheckCertificate, now.CaCertificate, now.QueryPages,
                                  now.PageRequisites, now.Depth, now.Include, now.Exclude,
-                                 now.MaxSize, now.MaxFiles, now.Robots};
+                                 now.MaxSize, now.MaxFiles, now.Robots, now.Connections};
     settings_ = new SettingsWindow(this, now.dbpath, now.SiteListUrl, now.ConvertLinks, request,
                                    [this](const std::u16string& dbpath, const std::u16string& siteListUrl,
                                           bool convertLinks, const RequestFields& fields) {
@@ -293,6 +293,7 @@ void MainWindow::showSettings() {
                                      kept.MaxSize = fields.maxSize;
                                      kept.MaxFiles = fields.maxFiles;
                                      kept.Robots = fields.robots;
+                                     kept.Connections = fields.connections;
                                      controller_->setRequestSettings(fields.userAgent, fields.noCheckCertificate,
                                                               fields.caCertificate);
                                      controller_->SaveConfig();

@@ -15,6 +15,8 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "crawler/settings.h"
+
 namespace harbek::windows {
 
 SettingsWindow::SettingsWindow(QWidget* mainWindow, const std::u16string& dbpath, const std::u16string& siteListUrl,
@@ -101,12 +103,22 @@ QWidget* SettingsWindow::makeRequestFrame(const RequestFields& request) {
   auto* caRow = new QHBoxLayout;
   caRow->addWidget(caCertificate_, 1);
   caRow->addWidget(caBrowse);
+  connections_ = new QSpinBox(frame);
+  connections_->setObjectName(QStringLiteral("Connections"));
+  connections_->setRange(1, crawler::kMaxConnections);
+  connections_->setValue(std::clamp(request.connections, 1, crawler::kMaxConnections));
+  connections_->setToolTip(QStringLiteral("大于1时, 队列中接下来的网址提前下载; 网页仍按队列顺序逐个保存"));
+  auto* connectionsRow = new QHBoxLayout;
+  connectionsRow->addWidget(new QLabel(QStringLiteral("同时连接数"), frame));
+  connectionsRow->addWidget(connections_);
+  connectionsRow->addStretch(1);
   auto* layout = new QVBoxLayout(frame);
   layout->addWidget(agentLabel);
   layout->addWidget(userAgent_);
   layout->addWidget(noCheckCertificate_);
   layout->addWidget(caLabel);
   layout->addLayout(caRow);
+  layout->addLayout(connectionsRow);
   connect(caBrowse, &QPushButton::clicked, this, [this] { chooseCaFile(); });
   return frame;
 }
@@ -179,6 +191,7 @@ void SettingsWindow::save() {
   request.maxSize = maxSize_->text().toLongLong();
   request.maxFiles = maxFiles_->value();
   request.robots = robots_->isChecked();
+  request.connections = connections_->value();
   const std::u16string refused = onSave_(dbpath_->text().toStdU16String(), siteListUrl_->text().toStdU16String(),
                                          convertLinks_->isChecked(), request);
   refusal_->setText(QString::fromStdU16String(refused));

@@ -33,6 +33,7 @@ struct RequestFields {
   int64_t maxSize = 0;
   int64_t maxFiles = 0;
   bool robots = false;
+  int32_t connections = 1;  // requests at once
 };
 
 class SettingsWindow : public QWidget {
@@ -60,6 +61,7 @@ class SettingsWindow : public QWidget {
   QLabel* refusal_ = nullptr;
   QLineEdit* userAgent_ = nullptr;
   QCheckBox* noCheckCertificate_ = nullptr;
+  QSpinBox* connections_ = nullptr;
   QCheckBox* queryPages_ = nullptr;
   QCheckBox* pageRequisites_ = nullptr;
   QLineEdit* caCertificate_ = nullptr;

@@ -250,6 +250,10 @@ TEST_F(WindowTest, SettingsWindowSavesIntoSysIni) {
   settings->findChild<QSpinBox*>(QStringLiteral("Depth"))->setValue(2);
   settings->findChild<QLineEdit*>(QStringLiteral("Exclude"))->setText(QStringLiteral(" *.zip   /private/* "));
   settings->findChild<QCheckBox*>(QStringLiteral("Robots"))->setChecked(true);
+  auto* connections = settings->findChild<QSpinBox*>(QStringLiteral("Connections"));
+  ASSERT_TRUE(connections);
+  EXPECT_EQ(connections->value(), 1);
+  connections->setValue(99);  // held to the range
   QTest::mouseClick(settings->findChild<QPushButton*>(QStringLiteral("Command2")), Qt::LeftButton);
   EXPECT_FALSE(settings->isVisible());  // hidden, not destroyed
   const std::string written = readFile(ini());  // in the system code page
@@ -258,7 +262,8 @@ TEST_F(WindowTest, SettingsWindowSavesIntoSysIni) {
                                   std::string("UserAgent=New/2"), std::string("NoCheckCertificate=1"),
                                   std::string("CaCertificate=/etc/test-ca.pem"), std::string("QueryPages=1"),
                                   std::string("PageRequisites=1"), std::string("Depth=2"),
-                                  std::string("Exclude=*.zip /private/*"), std::string("Robots=1")}) {
+                                  std::string("Exclude=*.zip /private/*"), std::string("Robots=1"),
+                                  std::string("Connections=16")}) {
     EXPECT_NE(written.find(line), std::string::npos) << line << " in\n" << written;
   }
   EXPECT_EQ(main->controller().settings().dbpath, folder.toStdU16String());
