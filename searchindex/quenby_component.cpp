@@ -48,22 +48,22 @@ class SiteDataObject final : public com::DispatchObject<ISearchSiteData, SiteDat
     SiteData::inputToindex(str, pth);
     return com::kOk;
   }
-  com::HResult saveFileByUrl(const std::u16string& Turl, const com::Bytes& data, Flag ISenCode) override {
-    return store_.saveFileByUrl(Turl, data, com::isTrue(ISenCode));
+  com::HResult saveFileByUrl(const std::u16string& address, const com::Bytes& data, Flag ISenCode) override {
+    return store_.saveFileByUrl(address, data, com::isTrue(ISenCode));
   }
-  com::HResult isExsitUrl(const std::u16string& Turl, Flag ISmd5, Flag* result) override {
+  com::HResult isExsitUrl(const std::u16string& address, Flag ISmd5, Flag* result) override {
     return com::fillResult(result, [&](Flag& r) {
       bool exists = false;
-      com::HResult h = store_.isExsitUrl(Turl, com::isTrue(ISmd5), &exists);
+      com::HResult h = store_.isExsitUrl(address, com::isTrue(ISmd5), &exists);
       if (com::succeeded(h)) r = com::toFlag(exists);
       return h;
     });
   }
-  com::HResult ChUrltoPath(const std::u16string& Turl, std::u16string* result) override {
-    return com::fillResult(result, [&](std::u16string& r) { return store_.ChUrltoPath(Turl, &r); });
+  com::HResult ChUrltoPath(const std::u16string& address, std::u16string* result) override {
+    return com::fillResult(result, [&](std::u16string& r) { return store_.ChUrltoPath(address, &r); });
   }
-  com::HResult ChUrltoMd5path(const std::u16string& Turl, std::u16string* result) override {
-    return com::fillResult(result, [&](std::u16string& r) { return store_.ChUrltoMd5path(Turl, &r); });
+  com::HResult ChUrltoMd5path(const std::u16string& address, std::u16string* result) override {
+    return com::fillResult(result, [&](std::u16string& r) { return store_.ChUrltoMd5path(address, &r); });
   }
   com::HResult writeFile() override { return com::kOk; }
 

@@ -25,10 +25,10 @@ class ISearchSiteData : public com::IDispatch {
   virtual com::HResult GetTmpUrl(std::u16string& url, std::u16string& urlText, std::u16string& comeFromUrl,
                                  std::u16string& comeFromText, int32_t& pos) = 0;
   virtual com::HResult inputToindex(const std::u16string& str, const std::u16string& pth) = 0;
-  virtual com::HResult saveFileByUrl(const std::u16string& Turl, const com::Bytes& data, Flag ISenCode) = 0;
-  virtual com::HResult isExsitUrl(const std::u16string& Turl, Flag ISmd5, Flag* result) = 0;
-  virtual com::HResult ChUrltoPath(const std::u16string& Turl, std::u16string* result) = 0;
-  virtual com::HResult ChUrltoMd5path(const std::u16string& Turl, std::u16string* result) = 0;
+  virtual com::HResult saveFileByUrl(const std::u16string& address, const com::Bytes& data, Flag ISenCode) = 0;
+  virtual com::HResult isExsitUrl(const std::u16string& address, Flag ISmd5, Flag* result) = 0;
+  virtual com::HResult ChUrltoPath(const std::u16string& address, std::u16string* result) = 0;
+  virtual com::HResult ChUrltoMd5path(const std::u16string& address, std::u16string* result) = 0;
   // Present in the interface; does nothing.
   virtual com::HResult writeFile() = 0;
 

@@ -71,20 +71,20 @@ void SiteData::inputToindex(const std::u16string& str, const std::u16string& pth
   appendRecords(fsPath(pth), {str});
 }
 
-HResult SiteData::ChUrltoPath(const std::u16string& Turl, std::u16string* result) {
+HResult SiteData::ChUrltoPath(const std::u16string& address, std::u16string* result) {
   if (!applySaveFolderDefault()) return com::kPathNotFound;
   paths_.setSavePath(SavePath_);
-  return paths_.ChUrltoPath(Turl, result);
+  return paths_.ChUrltoPath(address, result);
 }
 
-HResult SiteData::ChUrltoMd5path(const std::u16string& Turl, std::u16string* result) {
+HResult SiteData::ChUrltoMd5path(const std::u16string& address, std::u16string* result) {
   if (!applySaveFolderDefault()) return com::kPathNotFound;
   paths_.setSavePath(SavePath_);
-  return paths_.ChUrltoMd5path(Turl, result);
+  return paths_.ChUrltoMd5path(address, result);
 }
 
-HResult SiteData::isExsitUrl(const std::u16string& Turl, bool ISmd5, bool* result) {
-  std::u16string target = Turl;
+HResult SiteData::isExsitUrl(const std::u16string& address, bool ISmd5, bool* result) {
+  std::u16string target = address;
   if (target.ends_with(u'/')) target += u"index.html";
   std::u16string path;
   HResult h = ISmd5 ? ChUrltoMd5path(target, &path) : ChUrltoPath(target, &path);
@@ -97,8 +97,8 @@ HResult SiteData::isExsitUrl(const std::u16string& Turl, bool ISmd5, bool* resul
   return com::kOk;
 }
 
-HResult SiteData::saveFileByUrl(const std::u16string& Turl, const Bytes& data, bool ISenCode) {
-  std::u16string target = Turl;
+HResult SiteData::saveFileByUrl(const std::u16string& address, const Bytes& data, bool ISenCode) {
+  std::u16string target = address;
   if (target.ends_with(u'/')) target += u"index.html";
   bool saved = false;
   HResult h = isExsitUrl(target, ISenCode, &saved);

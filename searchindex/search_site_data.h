@@ -53,14 +53,14 @@ class SiteData {
   // is lost.
   static void inputToindex(const std::u16string& str, const std::u16string& pth);
 
-  // Appends data to the file of Turl (host and path, no scheme) unless
-  // isExsitUrl(Turl, ISenCode) finds it already saved.
-  HResult saveFileByUrl(const std::u16string& Turl, const Bytes& data, bool ISenCode);
+  // Appends data to the file of the address (host and path, no scheme) unless
+  // isExsitUrl(address, ISenCode) finds it already saved.
+  HResult saveFileByUrl(const std::u16string& address, const Bytes& data, bool ISenCode);
   // Whether the file of the URL (digest-named with ISmd5) exists and can be
   // opened for reading and writing. A folder does not count.
-  HResult isExsitUrl(const std::u16string& Turl, bool ISmd5, bool* result);
-  HResult ChUrltoPath(const std::u16string& Turl, std::u16string* result);
-  HResult ChUrltoMd5path(const std::u16string& Turl, std::u16string* result);
+  HResult isExsitUrl(const std::u16string& address, bool ISmd5, bool* result);
+  HResult ChUrltoPath(const std::u16string& address, std::u16string* result);
+  HResult ChUrltoMd5path(const std::u16string& address, std::u16string* result);
 
  private:
   bool applySaveFolderDefault();

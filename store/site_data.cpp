@@ -73,60 +73,60 @@ com::HResult SiteData::webUrl(url::IWebUrl** out) {
   return com::kOk;
 }
 
-com::HResult SiteData::relativePath(const std::u16string& Turl, std::u16string* result) {
+com::HResult SiteData::relativePath(const std::u16string& address, std::u16string* result) {
   url::IWebUrl* web = nullptr;
   com::HResult h = webUrl(&web);
-  return com::failed(h) ? h : web->nohttp(Turl, result);
+  return com::failed(h) ? h : web->nohttp(address, result);
 }
 
-com::HResult SiteData::relativeMd5Path(const std::u16string& Turl, std::u16string* result) {
+com::HResult SiteData::relativeMd5Path(const std::u16string& address, std::u16string* result) {
   url::IWebUrl* web = nullptr;
   std::u16string host, rest;
   com::HResult h = webUrl(&web);
-  if (com::succeeded(h)) h = web->gethost(Turl, &host);
-  if (com::succeeded(h)) h = web->nohttp(Turl, &rest);
+  if (com::succeeded(h)) h = web->gethost(address, &host);
+  if (com::succeeded(h)) h = web->nohttp(address, &rest);
   if (com::failed(h)) return h;
   *result = host + u"/" + MD5()(text::replaceAll(rest, host, u""));
   return com::kOk;
 }
 
-com::HResult SiteData::ChUrltoPath(const std::u16string& Turl, std::u16string* result) {
+com::HResult SiteData::ChUrltoPath(const std::u16string& address, std::u16string* result) {
   if (!applySaveFolderDefault()) return com::kPathNotFound;
   std::u16string rel;
-  com::HResult h = relativePath(Turl, &rel);
+  com::HResult h = relativePath(address, &rel);
   if (com::failed(h)) return h;
   *result = SavePath_ + u"/" + rel;
   return com::kOk;
 }
 
-com::HResult SiteData::ChUrltoMd5path(const std::u16string& Turl, std::u16string* result) {
+com::HResult SiteData::ChUrltoMd5path(const std::u16string& address, std::u16string* result) {
   if (!applySaveFolderDefault()) return com::kPathNotFound;
   std::u16string rel;
-  com::HResult h = relativeMd5Path(Turl, &rel);
+  com::HResult h = relativeMd5Path(address, &rel);
   if (com::failed(h)) return h;
   *result = SavePath_ + u"/" + rel;
   return com::kOk;
 }
 
-bool SiteData::isExsitUrl(const std::u16string& httpsOrHttpUrl, bool ISmd5) {
+bool SiteData::isExsitUrl(const std::u16string& address, bool ISmd5) {
   // Whatever cannot be told counts as saved, so the crawler does not fetch it.
   if (!applySaveFolderDefault()) return true;
   // An https page is saved where the http one of the same host and path is.
-  const std::u16string Turl = url::storageForm(httpsOrHttpUrl);
+  const std::u16string stored = url::storageForm(address);
   url::IWebUrl* web = nullptr;
   std::u16string host, rest;
-  if (com::failed(webUrl(&web)) || com::failed(web->gethost(Turl, &host)) ||
-      com::failed(web->nohttp(Turl, &rest))) {
+  if (com::failed(webUrl(&web)) || com::failed(web->gethost(stored, &host)) ||
+      com::failed(web->nohttp(stored, &rest))) {
     return true;
   }
-  std::u16string target = Turl;
+  std::u16string target = stored;
   if (text::replaceAll(rest, host, u"").empty()) target += u"/index.html";  // the bare host
   if (target.ends_with(u'/')) target += u"index.html";
   std::u16string rel;
   com::HResult h = com::kOk;
   if (ISmd5) {
     h = relativeMd5Path(target, &rel);
-  } else if (target == Turl) {
+  } else if (target == stored) {
     rel = std::move(rest);  // the path worked out above
   } else {
     h = relativePath(target, &rel);
@@ -135,7 +135,7 @@ bool SiteData::isExsitUrl(const std::u16string& httpsOrHttpUrl, bool ISmd5) {
   if (fs::isFile(fsPath(SavePath_ + u"/" + rel))) return true;
   if (ISmd5) return false;
   // The names the crawl saves under now (a page with ".html", a decoded path).
-  for (const std::u16string& name : localNameCandidates(httpsOrHttpUrl)) {
+  for (const std::u16string& name : localNameCandidates(address)) {
     if (name != rel && fs::isFile(fsPath(SavePath_ + u"/" + name))) return true;
   }
   return false;
@@ -164,12 +164,12 @@ std::u16string SiteData::makeRoomFor(std::u16string name, std::vector<std::u16st
 
 // The spill folder "tmp" is the program's alone: nothing fetched is saved
 // there, whatever the host is called.
-bool SiteData::savable(const std::u16string& Turl) const {
-  if (!staysInside(Turl)) return false;
+bool SiteData::savable(const std::u16string& name) const {
+  if (!staysInside(name)) return false;
   for (size_t start = 0;;) {
-    const size_t slash = Turl.find(u'/', start);
+    const size_t slash = name.find(u'/', start);
     const std::u16string_view seg =
-        std::u16string_view(Turl).substr(start, slash == std::u16string::npos ? slash : slash - start);
+        std::u16string_view(name).substr(start, slash == std::u16string::npos ? slash : slash - start);
     if (!seg.empty() && seg != u".") return seg != u"tmp";
     start = slash + 1;  // staysInside saw a real name, so one comes
   }
@@ -177,10 +177,10 @@ bool SiteData::savable(const std::u16string& Turl) const {
 
 // The folders of every segment but the last, one level at a time; the save
 // folder itself is never created.
-fs::Error SiteData::createFolders(const std::u16string& Turl) {
+fs::Error SiteData::createFolders(const std::u16string& name) {
   std::u16string folder = SavePath_;
-  for (size_t start = 0, slash; (slash = Turl.find(u'/', start)) != std::u16string::npos; start = slash + 1) {
-    folder.append(u"/").append(Turl, start, slash - start);
+  for (size_t start = 0, slash; (slash = name.find(u'/', start)) != std::u16string::npos; start = slash + 1) {
+    folder.append(u"/").append(name, start, slash - start);
     const std::string path = fsPath(folder);
     if (fs::exists(path)) continue;
     if (fs::Error e = fs::createFolder(path); e != fs::Error::kOk) return e;
@@ -188,14 +188,14 @@ fs::Error SiteData::createFolders(const std::u16string& Turl) {
   return fs::Error::kOk;
 }
 
-void SiteData::saveFileByUrl(const std::u16string& Turl, const Bytes& Data, int32_t /*ISenCode*/) {
-  if (!applySaveFolderDefault() || !savable(Turl) || createFolders(Turl) != fs::Error::kOk) return;
-  (void)fs::appendFile(fsPath(savedFile(Turl)), Data);  // failures end the call silently
+void SiteData::saveFileByUrl(const std::u16string& address, const Bytes& data, int32_t /*ISenCode*/) {
+  if (!applySaveFolderDefault() || !savable(address) || createFolders(address) != fs::Error::kOk) return;
+  (void)fs::appendFile(fsPath(savedFile(address)), data);  // failures end the call silently
 }
 
-fs::Error SiteData::savePartial(const std::u16string& Turl, const Bytes& Data, bool first) {
-  if (!applySaveFolderDefault() || !savable(Turl)) return fs::Error::kInvalidPath;
-  const std::string partial = fsPath(savedFile(Turl) + std::u16string(kPartialSuffix));
+fs::Error SiteData::savePartial(const std::u16string& address, const Bytes& data, bool first) {
+  if (!applySaveFolderDefault() || !savable(address)) return fs::Error::kInvalidPath;
+  const std::string partial = fsPath(savedFile(address) + std::u16string(kPartialSuffix));
   // The file stays open from the first piece to the end of the fetch.
   if (first || partial != partialPath_) {
     (void)partial_.close();  // an abandoned body: its file is created anew
@@ -204,29 +204,29 @@ fs::Error SiteData::savePartial(const std::u16string& Turl, const Bytes& Data, b
     // Most pages go to a folder made for an earlier one: its folders are
     // made (and the disk asked about them) only when one is missing.
     if (first && e == fs::Error::kNotFound) {
-      e = createFolders(Turl);
+      e = createFolders(address);
       if (e == fs::Error::kOk) e = partial_.create(partial);
     }
     if (e != fs::Error::kOk) return e;
   }
-  return partial_.append(Data);
+  return partial_.append(data);
 }
 
-fs::Error SiteData::commitPartial(const std::u16string& Turl) {
-  if (!applySaveFolderDefault() || !savable(Turl)) return fs::Error::kInvalidPath;
-  const std::string file = fsPath(savedFile(Turl));
+fs::Error SiteData::commitPartial(const std::u16string& address) {
+  if (!applySaveFolderDefault() || !savable(address)) return fs::Error::kInvalidPath;
+  const std::string file = fsPath(savedFile(address));
   const fs::Error closed = closePartial(file + text::toUtf8(kPartialSuffix));
   return closed != fs::Error::kOk ? closed : fs::renameFile(file + text::toUtf8(kPartialSuffix), file);
 }
 
-void SiteData::removeFileByUrl(const std::u16string& Turl) {
-  if (!applySaveFolderDefault() || !savable(Turl)) return;
-  (void)fs::removeFile(fsPath(savedFile(Turl)));  // a file already gone is what was asked
+void SiteData::removeFileByUrl(const std::u16string& address) {
+  if (!applySaveFolderDefault() || !savable(address)) return;
+  (void)fs::removeFile(fsPath(savedFile(address)));  // a file already gone is what was asked
 }
 
-void SiteData::discardPartial(const std::u16string& Turl) {
-  if (!applySaveFolderDefault() || !savable(Turl)) return;
-  const std::string partial = fsPath(savedFile(Turl) + std::u16string(kPartialSuffix));
+void SiteData::discardPartial(const std::u16string& address) {
+  if (!applySaveFolderDefault() || !savable(address)) return;
+  const std::string partial = fsPath(savedFile(address) + std::u16string(kPartialSuffix));
   // The partial file is dropped whatever its close says.
   (void)closePartial(partial);
   (void)fs::removeFile(partial);
@@ -238,14 +238,14 @@ fs::Error SiteData::closePartial(const std::string& partial) {
   return partial_.close();
 }
 
-std::u16string SiteData::savedFile(const std::u16string& Turl) const {
+std::u16string SiteData::savedFile(const std::u16string& name) const {
   // Doubled separators fold into one, in one left-to-right pass.
-  return text::replaceAll(SavePath_ + u"/" + Turl, u"//", u"/");
+  return text::replaceAll(SavePath_ + u"/" + name, u"//", u"/");
 }
 
-std::u16string SiteData::GetExtName(const std::u16string& strFileName) {
-  size_t dot = strFileName.rfind(u'.');
-  return dot == std::u16string::npos ? strFileName : strFileName.substr(dot + 1);
+std::u16string SiteData::GetExtName(const std::u16string& fileName) {
+  size_t dot = fileName.rfind(u'.');
+  return dot == std::u16string::npos ? fileName : fileName.substr(dot + 1);
 }
 
 void SiteData::ClearTmp() { applySaveFolderDefault(); }

@@ -70,38 +70,38 @@ class SiteData {
   // to one pump of its event loop.
   void setPump(std::function<void()> pump) { pump_ = std::move(pump); }
 
-  // SavePath + "/" + nohttp(Turl). Failures of the URL operations come back
+  // SavePath + "/" + nohttp(address). Failures of the URL operations come back
   // as their codes.
-  [[nodiscard]] com::HResult ChUrltoPath(const std::u16string& Turl, std::u16string* result);
-  // SavePath + "/" + host + "/" + MD5 of nohttp(Turl) with every host text removed.
-  [[nodiscard]] com::HResult ChUrltoMd5path(const std::u16string& Turl, std::u16string* result);
+  [[nodiscard]] com::HResult ChUrltoPath(const std::u16string& address, std::u16string* result);
+  // SavePath + "/" + host + "/" + MD5 of nohttp(address) with every host text removed.
+  [[nodiscard]] com::HResult ChUrltoMd5path(const std::u16string& address, std::u16string* result);
   // True when the file of the URL exists (a folder does not count), and
   // whenever that cannot be told or the URL points outside the save folder.
-  bool isExsitUrl(const std::u16string& Turl, bool ISmd5);
-  // Appends Data to the file that Turl (host and path, no scheme) maps to,
-  // creating the folders on the way. Failures end the call silently.
-  void saveFileByUrl(const std::u16string& Turl, const Bytes& Data, int32_t ISenCode);
+  bool isExsitUrl(const std::u16string& address, bool ISmd5);
+  // Appends data to the file that the address (host and path, no scheme)
+  // maps to, creating the folders on the way. Failures end the call silently.
+  void saveFileByUrl(const std::u16string& address, const Bytes& data, int32_t ISenCode);
   // A body being fetched goes to a temporary file beside the one that
-  // saveFileByUrl(Turl, ...) writes (first: a new body, anything left there
+  // saveFileByUrl(address, ...) writes (first: a new body, anything left there
   // before is dropped), and becomes that file only once the fetch is whole,
   // so the saved file is always whole, whatever stops the program.
-  fs::Error savePartial(const std::u16string& Turl, const Bytes& Data, bool first);
-  fs::Error commitPartial(const std::u16string& Turl);
-  void discardPartial(const std::u16string& Turl);
+  fs::Error savePartial(const std::u16string& address, const Bytes& data, bool first);
+  fs::Error commitPartial(const std::u16string& address);
+  void discardPartial(const std::u16string& address);
   // The name to save a file of the crawl under (host and path, see
   // local_name.h), with room made for it: a file that stands where one of
   // its folders must go moves into that folder as its index.html, and a
   // name that a folder has already becomes that folder's index.html. The
   // names of the files moved are added to moved.
   std::u16string makeRoomFor(std::u16string name, std::vector<std::u16string>* moved = nullptr);
-  // Removes the saved file of Turl: a page whose step was cut short is
-  // fetched and scanned again.
-  void removeFileByUrl(const std::u16string& Turl);
-  // False for a Turl that would leave the save folder or land in the spill
+  // Removes the saved file of the address: a page whose step was cut short
+  // is fetched and scanned again.
+  void removeFileByUrl(const std::u16string& address);
+  // False for a name that would leave the save folder or land in the spill
   // folder.
-  bool savable(const std::u16string& Turl) const;
+  bool savable(const std::u16string& name) const;
   // The text after the last ".", or the whole name when it has none.
-  static std::u16string GetExtName(const std::u16string& strFileName);
+  static std::u16string GetExtName(const std::u16string& fileName);
   // Applies the save-folder default and nothing else.
   void ClearTmp();
 
@@ -147,10 +147,10 @@ class SiteData {
   bool ownsSpillFolder() const;
   com::HResult webUrl(url::IWebUrl** out);
   // The part of a local path after SavePath + "/".
-  com::HResult relativePath(const std::u16string& Turl, std::u16string* result);
-  com::HResult relativeMd5Path(const std::u16string& Turl, std::u16string* result);
-  std::u16string savedFile(const std::u16string& Turl) const;
-  fs::Error createFolders(const std::u16string& Turl);
+  com::HResult relativePath(const std::u16string& address, std::u16string* result);
+  com::HResult relativeMd5Path(const std::u16string& address, std::u16string* result);
+  std::u16string savedFile(const std::u16string& name) const;
+  fs::Error createFolders(const std::u16string& name);
   bool spill(UrlList& list, int32_t& wfnum, size_t floor);
   fs::Error closePartial(const std::string& partial);
 

@@ -8,12 +8,13 @@
 // is kept with its reason and no file, so a later run asks for it again
 // before anything else; once it is saved the failure is cleared.
 //
-// The store is not a queue: the queue stays in List1, its spill files and
-// its journal. Writes gather in one transaction that the crawler commits
-// when it settles a step, as it does the journal. The database runs in WAL
-// mode with synchronous=NORMAL: a crash loses at most the last steps'
-// rows, never the file's consistency. A copy made before the store existed
-// simply has none: its files count as saved, with unknown validators.
+// The store is not a queue: the queue stays in the crawler's queue (the
+// window's List1), its spill files and its journal. Writes gather in one
+// transaction that the crawler commits when it settles a step, as it does
+// the journal. The database runs in WAL mode with synchronous=NORMAL: a
+// crash loses at most the last steps' rows, never the file's consistency. A
+// copy made before the store existed simply has none: its files count as
+// saved, with unknown validators.
 #pragma once
 
 #include <cstdint>

@@ -14,10 +14,10 @@ std::u16string lowerExtension(const std::string& name) {
 
 }  // namespace
 
-bool search(const std::string& strPath, const std::u16string& strSearch, SearchView& view) {
+bool search(const std::string& root, const std::u16string& pattern, SearchView& view) {
   // A picked root ("/") already ends in the separator and gets no second one.
-  const std::string folder = !strPath.empty() && strPath.back() == '/' ? strPath : strPath + "/";
-  const std::u16string wanted = text::toLower(store::SiteData::GetExtName(strSearch));
+  const std::string folder = !root.empty() && root.back() == '/' ? root : root + "/";
+  const std::u16string wanted = text::toLower(store::SiteData::GetExtName(pattern));
 
   std::vector<fs::Entry> entries;
   if (fs::Error e = fs::listFolder(folder, entries); e != fs::Error::kOk) {
@@ -32,8 +32,7 @@ bool search(const std::string& strPath, const std::u16string& strSearch, SearchV
     const std::string path = folder + entry.name;
     if (entry.isFolder) {
       if (!fs::isLink(path)) subfolders.push_back(entry.name);
-    } else if (fs::isFile(path) && !store::isProgramFile(path) &&
-               (strSearch.empty() || lowerExtension(path) == wanted)) {
+    } else if (fs::isFile(path) && !store::isProgramFile(path) && (pattern.empty() || lowerExtension(path) == wanted)) {
       view.fileFound(path);
     }
   }
@@ -41,7 +40,7 @@ bool search(const std::string& strPath, const std::u16string& strSearch, SearchV
   for (const std::string& name : subfolders) {
     if (view.stopRequested()) return false;
     view.enteringFolder(folder + name);
-    complete = search(folder + name, strSearch, view) && complete;
+    complete = search(folder + name, pattern, view) && complete;
   }
   return complete;
 }

@@ -32,10 +32,10 @@ class SearchView {
   virtual bool stopRequested() const { return false; }
 };
 
-// Lists the files under strPath whose extension (the store's GetExtName,
-// ignoring case) is that of strSearch; every file when strSearch is empty.
+// Lists the files under root whose extension (the store's GetExtName,
+// ignoring case) is that of pattern; every file when pattern is empty.
 // Returns false when some folder could not be listed (each one was reported)
 // or the view stopped the search, true when every file was seen.
-bool search(const std::string& strPath, const std::u16string& strSearch, SearchView& view);
+bool search(const std::string& root, const std::u16string& pattern, SearchView& view);
 
 }  // namespace harbek::tools

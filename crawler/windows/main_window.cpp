@@ -190,13 +190,13 @@ void MainWindow::createCentralArea() {
   listRow->addWidget(queueView_);
   layout->addLayout(listRow, 1);
 
-  progressBar1_ = new QProgressBar(central);
-  progressBar1_->setObjectName(QStringLiteral("ProgressBar1"));
-  progressBar1_->setRange(0, 100);
-  progressBar1_->setValue(0);
-  progressBar1_->setFixedHeight(16);
-  progressBar1_->setTextVisible(false);
-  layout->addWidget(progressBar1_, 0, Qt::AlignHCenter);
+  progressBar_ = new QProgressBar(central);
+  progressBar_->setObjectName(QStringLiteral("ProgressBar1"));
+  progressBar_->setRange(0, 100);
+  progressBar_->setValue(0);
+  progressBar_->setFixedHeight(16);
+  progressBar_->setTextVisible(false);
+  layout->addWidget(progressBar_, 0, Qt::AlignHCenter);
   setCentralWidget(central);
 }
 
@@ -375,7 +375,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
   QMainWindow::resizeEvent(event);
-  progressBar1_->setFixedWidth(width() * 99 / 100);
+  progressBar_->setFixedWidth(width() * 99 / 100);
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -397,8 +397,8 @@ void MainWindow::panelChanged(int panel, const std::u16string& text) {
 }
 
 void MainWindow::progressChanged(int32_t maximum, int32_t value) {
-  progressBar1_->setMaximum(maximum);
-  progressBar1_->setValue(value);
+  progressBar_->setMaximum(maximum);
+  progressBar_->setValue(value);
 }
 
 void MainWindow::trayChanged(crawler::TrayIcon icon, const std::u16string& tip) {

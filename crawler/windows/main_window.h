@@ -111,7 +111,7 @@ class MainWindow : public QMainWindow, public crawler::CrawlView {
   QLineEdit* address_ = nullptr;
   QListView* queueView_ = nullptr;
   QueueModel* queueModel_ = nullptr;
-  QProgressBar* progressBar1_ = nullptr;
+  QProgressBar* progressBar_ = nullptr;
   QLabel* panels_[4] = {};
   QSystemTrayIcon* tray_ = nullptr;
   crawler::TrayIcon trayPicture_ = crawler::TrayIcon::kWindow;

@@ -20,7 +20,7 @@ class MonitorWindow : public QWidget {
   void showLog(const std::u16string& log);
 
  private:
-  QPlainTextEdit* text1_;
+  QPlainTextEdit* logView_;
 };
 
 }  // namespace harbek::windows

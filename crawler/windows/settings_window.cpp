@@ -26,49 +26,49 @@ SettingsWindow::SettingsWindow(QWidget* mainWindow, const std::u16string& dbpath
   setWindowTitle(QStringLiteral("系统环境配置"));
   setWindowIcon(mainWindow->windowIcon());
 
-  auto* picture1 = new QLabel(this);
-  picture1->setObjectName(QStringLiteral("Picture1"));
-  picture1->setPixmap(QPixmap(QStringLiteral(":/harbek/decoration.png")));
-  picture1->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
+  auto* decoration = new QLabel(this);
+  decoration->setObjectName(QStringLiteral("Picture1"));
+  decoration->setPixmap(QPixmap(QStringLiteral(":/harbek/decoration.png")));
+  decoration->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
 
-  auto* frame4 = new QGroupBox(QStringLiteral("服务器配置"), this);
-  frame4->setObjectName(QStringLiteral("Frame4"));
-  auto* label6 = new QLabel(QStringLiteral("网站列表返回地址"), frame4);
-  label6->setObjectName(QStringLiteral("Label6"));
-  siteListUrl_ = new QLineEdit(QString::fromStdU16String(siteListUrl), frame4);
+  auto* serverFrame = new QGroupBox(QStringLiteral("服务器配置"), this);
+  serverFrame->setObjectName(QStringLiteral("Frame4"));
+  auto* siteListCaption = new QLabel(QStringLiteral("网站列表返回地址"), serverFrame);
+  siteListCaption->setObjectName(QStringLiteral("Label6"));
+  siteListUrl_ = new QLineEdit(QString::fromStdU16String(siteListUrl), serverFrame);
   siteListUrl_->setObjectName(QStringLiteral("SiteListUrl"));
-  auto* serverLayout = new QVBoxLayout(frame4);
-  serverLayout->addWidget(label6);
+  auto* serverLayout = new QVBoxLayout(serverFrame);
+  serverLayout->addWidget(siteListCaption);
   serverLayout->addWidget(siteListUrl_);
 
-  auto* frame2 = new QGroupBox(QStringLiteral("数据存入位置"), this);
-  frame2->setObjectName(QStringLiteral("Frame2"));
-  dbpath_ = new QLineEdit(QString::fromStdU16String(dbpath), frame2);
+  auto* folderFrame = new QGroupBox(QStringLiteral("数据存入位置"), this);
+  folderFrame->setObjectName(QStringLiteral("Frame2"));
+  dbpath_ = new QLineEdit(QString::fromStdU16String(dbpath), folderFrame);
   dbpath_->setObjectName(QStringLiteral("dbpath"));
-  auto* browse = new QPushButton(QStringLiteral("浏览..."), frame2);
+  auto* browse = new QPushButton(QStringLiteral("浏览..."), folderFrame);
   browse->setObjectName(QStringLiteral("Browse"));
-  convertLinks_ = new QCheckBox(QStringLiteral("下载完成后转换链接"), frame2);
+  convertLinks_ = new QCheckBox(QStringLiteral("下载完成后转换链接"), folderFrame);
   convertLinks_->setObjectName(QStringLiteral("ConvertLinks"));
   convertLinks_->setChecked(convertLinks);
   convertLinks_->setToolTip(QStringLiteral("网站下载完成后, 改写已保存网页中的链接, 以便离线浏览"));
-  auto* folderLayout = new QGridLayout(frame2);
+  auto* folderLayout = new QGridLayout(folderFrame);
   folderLayout->addWidget(dbpath_, 0, 0);
   folderLayout->addWidget(browse, 0, 1);
   folderLayout->addWidget(convertLinks_, 1, 0, 1, 2);
   folderLayout->setColumnStretch(0, 1);
 
-  auto* command2 = new QPushButton(QStringLiteral("=保存="), this);
-  command2->setObjectName(QStringLiteral("Command2"));
-  command2->setDefault(true);
-  command2->setMinimumWidth(96);
+  auto* saveButton = new QPushButton(QStringLiteral("=保存="), this);
+  saveButton->setObjectName(QStringLiteral("Command2"));
+  saveButton->setDefault(true);
+  saveButton->setMinimumWidth(96);
 
   auto* grid = new QGridLayout(this);
   grid->setContentsMargins(12, 12, 12, 12);
   grid->setHorizontalSpacing(14);
   grid->setVerticalSpacing(10);
-  grid->addWidget(picture1, 0, 0, 4, 1);
-  grid->addWidget(frame4, 0, 1);
-  grid->addWidget(frame2, 1, 1);
+  grid->addWidget(decoration, 0, 0, 4, 1);
+  grid->addWidget(serverFrame, 0, 1);
+  grid->addWidget(folderFrame, 1, 1);
   grid->addWidget(makeScopeFrame(request), 0, 2, 3, 1);
   grid->addWidget(makeRequestFrame(request), 2, 1);
   refusal_ = new QLabel(this);
@@ -77,13 +77,13 @@ SettingsWindow::SettingsWindow(QWidget* mainWindow, const std::u16string& dbpath
   refusal_->setStyleSheet(QStringLiteral("color: #b00020;"));
   refusal_->hide();
   grid->addWidget(refusal_, 3, 0, 1, 3);
-  grid->addWidget(command2, 4, 2, Qt::AlignRight);
+  grid->addWidget(saveButton, 4, 2, Qt::AlignRight);
   grid->setColumnStretch(1, 1);
   grid->setRowStretch(5, 1);
   resize(900, 0);
 
   connect(browse, &QPushButton::clicked, this, [this] { chooseFolder(); });
-  connect(command2, &QPushButton::clicked, this, [this] { save(); });
+  connect(saveButton, &QPushButton::clicked, this, [this] { save(); });
 }
 
 QWidget* SettingsWindow::makeRequestFrame(const RequestFields& request) {

@@ -13,8 +13,8 @@ class IChange : public com::IDispatch {
   using Base = com::IDispatch;
   static constexpr com::Guid iid = com::makeGuid("{D624E23D-F782-408F-8E56-CF6609BFB958}");
 
-  virtual com::HResult UniToMB(const std::u16string& sSrc, int32_t lCP, com::Bytes* result) = 0;
-  virtual com::HResult MBToUni(const com::Bytes& bySrc, int32_t lCP, std::u16string* result) = 0;
+  virtual com::HResult UniToMB(const std::u16string& source, int32_t codePage, com::Bytes* result) = 0;
+  virtual com::HResult MBToUni(const com::Bytes& bytes, int32_t codePage, std::u16string* result) = 0;
 
  protected:
   ~IChange() = default;

@@ -74,47 +74,46 @@ const char* converterName(int32_t codePage) {
   return nullptr;
 }
 
-HResult UniToMB(std::u16string_view sSrc, int32_t lCP, text::Bytes* result) {
-  const char* name = converterName(lCP);
+HResult UniToMB(std::u16string_view source, int32_t codePage, text::Bytes* result) {
+  const char* name = converterName(codePage);
   if (!name) return com::kInvalidArgument;
-  if (sSrc.empty()) {
+  if (source.empty()) {
     result->clear();
     return com::kOk;
   }
   if (*name == '\0') {
-    *result = text::toCodePage(sSrc);
+    *result = text::toCodePage(source);
     return com::kOk;
   }
-  if (sSrc.size() > INT32_MAX / 8) return com::kOutOfMemory;
+  if (source.size() > INT32_MAX / 8) return com::kOutOfMemory;
   Converter cnv = open(name);
   if (!cnv) return com::kInvalidArgument;
-  const auto length = static_cast<int32_t>(sSrc.size());
+  const auto length = static_cast<int32_t>(source.size());
   // Room for every code page: ICU's bound, which counts the shift sequences
   // of stateful code pages as well.
-  const size_t room = (sSrc.size() + 10) * static_cast<size_t>(ucnv_getMaxCharSize(cnv.get()));
-  return convertInto(*result, room,
-                     [&](char* dest, int32_t capacity, UErrorCode& status) {
-                       return ucnv_fromUChars(cnv.get(), dest, capacity, sSrc.data(), length, &status);
-                     });
+  const size_t room = (source.size() + 10) * static_cast<size_t>(ucnv_getMaxCharSize(cnv.get()));
+  return convertInto(*result, room, [&](char* dest, int32_t capacity, UErrorCode& status) {
+    return ucnv_fromUChars(cnv.get(), dest, capacity, source.data(), length, &status);
+  });
 }
 
-HResult MBToUni(std::string_view bySrc, int32_t lCP, std::u16string* result) {
-  const char* name = converterName(lCP);
+HResult MBToUni(std::string_view bytes, int32_t codePage, std::u16string* result) {
+  const char* name = converterName(codePage);
   if (!name) return com::kInvalidArgument;
-  if (bySrc.empty()) {
+  if (bytes.empty()) {
     result->clear();
     return com::kOk;
   }
   if (*name == '\0') {
-    *result = text::fromCodePage(bySrc);
+    *result = text::fromCodePage(bytes);
     return com::kOk;
   }
-  if (bySrc.size() > INT32_MAX / 2) return com::kOutOfMemory;
+  if (bytes.size() > INT32_MAX / 2) return com::kOutOfMemory;
   Converter cnv = open(name);
   if (!cnv) return com::kInvalidArgument;
-  const auto length = static_cast<int32_t>(bySrc.size());
-  return convertInto(*result, bySrc.size() + 1, [&](char16_t* dest, int32_t capacity, UErrorCode& status) {
-    return ucnv_toUChars(cnv.get(), dest, capacity, bySrc.data(), length, &status);
+  const auto length = static_cast<int32_t>(bytes.size());
+  return convertInto(*result, bytes.size() + 1, [&](char16_t* dest, int32_t capacity, UErrorCode& status) {
+    return ucnv_toUChars(cnv.get(), dest, capacity, bytes.data(), length, &status);
   });
 }
 

@@ -24,7 +24,7 @@ using com::HResult;
 const char* converterName(int32_t codePage);
 
 // kInvalidArgument for an unknown code page.
-HResult UniToMB(std::u16string_view sSrc, int32_t lCP, text::Bytes* result);
-HResult MBToUni(std::string_view bySrc, int32_t lCP, std::u16string* result);
+HResult UniToMB(std::u16string_view source, int32_t codePage, text::Bytes* result);
+HResult MBToUni(std::string_view bytes, int32_t codePage, std::u16string* result);
 
 }  // namespace harbek::charset

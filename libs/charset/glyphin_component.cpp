@@ -15,11 +15,11 @@ class Change final : public com::DispatchObject<IChange, Change> {
     return table;
   }
 
-  com::HResult UniToMB(const std::u16string& sSrc, int32_t lCP, com::Bytes* result) override {
-    return com::fillResult(result, [&](com::Bytes& r) { return charset::UniToMB(sSrc, lCP, &r); });
+  com::HResult UniToMB(const std::u16string& source, int32_t codePage, com::Bytes* result) override {
+    return com::fillResult(result, [&](com::Bytes& r) { return charset::UniToMB(source, codePage, &r); });
   }
-  com::HResult MBToUni(const com::Bytes& bySrc, int32_t lCP, std::u16string* result) override {
-    return com::fillResult(result, [&](std::u16string& r) { return charset::MBToUni(bySrc, lCP, &r); });
+  com::HResult MBToUni(const com::Bytes& bytes, int32_t codePage, std::u16string* result) override {
+    return com::fillResult(result, [&](std::u16string& r) { return charset::MBToUni(bytes, codePage, &r); });
   }
 };
 

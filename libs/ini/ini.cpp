@@ -21,20 +21,19 @@ std::filesystem::path pathOf(std::u16string_view s) { return std::filesystem::pa
 
 }  // namespace
 
-std::u16string getIni(const std::u16string& pfileName, const std::u16string& psection, const std::u16string& pkey) {
-  profile::Bytes buffer =
-      profile::getProfileString(pathOf(pfileName), narrow(psection), narrow(pkey), "", kBufferBytes);
+std::u16string getIni(const std::u16string& file, const std::u16string& section, const std::u16string& key) {
+  profile::Bytes buffer = profile::getProfileString(pathOf(file), narrow(section), narrow(key), "", kBufferBytes);
   // A value holding a zero byte ends there, as the buffer is read up to it.
   buffer.resize(std::min(buffer.size(), buffer.find('\0')));
   return std::u16string(text::trimSpaces(text::fromCodePage(buffer)));
 }
 
-bool writeIni(const std::u16string& psection, const std::u16string& pkey, const std::u16string& pvalue,
-              const std::u16string& Filepath) {
+bool writeIni(const std::u16string& section, const std::u16string& key, const std::u16string& value,
+              const std::u16string& file) {
   // The value travels in a field of 128 characters: a longer one loses the
   // rest, a shorter one ends at the terminator that follows it.
-  std::u16string_view field = std::u16string_view(pvalue).substr(0, kFieldChars);
-  return profile::writeProfileString(pathOf(Filepath), narrow(psection), narrow(pkey), narrow(field)) ==
+  std::u16string_view field = std::u16string_view(value).substr(0, kFieldChars);
+  return profile::writeProfileString(pathOf(file), narrow(section), narrow(key), narrow(field)) ==
          profile::ProfileError::kNone;
 }
 

@@ -10,10 +10,10 @@
 
 namespace harbek::ini {
 
-std::u16string getIni(const std::u16string& pfileName, const std::u16string& psection, const std::u16string& pkey);
+std::u16string getIni(const std::u16string& file, const std::u16string& section, const std::u16string& key);
 
 // True when the value was stored.
-bool writeIni(const std::u16string& psection, const std::u16string& pkey, const std::u16string& pvalue,
-              const std::u16string& Filepath);
+bool writeIni(const std::u16string& section, const std::u16string& key, const std::u16string& value,
+              const std::u16string& file);
 
 }  // namespace harbek::ini

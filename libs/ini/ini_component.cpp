@@ -16,15 +16,15 @@ class Ini final : public com::DispatchObject<IIni, Ini> {
     return table;
   }
 
-  com::HResult getIni(const std::u16string& pfileName, const std::u16string& psection, const std::u16string& pkey,
+  com::HResult getIni(const std::u16string& file, const std::u16string& section, const std::u16string& key,
                       std::u16string* result) override {
-    return com::giveResult(result, ini::getIni(pfileName, psection, pkey));
+    return com::giveResult(result, ini::getIni(file, section, key));
   }
-  com::HResult WriteIni(const std::u16string& psection, const std::u16string& pkey, const std::u16string& pvalue,
-                        const std::u16string& Filepath, com::Flag* result) override {
+  com::HResult WriteIni(const std::u16string& section, const std::u16string& key, const std::u16string& value,
+                        const std::u16string& file, com::Flag* result) override {
     // Writes a file: only for a caller that can take the answer.
     return com::fillResult(result, [&](com::Flag& r) {
-      r = com::toFlag(writeIni(psection, pkey, pvalue, Filepath));
+      r = com::toFlag(writeIni(section, key, value, file));
       return com::kOk;
     });
   }

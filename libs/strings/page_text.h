@@ -8,10 +8,10 @@
 namespace harbek::strings {
 
 // changeHtml, then the steps of selecTini.
-std::u16string ini(std::u16string_view Istr);
+std::u16string ini(std::u16string_view source);
 
 // Removes "&nbsp;" and the control characters 9 to 13, drops code-0
 // characters inside tags, lower-cases, and removes "about:blank".
-std::u16string selecTini(std::u16string_view Istr);
+std::u16string selecTini(std::u16string_view source);
 
 }  // namespace harbek::strings

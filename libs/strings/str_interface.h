@@ -14,17 +14,15 @@ class IStr : public com::IDispatch {
   using Base = com::IDispatch;
   static constexpr com::Guid iid = com::makeGuid("{673D48D8-56F4-4A47-B3EA-FE3A374CF3B4}");
 
-  virtual com::HResult InStrL(const std::u16string& inString, const std::u16string& srchString,
-                              int16_t* result) = 0;
-  virtual com::HResult iSum(const std::u16string& FullString, const std::u16string& schString,
-                            int16_t* result) = 0;
-  virtual com::HResult StrToDate(const std::u16string& strChanged, com::Date* result) = 0;
-  // SearchLine holds the result as well after the call.
-  virtual com::HResult sReplace(std::u16string& SearchLine, const std::u16string& SearchFor,
-                                const std::u16string& ReplaceWith, std::u16string* result) = 0;
-  virtual com::HResult ini(const std::u16string& Istr, std::u16string* result) = 0;
-  virtual com::HResult selecTini(const std::u16string& Istr, std::u16string* result) = 0;
-  virtual com::HResult changeHtml(const std::u16string& myHtml, std::u16string* result) = 0;
+  virtual com::HResult InStrL(const std::u16string& whole, const std::u16string& sought, int16_t* result) = 0;
+  virtual com::HResult iSum(const std::u16string& whole, const std::u16string& sought, int16_t* result) = 0;
+  virtual com::HResult StrToDate(const std::u16string& digits, com::Date* result) = 0;
+  // The line holds the result as well after the call.
+  virtual com::HResult sReplace(std::u16string& line, const std::u16string& sought, const std::u16string& replacement,
+                                std::u16string* result) = 0;
+  virtual com::HResult ini(const std::u16string& source, std::u16string* result) = 0;
+  virtual com::HResult selecTini(const std::u16string& source, std::u16string* result) = 0;
+  virtual com::HResult changeHtml(const std::u16string& markup, std::u16string* result) = 0;
   virtual com::HResult noSpaceINtag(const std::u16string& str, std::u16string* result) = 0;
   virtual com::HResult URLEncode(const std::u16string& str, std::u16string* result) = 0;
   virtual com::HResult URLDecode(const std::u16string& str, std::u16string* result) = 0;

@@ -28,29 +28,27 @@ class Str final : public com::DispatchObject<IStr, Str> {
     return table;
   }
 
-  HResult InStrL(const std::u16string& inString, const std::u16string& srchString, int16_t* result) override {
-    return com::fillResult(result, [&](int16_t& r) { return strings::InStrL(inString, srchString, &r); });
+  HResult InStrL(const std::u16string& whole, const std::u16string& sought, int16_t* result) override {
+    return com::fillResult(result, [&](int16_t& r) { return strings::InStrL(whole, sought, &r); });
   }
-  HResult iSum(const std::u16string& FullString, const std::u16string& schString, int16_t* result) override {
-    return com::fillResult(result, [&](int16_t& r) { return strings::iSum(FullString, schString, &r); });
+  HResult iSum(const std::u16string& whole, const std::u16string& sought, int16_t* result) override {
+    return com::fillResult(result, [&](int16_t& r) { return strings::iSum(whole, sought, &r); });
   }
-  HResult StrToDate(const std::u16string& strChanged, com::Date* result) override {
-    return com::giveResult(result, strings::StrToDate(strChanged));
+  HResult StrToDate(const std::u16string& digits, com::Date* result) override {
+    return com::giveResult(result, strings::StrToDate(digits));
   }
-  HResult sReplace(std::u16string& SearchLine, const std::u16string& SearchFor, const std::u16string& ReplaceWith,
+  HResult sReplace(std::u16string& line, const std::u16string& sought, const std::u16string& replacement,
                    std::u16string* result) override {
-    return com::fillResult(result, [&](std::u16string& r) {
-      return strings::sReplace(SearchLine, SearchFor, ReplaceWith, &r);
-    });
+    return com::fillResult(result, [&](std::u16string& r) { return strings::sReplace(line, sought, replacement, &r); });
   }
-  HResult ini(const std::u16string& Istr, std::u16string* result) override {
-    return com::giveResult(result, strings::ini(Istr));
+  HResult ini(const std::u16string& source, std::u16string* result) override {
+    return com::giveResult(result, strings::ini(source));
   }
-  HResult selecTini(const std::u16string& Istr, std::u16string* result) override {
-    return com::giveResult(result, strings::selecTini(Istr));
+  HResult selecTini(const std::u16string& source, std::u16string* result) override {
+    return com::giveResult(result, strings::selecTini(source));
   }
-  HResult changeHtml(const std::u16string& myHtml, std::u16string* result) override {
-    return com::giveResult(result, strings::changeHtml(myHtml));
+  HResult changeHtml(const std::u16string& markup, std::u16string* result) override {
+    return com::giveResult(result, strings::changeHtml(markup));
   }
   HResult noSpaceINtag(const std::u16string& str, std::u16string* result) override {
     return com::giveResult(result, strings::noSpaceINtag(str));

@@ -67,9 +67,9 @@ constexpr size_t kMaxTextUnits = size_t{1} << 26;
 
 }  // namespace
 
-HResult InStrL(std::u16string_view inString, std::u16string_view srchString, int16_t* position) {
+HResult InStrL(std::u16string_view whole, std::u16string_view sought, int16_t* position) {
   size_t last = std::u16string::npos;
-  if (!srchString.empty()) forEachHitIgnoringCase(inString, srchString, [&](size_t at) { last = at; });
+  if (!sought.empty()) forEachHitIgnoringCase(whole, sought, [&](size_t at) { last = at; });
   if (last == std::u16string::npos) {
     *position = 0;
     return com::kOk;
@@ -79,9 +79,9 @@ HResult InStrL(std::u16string_view inString, std::u16string_view srchString, int
   return com::kOk;
 }
 
-HResult iSum(std::u16string_view FullString, std::u16string_view schString, int16_t* count) {
+HResult iSum(std::u16string_view whole, std::u16string_view sought, int16_t* count) {
   size_t hits = 0, last = 0;
-  if (!schString.empty()) forEachHitIgnoringCase(FullString, schString, [&](size_t at) {
+  if (!sought.empty()) forEachHitIgnoringCase(whole, sought, [&](size_t at) {
     ++hits;
     last = at;
   });
@@ -90,10 +90,10 @@ HResult iSum(std::u16string_view FullString, std::u16string_view schString, int1
   return com::kOk;
 }
 
-com::Date StrToDate(std::u16string_view strChanged) {
+com::Date StrToDate(std::u16string_view digits) {
   using namespace std::chrono;
-  const size_t n = strChanged.size();
-  auto value = (n == 8 || n == 6 || n == 4) ? digitsValue(strChanged) : std::nullopt;
+  const size_t n = digits.size();
+  auto value = (n == 8 || n == 6 || n == 4) ? digitsValue(digits) : std::nullopt;
   if (!value) return com::Date{0};
   int y, m, d;
   switch (n) {
@@ -110,72 +110,72 @@ com::Date StrToDate(std::u16string_view strChanged) {
 }
 
 // The replacement loop, read as a left-to-right scan: the first occurrence of
-// SearchFor is the one that ends first, so the scan appends one character at
-// a time to the settled output and, when the output ends with SearchFor,
-// takes the occurrence back off, and reads ReplaceWith followed by the rest
-// of the occurrence (SearchFor without its first character) again. Nothing
+// sought is the one that ends first, so the scan appends one character at
+// a time to the settled output and, when the output ends with sought,
+// takes the occurrence back off, and reads replacement followed by the rest
+// of the occurrence (sought without its first character) again. Nothing
 // before the occurrence changes, so nothing before it needs another look.
 //
-// Whether the loop ends is known before it starts. With T = ReplaceWith +
-// SearchFor minus its first character, each step leaves T in the text, so if
-// T holds SearchFor there is always a next occurrence. Otherwise a step never
+// Whether the loop ends is known before it starts. With T = replacement +
+// sought minus its first character, each step leaves T in the text, so if
+// T holds sought there is always a next occurrence. Otherwise a step never
 // starts on a character that a replacement put in, so every step uses up one
-// of the first characters of SearchFor in the original text and the loop ends.
-HResult sReplace(std::u16string& SearchLine, std::u16string_view SearchFor, std::u16string_view ReplaceWith,
+// of the first characters of sought in the original text and the loop ends.
+HResult sReplace(std::u16string& line, std::u16string_view sought, std::u16string_view replacement,
                  std::u16string* result) {
-  if (SearchLine.empty()) {
+  if (line.empty()) {
     result->clear();
     return com::kOk;
   }
-  if (SearchFor.empty()) {
+  if (sought.empty()) {
     // An empty text is found at position 1 of any non-empty text: each step
     // replaces the first character, so only an empty replacement ever ends.
-    if (!ReplaceWith.empty()) return com::kInvalidArgument;
-    SearchLine.clear();
+    if (!replacement.empty()) return com::kInvalidArgument;
+    line.clear();
     result->clear();
     return com::kOk;
   }
-  if (SearchLine.find(SearchFor) == std::u16string::npos) {
-    *result = SearchLine;
+  if (line.find(sought) == std::u16string::npos) {
+    *result = line;
     return com::kOk;
   }
-  std::u16string reread(ReplaceWith);
-  reread.append(SearchFor.substr(1));
-  if (reread.find(SearchFor) != std::u16string::npos) return com::kInvalidArgument;
+  std::u16string reread(replacement);
+  reread.append(sought.substr(1));
+  if (reread.find(sought) != std::u16string::npos) return com::kInvalidArgument;
 
-  const size_t m = SearchFor.size();
-  const std::vector<uint32_t> fail = borders(SearchFor);
+  const size_t m = sought.size();
+  const std::vector<uint32_t> fail = borders(sought);
   std::u16string out;
   std::vector<uint32_t> state;  // automaton state after each character of out
   std::u16string pending;     // characters to read again, the next one last
   size_t next = 0;
-  while (!pending.empty() || next < SearchLine.size()) {
+  while (!pending.empty() || next < line.size()) {
     char16_t c;
     if (!pending.empty()) {
       c = pending.back();
       pending.pop_back();
     } else {
-      c = SearchLine[next++];
+      c = line[next++];
     }
     uint32_t s = state.empty() ? 0 : state.back();
-    while (s > 0 && SearchFor[s] != c) s = fail[s - 1];
-    if (SearchFor[s] == c) ++s;
+    while (s > 0 && sought[s] != c) s = fail[s - 1];
+    if (sought[s] == c) ++s;
     out.push_back(c);
     state.push_back(s);
     if (s == m) {
       out.resize(out.size() - m);
       state.resize(out.size());
       pending.append(reread.rbegin(), reread.rend());
-      if (out.size() + pending.size() + (SearchLine.size() - next) > kMaxTextUnits) return com::kOutOfMemory;
+      if (out.size() + pending.size() + (line.size() - next) > kMaxTextUnits) return com::kOutOfMemory;
     }
   }
-  SearchLine = out;
+  line = out;
   *result = std::move(out);
   return com::kOk;
 }
 
-std::u16string changeHtml(std::u16string_view myHtml) {
-  return text::toLower(text::fromUtf8(serializeBodyFragment(text::toUtf8(myHtml))));
+std::u16string changeHtml(std::u16string_view markup) {
+  return text::toLower(text::fromUtf8(serializeBodyFragment(text::toUtf8(markup))));
 }
 
 std::u16string noSpaceINtag(std::u16string_view text) {

@@ -20,31 +20,31 @@ namespace harbek::strings {
 
 using com::HResult;
 
-// Position of the last occurrence of srchString in inString, ignoring letter
-// case; 0 when there is none or srchString is empty. kOverflow when the hit
+// Position of the last occurrence of sought in whole, ignoring letter
+// case; 0 when there is none or sought is empty. kOverflow when the hit
 // lies beyond position 32,767.
-HResult InStrL(std::u16string_view inString, std::u16string_view srchString, int16_t* position);
+HResult InStrL(std::u16string_view whole, std::u16string_view sought, int16_t* position);
 
-// Number of occurrences of schString in FullString, ignoring letter case and
+// Number of occurrences of sought in whole, ignoring letter case and
 // counting overlapping ones ("aaa" holds "aa" twice); 0 for an empty
-// schString. kOverflow when a hit lies beyond position 32,767.
-HResult iSum(std::u16string_view FullString, std::u16string_view schString, int16_t* count);
+// sought. kOverflow when a hit lies beyond position 32,767.
+HResult iSum(std::u16string_view whole, std::u16string_view sought, int16_t* count);
 
 // YYYYMMDD, YYYYMM (day 1) or MMDD (current year); any other text, and a date
 // that does not exist, gives the zero date 1899-12-30.
-com::Date StrToDate(std::u16string_view strChanged);
+com::Date StrToDate(std::u16string_view digits);
 
 // Repeatedly replaces the one character where the first occurrence of
-// SearchFor starts with ReplaceWith, until SearchFor no longer occurs. The
-// answer is also left in SearchLine. kInvalidArgument, SearchLine untouched,
+// sought starts with replacement, until sought no longer occurs. The
+// answer is also left in line. kInvalidArgument, line untouched,
 // when the replacement would go on for ever; kOutOfMemory when the text
 // would grow past 64 Mi code units.
-HResult sReplace(std::u16string& SearchLine, std::u16string_view SearchFor, std::u16string_view ReplaceWith,
+HResult sReplace(std::u16string& line, std::u16string_view sought, std::u16string_view replacement,
                  std::u16string* result);
 
-// The markup of myHtml as an HTML parser builds it inside a document's body,
+// The markup as an HTML parser builds it inside a document's body,
 // serialised again and lower-cased.
-std::u16string changeHtml(std::u16string_view myHtml);
+std::u16string changeHtml(std::u16string_view markup);
 
 // Drops every character of code 0 found between a "<" and the next ">".
 std::u16string noSpaceINtag(std::u16string_view text);

@@ -13,10 +13,10 @@ class RoutaUrl final : public com::DispatchObject<IRoutaUrl, RoutaUrl> {
         com::DispatchTable<IRoutaUrl>(u"url").method(u"GotoURL", &IRoutaUrl::GotoURL, {u"Turl"});
     return table;
   }
-  HResult GotoURL(const std::u16string& Turl, int32_t* result) override {
+  HResult GotoURL(const std::u16string& address, int32_t* result) override {
     // Opens a browser: only for a caller that can take the answer.
     return com::fillResult(result, [&](int32_t& r) {
-      r = url::GotoURL(Turl);
+      r = url::GotoURL(address);
       return com::kOk;
     });
   }

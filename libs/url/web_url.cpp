@@ -25,12 +25,13 @@ std::u16string_view upDir(std::u16string_view s) {
 // changes, so lower-casing once up front equals lower-casing before each step.
 // Most URLs hold none of the texts a step replaces: such a step costs a
 // search and no copy.
-std::u16string normalise(std::u16string_view httpSTR, bool lowerCase) {
-  std::u16string lowered = text::toLower(httpSTR);
+std::u16string normalise(std::u16string_view address, bool lowerCase) {
+  std::u16string lowered = text::toLower(address);
   // 1. every "http://", in any letter case, anywhere
-  std::u16string s = lowered.find(kHttp) == lowered.npos
-                         ? (lowerCase ? std::move(lowered) : std::u16string(httpSTR))
-                         : text::replaceAllFoundIn(lowered, lowerCase ? std::u16string_view(lowered) : httpSTR, kHttp, u"");
+  std::u16string s =
+      lowered.find(kHttp) == lowered.npos
+          ? (lowerCase ? std::move(lowered) : std::u16string(address))
+          : text::replaceAllFoundIn(lowered, lowerCase ? std::u16string_view(lowered) : address, kHttp, u"");
   auto step = [&s](std::u16string_view from, std::u16string_view to) {
     if (s.find(from) != s.npos) s = replaceAll(s, from, to);
   };
@@ -47,18 +48,18 @@ std::u16string hostOf(std::u16string_view s) { return std::u16string(s.substr(0,
 // rightUrl's steps; keepCase leaves everything after the host as written.
 // relative skips the absolute-URL test of step 2: the caller knows the link
 // has no scheme.
-std::u16string resolve(std::u16string_view url1, std::u16string_view url2, bool keepCase, bool dropFragment,
+std::u16string resolve(std::u16string_view pageUrl, std::u16string_view linkUrl, bool keepCase, bool dropFragment,
                        bool relative = false) {
-  const std::u16string page = normalise(url1, !keepCase);  // 1.
+  const std::u16string page = normalise(pageUrl, !keepCase);  // 1.
   std::u16string r;
-  if (!relative && fullUrl(url2)) {  // 2.
-    r = url2;
+  if (!relative && fullUrl(linkUrl)) {  // 2.
+    r = linkUrl;
   } else {
-    const std::u16string link = text::toLower(url2);
+    const std::u16string link = text::toLower(linkUrl);
     if (contains(link, u"mailto:") || contains(link, u"javascript:")) return {};  // 3.
-    const char16_t first = url2.empty() ? u'\0' : url2.front();                 // 4.
+    const char16_t first = linkUrl.empty() ? u'\0' : linkUrl.front();             // 4.
     if (first == u'/') {
-      r = gethost(page) + u"/" + std::u16string(url2);
+      r = gethost(page) + u"/" + std::u16string(linkUrl);
     } else if (first == u'.') {
       // One upDir for the page's own file name and one for each "../";
       // a bare host is where the climbing stops, and once it is reached
@@ -69,11 +70,11 @@ std::u16string resolve(std::u16string_view url1, std::u16string_view url2, bool 
         if (up.size() == base.size()) break;
         base = up;
       }
-      r = std::u16string(base) + u"/" + replaceAll(url2, u"../", u"");
+      r = std::u16string(base) + u"/" + replaceAll(linkUrl, u"../", u"");
     } else if (first == u'#') {
       r = page;
     } else {
-      r = std::u16string(upDir(page)) + u"/" + std::u16string(url2);
+      r = std::u16string(upDir(page)) + u"/" + std::u16string(linkUrl);
     }
   }
   r = normalise(r, !keepCase);  // 5.
@@ -87,28 +88,28 @@ std::u16string resolve(std::u16string_view url1, std::u16string_view url2, bool 
 
 }  // namespace
 
-std::u16string rightUrl(std::u16string_view url1, std::u16string_view url2, Dialect dialect) {
-  return resolve(url1, url2, false, dialect == Dialect::kVornet);
+std::u16string rightUrl(std::u16string_view pageUrl, std::u16string_view linkUrl, Dialect dialect) {
+  return resolve(pageUrl, linkUrl, false, dialect == Dialect::kVornet);
 }
 
-bool fullUrl(std::u16string_view urlx) {
+bool fullUrl(std::u16string_view address) {
   // "https" is listed in the rules too, but "http" already covers it.
   for (std::u16string_view scheme : {u"mms", u"rspt", u"http", u"ftp"}) {
-    if (contains(urlx, scheme)) return true;
+    if (contains(address, scheme)) return true;
   }
   return false;
 }
 
-std::u16string gethost(std::u16string_view Turl) { return hostOf(nohttp(Turl)); }
+std::u16string gethost(std::u16string_view address) { return hostOf(nohttp(address)); }
 
-int32_t GotoURL(std::u16string_view Turl) {
-  shell::openInBrowser(text::toUtf8(Turl));
+int32_t GotoURL(std::u16string_view address) {
+  shell::openInBrowser(text::toUtf8(address));
   return 0;
 }
 
 std::u16string setHttp(std::u16string_view str) { return std::u16string(kHttp) + std::u16string(str); }
 
-std::u16string nohttp(std::u16string_view httpSTR) { return normalise(httpSTR, true); }
+std::u16string nohttp(std::u16string_view address) { return normalise(address, true); }
 
 std::u16string noJin(std::u16string_view url) { return std::u16string(url.substr(0, url.find(u'#'))); }
 
@@ -129,11 +130,11 @@ com::HResult getPort(std::u16string_view url, com::Variant& port) {
   return com::kOk;
 }
 
-std::u16string rightUrlKeepCase(std::u16string_view url1, std::u16string_view url2) {
-  return resolve(url1, url2, true, true);
+std::u16string rightUrlKeepCase(std::u16string_view pageUrl, std::u16string_view linkUrl) {
+  return resolve(pageUrl, linkUrl, true, true);
 }
 
-std::u16string nohttpKeepCase(std::u16string_view httpSTR) { return normalise(httpSTR, false); }
+std::u16string nohttpKeepCase(std::u16string_view address) { return normalise(address, false); }
 
 std::u16string uriScheme(std::u16string_view link) {
   const size_t start = link.find_first_not_of(u" \t\r\n");
@@ -198,16 +199,16 @@ std::u16string crawlForm(std::u16string_view address, text::Charset queryCharset
 
 namespace harbek::url {
 
-std::u16string siteOf(std::u16string_view Turl) {
-  if (uriScheme(Turl) != u"https") return gethost(Turl);
-  const std::optional<FetchUrl> u = FetchUrl::parse(Turl);
+std::u16string siteOf(std::u16string_view address) {
+  if (uriScheme(address) != u"https") return gethost(address);
+  const std::optional<FetchUrl> u = FetchUrl::parse(address);
   return u ? u->authority() : std::u16string();
 }
 
-std::u16string storageForm(std::u16string_view Turl) {
-  if (uriScheme(Turl) != u"https") return std::u16string(Turl);
-  const std::optional<FetchUrl> u = FetchUrl::parse(Turl);
-  return u ? u"http://" + u->authority() + u->path + u->query : std::u16string(Turl);
+std::u16string storageForm(std::u16string_view address) {
+  if (uriScheme(address) != u"https") return std::u16string(address);
+  const std::optional<FetchUrl> u = FetchUrl::parse(address);
+  return u ? u"http://" + u->authority() + u->path + u->query : std::u16string(address);
 }
 
 }  // namespace harbek::url

@@ -23,25 +23,25 @@ namespace harbek::url {
 
 enum class Dialect { kVornet, kCorvin };
 
-// The link url2, found on the page url1, as an absolute URL beginning with
-// "http://", or empty text for a "mailto:" or "javascript:" link.
-std::u16string rightUrl(std::u16string_view url1, std::u16string_view url2, Dialect dialect = Dialect::kVornet);
+// The link linkUrl, found on the page pageUrl, as an absolute URL beginning
+// with "http://", or empty text for a "mailto:" or "javascript:" link.
+std::u16string rightUrl(std::u16string_view pageUrl, std::u16string_view linkUrl, Dialect dialect = Dialect::kVornet);
 
-// True when urlx contains "mms", "rspt", "http" or "ftp" anywhere (letter
+// True when address contains "mms", "rspt", "http" or "ftp" anywhere (letter
 // case counts: "HTTP://x" is not full, "/cgi/http.asp" is).
-bool fullUrl(std::u16string_view urlx);
+bool fullUrl(std::u16string_view address);
 
 // The host of a URL, with its port suffix when it has one ("site:81").
-std::u16string gethost(std::u16string_view Turl);
+std::u16string gethost(std::u16string_view address);
 
 // Asks the desktop to open the URL; always 0.
-int32_t GotoURL(std::u16string_view Turl);
+int32_t GotoURL(std::u16string_view address);
 
 // "http://" followed by str, always.
 std::u16string setHttp(std::u16string_view str);
 
 // The URL in lower case, every "http://" removed and its slashes collapsed.
-std::u16string nohttp(std::u16string_view httpSTR);
+std::u16string nohttp(std::u16string_view address);
 
 // The text before the first "#".
 std::u16string noJin(std::u16string_view url);
@@ -53,11 +53,11 @@ com::HResult getPort(std::u16string_view url, com::Variant& port);
 
 // rightUrl (vornet) with the letter case of everything after the host kept:
 // toLower(rightUrlKeepCase(a, b)) == rightUrl(a, b) for every a and b.
-std::u16string rightUrlKeepCase(std::u16string_view url1, std::u16string_view url2);
+std::u16string rightUrlKeepCase(std::u16string_view pageUrl, std::u16string_view linkUrl);
 
 // nohttp without any lower-casing: "http://" is still found in any letter
 // case and removed, and the slashes are collapsed in the same way.
-std::u16string nohttpKeepCase(std::u16string_view httpSTR);
+std::u16string nohttpKeepCase(std::u16string_view address);
 
 // The scheme a link starts with (after leading white space), lower-cased:
 // a letter, then letters, digits, "+", "-" or ".", then ":" before any "/",
@@ -93,10 +93,10 @@ std::u16string crawlForm(std::u16string_view address, text::Charset queryCharset
 // The site a URL belongs to, for the same-host test: its host with the port
 // when that is not the scheme's default, whatever the scheme ("http://Site/"
 // and "https://site/" are one site; "site:8080" another).
-std::u16string siteOf(std::u16string_view Turl);
+std::u16string siteOf(std::u16string_view address);
 
 // The http form of an https URL (same host, port, path and query), which
 // names the same saved file; any other URL is returned as it is.
-std::u16string storageForm(std::u16string_view Turl);
+std::u16string storageForm(std::u16string_view address);
 
 }  // namespace harbek::url

@@ -22,12 +22,12 @@ inline constexpr Guid kRoutaClsid = makeGuid("{641E9EFD-25CB-42F1-8F6C-C49EBC000
 // The operations vornet and corvin share, in interface order.
 class IWebUrlOperations : public com::IDispatch {
  public:
-  virtual HResult rightUrl(const std::u16string& url1, const std::u16string& url2, std::u16string* result) = 0;
-  virtual HResult fullUrl(const std::u16string& urlx, Flag* result) = 0;
-  virtual HResult gethost(const std::u16string& Turl, std::u16string* result) = 0;
-  virtual HResult GotoURL(const std::u16string& Turl, int32_t* result) = 0;
+  virtual HResult rightUrl(const std::u16string& pageUrl, const std::u16string& linkUrl, std::u16string* result) = 0;
+  virtual HResult fullUrl(const std::u16string& address, Flag* result) = 0;
+  virtual HResult gethost(const std::u16string& address, std::u16string* result) = 0;
+  virtual HResult GotoURL(const std::u16string& address, int32_t* result) = 0;
   virtual HResult setHttp(const std::u16string& str, std::u16string* result) = 0;
-  virtual HResult nohttp(const std::u16string& httpSTR, std::u16string* result) = 0;
+  virtual HResult nohttp(const std::u16string& address, std::u16string* result) = 0;
   virtual HResult URLEncode(const std::u16string& text, std::u16string* result) = 0;
   // The number 80 (16-bit) when the URL names no port, else the port as text.
   virtual HResult getPort(const std::u16string& url, Variant* result) = 0;
@@ -62,7 +62,7 @@ class IRoutaUrl : public com::IDispatch {
  public:
   using Base = com::IDispatch;
   static constexpr Guid iid = makeGuid("{39DD7904-B272-4A9A-AF5F-153D4B286316}");
-  virtual HResult GotoURL(const std::u16string& Turl, int32_t* result) = 0;
+  virtual HResult GotoURL(const std::u16string& address, int32_t* result) = 0;
 
  protected:
   ~IRoutaUrl() = default;

@@ -19,27 +19,27 @@ constexpr auto memberOf(HResult (IWebUrlOperations::*fn)(A...)) -> HResult (Ifac
 template <class Iface, class Derived, Dialect kDialect>
 class WebUrlObject : public com::DispatchObject<Iface, Derived> {
  public:
-  HResult rightUrl(const std::u16string& url1, const std::u16string& url2, std::u16string* result) override {
-    return com::giveResult(result, url::rightUrl(url1, url2, kDialect));
+  HResult rightUrl(const std::u16string& pageUrl, const std::u16string& linkUrl, std::u16string* result) override {
+    return com::giveResult(result, url::rightUrl(pageUrl, linkUrl, kDialect));
   }
-  HResult fullUrl(const std::u16string& urlx, Flag* result) override {
-    return com::giveResult(result, com::toFlag(url::fullUrl(urlx)));
+  HResult fullUrl(const std::u16string& address, Flag* result) override {
+    return com::giveResult(result, com::toFlag(url::fullUrl(address)));
   }
-  HResult gethost(const std::u16string& Turl, std::u16string* result) override {
-    return com::giveResult(result, url::gethost(Turl));
+  HResult gethost(const std::u16string& address, std::u16string* result) override {
+    return com::giveResult(result, url::gethost(address));
   }
-  HResult GotoURL(const std::u16string& Turl, int32_t* result) override {
+  HResult GotoURL(const std::u16string& address, int32_t* result) override {
     // Opens a browser: only for a caller that can take the answer.
     return com::fillResult(result, [&](int32_t& r) {
-      r = url::GotoURL(Turl);
+      r = url::GotoURL(address);
       return com::kOk;
     });
   }
   HResult setHttp(const std::u16string& str, std::u16string* result) override {
     return com::giveResult(result, url::setHttp(str));
   }
-  HResult nohttp(const std::u16string& httpSTR, std::u16string* result) override {
-    return com::giveResult(result, url::nohttp(httpSTR));
+  HResult nohttp(const std::u16string& address, std::u16string* result) override {
+    return com::giveResult(result, url::nohttp(address));
   }
   HResult URLEncode(const std::u16string& text, std::u16string* result) override {
     return com::giveResult(result, urlEncode(text));

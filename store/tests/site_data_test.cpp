@@ -123,7 +123,7 @@ TEST_F(SiteDataTest, DigestNamedPaths) {
 
 TEST_F(SiteDataTest, SavingCreatesFoldersLevelByLevel) {
   struct Case {
-    std::u16string Turl;
+    std::u16string address;
     std::set<std::string> entries;  // the whole save folder afterwards
     const char* file;
   } cases[] = {
@@ -139,9 +139,9 @@ TEST_F(SiteDataTest, SavingCreatesFoldersLevelByLevel) {
     stdfs::remove_all(save_);
     stdfs::create_directory(save_);
     const std::string body("GIF\0\r\n\xFF", 7);
-    store_.saveFileByUrl(c.Turl, body, 0);
-    EXPECT_EQ(saved(), c.entries) << text::toUtf8(c.Turl);
-    EXPECT_EQ(content(save_ / c.file), body) << text::toUtf8(c.Turl);
+    store_.saveFileByUrl(c.address, body, 0);
+    EXPECT_EQ(saved(), c.entries) << text::toUtf8(c.address);
+    EXPECT_EQ(content(save_ / c.file), body) << text::toUtf8(c.address);
   }
 }
 

@@ -53,7 +53,7 @@ TEST(FileSearch, ListsAFoldersFilesBeforeItsSubfoldersAndNeverLoops) {
   const List all = {".hidden", "A.JPG", "b.html", "flink", "a_sub/e.txt", "sub1/c.htm", "sub1/deeper/d.html"};
   struct Case {
     std::string path;
-    std::u16string strSearch;
+    std::u16string pattern;
     bool complete;
     List files;
     List folders;
@@ -66,9 +66,9 @@ TEST(FileSearch, ListsAFoldersFilesBeforeItsSubfoldersAndNeverLoops) {
       {root + "/missing", u"", false, {}, {}},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.path + " " + std::string(c.strSearch.begin(), c.strSearch.end()));
+    SCOPED_TRACE(c.path + " " + std::string(c.pattern.begin(), c.pattern.end()));
     RecordingView view(root);
-    EXPECT_EQ(search(c.path, c.strSearch, view), c.complete);
+    EXPECT_EQ(search(c.path, c.pattern, view), c.complete);
     EXPECT_EQ(view.files, c.files);
     EXPECT_EQ(view.folders, c.folders);
     EXPECT_EQ(view.unreadable, c.complete ? List{} : List{"missing/"});

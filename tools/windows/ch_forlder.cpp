@@ -38,43 +38,43 @@ chForlder::chForlder(WEBchange* web) : QWidget(web, Qt::Window), web_(web) {
 }
 
 void chForlder::createControls() {
-  Drive1 = new QComboBox(this);
-  Drive1->setObjectName("Drive1");
+  placeBox_ = new QComboBox(this);
+  placeBox_->setObjectName("Drive1");
 
   folders_ = new QFileSystemModel(this);
   folders_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
-  Dir1 = new QTreeView(this);
-  Dir1->setObjectName("Dir1");
-  Dir1->setModel(folders_);
-  Dir1->setHeaderHidden(true);
-  for (int column = 1; column < folders_->columnCount(); ++column) Dir1->hideColumn(column);
-  Dir1->setUniformRowHeights(true);
+  folderTree_ = new QTreeView(this);
+  folderTree_->setObjectName("Dir1");
+  folderTree_->setModel(folders_);
+  folderTree_->setHeaderHidden(true);
+  for (int column = 1; column < folders_->columnCount(); ++column) folderTree_->hideColumn(column);
+  folderTree_->setUniformRowHeights(true);
 
   chosen_ = new QLabel(this);
   chosen_->setObjectName("chosenFolder");
   chosen_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   chosen_->setFrameShape(QFrame::StyledPanel);
-  connect(Dir1->selectionModel(), &QItemSelectionModel::currentChanged, this,
+  connect(folderTree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this] { chosen_->setText(folder()); });
 
-  Command1 = new QPushButton("加载", this);
-  Command1->setObjectName("Command1");
-  Command1->setDefault(true);
-  connect(Command1, &QPushButton::clicked, this, &chForlder::load);
-  connect(Drive1, &QComboBox::currentIndexChanged, this, &chForlder::driveChanged);
+  loadButton_ = new QPushButton("加载", this);
+  loadButton_->setObjectName("Command1");
+  loadButton_->setDefault(true);
+  connect(loadButton_, &QPushButton::clicked, this, &chForlder::load);
+  connect(placeBox_, &QComboBox::currentIndexChanged, this, &chForlder::driveChanged);
 }
 
 void chForlder::createLayout() {
   auto* bottom = new QHBoxLayout;
   bottom->addWidget(chosen_, 1);
   bottom->addSpacing(8);
-  bottom->addWidget(Command1);
+  bottom->addWidget(loadButton_);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(12, 12, 12, 12);
   layout->setSpacing(8);
-  layout->addWidget(Drive1);
-  layout->addWidget(Dir1, 1);
+  layout->addWidget(placeBox_);
+  layout->addWidget(folderTree_, 1);
   layout->addLayout(bottom);
 }
 
@@ -93,26 +93,26 @@ void chForlder::fillDrives() {
     const bool holds = here == p || here.startsWith(p.endsWith('/') ? p : p + '/');
     if (holds && p.size() >= places[start].size()) start = i;
   }
-  const QSignalBlocker quiet(Drive1);
-  for (const QString& p : places) Drive1->addItem(p, p);
-  Drive1->setCurrentIndex(start);
+  const QSignalBlocker quiet(placeBox_);
+  for (const QString& p : places) placeBox_->addItem(p, p);
+  placeBox_->setCurrentIndex(start);
   driveChanged(start);
   const QModelIndex current = folders_->index(here);
-  Dir1->setCurrentIndex(current);
-  Dir1->scrollTo(current);
+  folderTree_->setCurrentIndex(current);
+  folderTree_->scrollTo(current);
 }
 
 void chForlder::driveChanged(int index) {
-  const QString place = Drive1->itemData(index).toString();
+  const QString place = placeBox_->itemData(index).toString();
   folders_->setRootPath(place);
-  Dir1->setRootIndex(folders_->index(place));
-  Dir1->setCurrentIndex(QModelIndex());
+  folderTree_->setRootIndex(folders_->index(place));
+  folderTree_->setCurrentIndex(QModelIndex());
   chosen_->setText(place);
 }
 
 QString chForlder::folder() const {
-  const QModelIndex current = Dir1->currentIndex();
-  return current.isValid() ? folders_->filePath(current) : Drive1->currentData().toString();
+  const QModelIndex current = folderTree_->currentIndex();
+  return current.isValid() ? folders_->filePath(current) : placeBox_->currentData().toString();
 }
 
 void chForlder::load() {

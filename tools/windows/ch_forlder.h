@@ -1,7 +1,8 @@
-// The folder picker `chForlder` ("选择文件夹"): `Drive1` lists the places a
-// user starts from (the root folder, the home folder, mounted volumes),
-// `Dir1` is the folder tree of the chosen place, and `Command1` ("加载")
-// hands the chosen folder to the find-and-replace window and closes.
+// The folder picker `chForlder` ("选择文件夹"): the place list ("Drive1")
+// holds the places a user starts from (the root folder, the home folder,
+// mounted volumes), the folder tree ("Dir1") shows the chosen place, and the
+// load button ("Command1", "加载") hands the chosen folder to the
+// find-and-replace window and closes.
 #pragma once
 
 #include <QWidget>
@@ -22,22 +23,22 @@ class chForlder : public QWidget {
  public:
   explicit chForlder(WEBchange* web);
 
-  // The folder Dir1 points at: its selected folder, or the place itself.
+  // The folder the tree points at: its selected folder, or the place itself.
   QString folder() const;
 
  private:
   void createControls();
   void createLayout();
   void fillDrives();
-  void driveChanged(int index);  // Drive1
-  void load();                   // Command1
+  void driveChanged(int index);  // the place list
+  void load();                   // the load button
 
   WEBchange* web_;
-  QComboBox* Drive1 = nullptr;
-  QTreeView* Dir1 = nullptr;
+  QComboBox* placeBox_ = nullptr;
+  QTreeView* folderTree_ = nullptr;
   QFileSystemModel* folders_ = nullptr;
   QLabel* chosen_ = nullptr;
-  QPushButton* Command1 = nullptr;
+  QPushButton* loadButton_ = nullptr;
 };
 
 }  // namespace harbek::tools

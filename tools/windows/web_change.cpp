@@ -64,34 +64,34 @@ WEBchange::WEBchange(const QIcon& icon, QWidget* parent) : QWidget(parent) {
 }
 
 void WEBchange::createControls() {
-  Label1 = new QLabel("当前目录", this);
-  Label1->setObjectName("Label1");
-  Label6 = new QLabel(this);
-  Label6->setObjectName("Label6");
+  folderCaption_ = new QLabel("当前目录", this);
+  folderCaption_->setObjectName("Label1");
+  currentPath_ = new QLabel(this);
+  currentPath_->setObjectName("Label6");
   // A long path must not widen the window; it is cut at the edge instead.
-  Label6->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-  Label6->setFrameShape(QFrame::StyledPanel);
-  Label6->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  Label5 = new QLabel(this);
-  Label5->setObjectName("Label5");
-  Label5->setMinimumWidth(fontMetrics().horizontalAdvance("0000000"));
-  Label5->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  Label5->setFrameShape(QFrame::StyledPanel);
+  currentPath_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  currentPath_->setFrameShape(QFrame::StyledPanel);
+  currentPath_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  fileCount_ = new QLabel(this);
+  fileCount_->setObjectName("Label5");
+  fileCount_->setMinimumWidth(fontMetrics().horizontalAdvance("0000000"));
+  fileCount_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  fileCount_->setFrameShape(QFrame::StyledPanel);
 
-  List1 = new QListWidget(this);
-  List1->setObjectName("List1");
-  List1->setUniformItemSizes(true);  // long lists of files stay quick
+  fileList_ = new QListWidget(this);
+  fileList_->setObjectName("List1");
+  fileList_->setUniformItemSizes(true);  // long lists of files stay quick
 
-  Command1 = new QPushButton("加载文件", this);
-  Command1->setObjectName("Command1");
-  connect(Command1, &QPushButton::clicked, this, &WEBchange::openPicker);
+  chooseFolderButton_ = new QPushButton("加载文件", this);
+  chooseFolderButton_->setObjectName("Command1");
+  connect(chooseFolderButton_, &QPushButton::clicked, this, &WEBchange::openPicker);
 
-  Label3 = new QLabel("替换规则", this);
-  Label3->setObjectName("Label3");
-  QFont bold = Label3->font();
+  rulesCaption_ = new QLabel("替换规则", this);
+  rulesCaption_->setObjectName("Label3");
+  QFont bold = rulesCaption_->font();
   bold.setBold(true);
-  Label3->setFont(bold);
-  Label1->setFont(bold);
+  rulesCaption_->setFont(bold);
+  folderCaption_->setFont(bold);
 
   ruleGrid_ = new QGridLayout;
   ruleGrid_->setVerticalSpacing(kRuleGap);
@@ -111,13 +111,13 @@ void WEBchange::createControls() {
     ruleArea_->verticalScrollBar()->setValue(max);
   });
 
-  Command2 = new QPushButton("增加一个替换规则", this);
-  Command2->setObjectName("Command2");
-  connect(Command2, &QPushButton::clicked, this, &WEBchange::addRule);
-  Command3 = new QPushButton("执行替换", this);
-  Command3->setObjectName("Command3");
-  Command3->setDefault(true);
-  connect(Command3, &QPushButton::clicked, this, &WEBchange::runReplace);
+  addRuleButton_ = new QPushButton("增加一个替换规则", this);
+  addRuleButton_->setObjectName("Command2");
+  connect(addRuleButton_, &QPushButton::clicked, this, &WEBchange::addRule);
+  replaceButton_ = new QPushButton("执行替换", this);
+  replaceButton_->setObjectName("Command3");
+  replaceButton_->setDefault(true);
+  connect(replaceButton_, &QPushButton::clicked, this, &WEBchange::runReplace);
 
   // The progress line of a folder search, with its cancel.
   searchProgress_ = new QProgressBar(this);
@@ -136,14 +136,14 @@ void WEBchange::createControls() {
 
 void WEBchange::createLayout() {
   auto* folderRow = new QHBoxLayout;
-  folderRow->addWidget(Label1);
-  folderRow->addWidget(Label6, 1);
+  folderRow->addWidget(folderCaption_);
+  folderRow->addWidget(currentPath_, 1);
   folderRow->addSpacing(12);
   folderRow->addWidget(new QLabel("文件数", this));
-  folderRow->addWidget(Label5);
+  folderRow->addWidget(fileCount_);
 
   auto* loadRow = new QHBoxLayout;
-  loadRow->addWidget(Command1);
+  loadRow->addWidget(chooseFolderButton_);
   loadRow->addStretch(1);
 
   auto* searchRow = new QHBoxLayout;
@@ -153,19 +153,19 @@ void WEBchange::createLayout() {
   cancelSearch_->hide();
 
   auto* commandRow = new QHBoxLayout;
-  commandRow->addWidget(Command2);
+  commandRow->addWidget(addRuleButton_);
   commandRow->addStretch(1);
-  commandRow->addWidget(Command3);
+  commandRow->addWidget(replaceButton_);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(14, 14, 14, 12);
   layout->setSpacing(8);
   layout->addLayout(folderRow);
-  layout->addWidget(List1, 1);
+  layout->addWidget(fileList_, 1);
   layout->addLayout(loadRow);
   layout->addLayout(searchRow);
   layout->addSpacing(6);
-  layout->addWidget(Label3);
+  layout->addWidget(rulesCaption_);
   layout->addWidget(ruleArea_, 1);
   layout->addLayout(commandRow);
   layout->addWidget(status_);
@@ -173,10 +173,10 @@ void WEBchange::createLayout() {
 
 void WEBchange::addRule() {
   // A new pair goes below the last one, with the same size.
-  const int row = static_cast<int>(rule.size()) + 1;
-  for (auto* boxes : {&rule, &oRule}) {
+  const int row = static_cast<int>(findBoxes_.size()) + 1;
+  for (auto* boxes : {&findBoxes_, &replaceBoxes_}) {
     auto* box = new QPlainTextEdit(this);
-    box->setObjectName(boxes == &rule ? "rule" : "oRule");
+    box->setObjectName(boxes == &findBoxes_ ? "rule" : "oRule");
     box->setProperty("Index", static_cast<int>(boxes->size()));
     box->setTabChangesFocus(true);
     box->setFixedHeight(box->fontMetrics().lineSpacing() * kRuleLines + 2 * box->frameWidth() + 8);
@@ -184,11 +184,11 @@ void WEBchange::addRule() {
   }
   auto* arrow = new QLabel("→", this);
   arrow->setAlignment(Qt::AlignCenter);
-  ruleGrid_->addWidget(rule.back(), row, 0);
+  ruleGrid_->addWidget(findBoxes_.back(), row, 0);
   ruleGrid_->addWidget(arrow, row, 1);
-  ruleGrid_->addWidget(oRule.back(), row, 2);
+  ruleGrid_->addWidget(replaceBoxes_.back(), row, 2);
   if (row > 1) {
-    rule.back()->setFocus();
+    findBoxes_.back()->setFocus();
     // The rule area scrolls to the new pair once its layout has grown.
     scrollToNewRule_ = true;
   }
@@ -208,7 +208,8 @@ void WEBchange::loadFolder(const std::string& folder) {
   setBusy(true);
   // The rules and the list wait; the progress line's cancel stays usable,
   // and the window can be closed at any time (the search ends at once).
-  for (QWidget* w : {static_cast<QWidget*>(List1), static_cast<QWidget*>(ruleArea_), static_cast<QWidget*>(Command2)}) {
+  for (QWidget* w :
+       {static_cast<QWidget*>(fileList_), static_cast<QWidget*>(ruleArea_), static_cast<QWidget*>(addRuleButton_)}) {
     w->setEnabled(false);
   }
   searchCancelled_ = false;
@@ -218,13 +219,14 @@ void WEBchange::loadFolder(const std::string& folder) {
   const bool complete = search(folder, u"", *this);
   searchProgress_->hide();
   cancelSearch_->hide();
-  for (QWidget* w : {static_cast<QWidget*>(List1), static_cast<QWidget*>(ruleArea_), static_cast<QWidget*>(Command2)}) {
+  for (QWidget* w :
+       {static_cast<QWidget*>(fileList_), static_cast<QWidget*>(ruleArea_), static_cast<QWidget*>(addRuleButton_)}) {
     w->setEnabled(true);
   }
   if (searchCancelled_) {
-    showStatus(QString("已取消查找,已列出 %1 个文件").arg(List1->count()), false);
+    showStatus(QString("已取消查找,已列出 %1 个文件").arg(fileList_->count()), false);
   } else if (complete) {
-    showStatus(QString("已列出 %1 个文件").arg(List1->count()), false);
+    showStatus(QString("已列出 %1 个文件").arg(fileList_->count()), false);
   } else {
     showStatus("以下文件夹无法读取，其中的文件未列出：" + unreadable_.join("；"), true);
   }
@@ -244,8 +246,8 @@ void WEBchange::runReplace() {
 
 void WEBchange::setBusy(bool busy) {
   busy_ = busy;
-  Command1->setEnabled(!busy);
-  Command3->setEnabled(!busy);
+  chooseFolderButton_->setEnabled(!busy);
+  replaceButton_->setEnabled(!busy);
   if (!busy && closeRequested_) close();
 }
 
@@ -271,34 +273,34 @@ void WEBchange::fileFound(const std::string& path) {
   const QString shown = fromPath(path);
   // The item keeps the path's own bytes: a name that is not valid UTF-8
   // would not survive the trip through the shown text.
-  auto* item = new QListWidgetItem(shown, List1);
+  auto* item = new QListWidgetItem(shown, fileList_);
   item->setData(Qt::UserRole, QByteArray::fromStdString(path));
   // The count goes on from what the label shows, so that a second folder
   // adds to the first.
-  Label5->setText(QString::number(Label5->text().toInt() + 1));
-  Label6->setText(shown);
+  fileCount_->setText(QString::number(fileCount_->text().toInt() + 1));
+  currentPath_->setText(shown);
 }
 
 bool WEBchange::stopRequested() const { return searchCancelled_ || closeRequested_; }
 
-void WEBchange::enteringFolder(const std::string& path) { Label6->setText(fromPath(path)); }
+void WEBchange::enteringFolder(const std::string& path) { currentPath_->setText(fromPath(path)); }
 
 void WEBchange::folderUnreadable(const std::string& path, fs::Error error) {
   unreadable_ << fromPath(path) + "（" + QString::fromUtf8(fs::errorName(error)) + "）";
 }
 
-bool WEBchange::hasFiles() const { return !closeRequested_ && List1->count() > 0; }
+bool WEBchange::hasFiles() const { return !closeRequested_ && fileList_->count() > 0; }
 
 std::string WEBchange::lastFile() const {
-  return List1->item(List1->count() - 1)->data(Qt::UserRole).toByteArray().toStdString();
+  return fileList_->item(fileList_->count() - 1)->data(Qt::UserRole).toByteArray().toStdString();
 }
 
-void WEBchange::removeLastFile() { delete List1->takeItem(List1->count() - 1); }
+void WEBchange::removeLastFile() { delete fileList_->takeItem(fileList_->count() - 1); }
 
 std::vector<Rule> WEBchange::rules() const {
   std::vector<Rule> out;
-  for (qsizetype i = 0; i < rule.size(); ++i) {
-    out.push_back({rule[i]->toPlainText().toStdU16String(), oRule[i]->toPlainText().toStdU16String()});
+  for (qsizetype i = 0; i < findBoxes_.size(); ++i) {
+    out.push_back({findBoxes_[i]->toPlainText().toStdU16String(), replaceBoxes_[i]->toPlainText().toStdU16String()});
   }
   return out;
 }

@@ -1,12 +1,12 @@
 // The find-and-replace window `WEBchange` ("网页内容替换") and its entry for
 // the main window.
 //
-// The user writes rules (a find box in `rule` and a replacement box in
-// `oRule` per rule, one pair to start with, more with `Command2`), fills
-// `List1` with files through the folder picker (`Command1`), and runs the
-// rules over the list from its end (`Command3`). The work itself is
-// Treplace and search in tools/; this window shows their progress and keeps
-// the user-interface events flowing between files.
+// The user writes rules (a find box and a replacement box per rule, objects
+// "rule" and "oRule", one pair to start with, more with the add-rule button
+// "Command2"), fills the file list "List1" through the folder picker
+// ("Command1"), and runs the rules over the list from its end ("Command3").
+// The work itself is Treplace and search in tools/; this window shows their
+// progress and keeps the user-interface events flowing between files.
 #pragma once
 
 #include <QList>
@@ -40,8 +40,8 @@ class WEBchange : public QWidget, public SearchView, public ReplaceRunHost {
  public:
   explicit WEBchange(const QIcon& icon, QWidget* parent = nullptr);
 
-  // Lists the files under folder into List1, with a progress line and its
-  // cancel ("取消") meanwhile; the folder picker calls it.
+  // Lists the files under folder into the file list, with a progress line
+  // and its cancel ("取消") meanwhile; the folder picker calls it.
   void loadFolder(const std::string& folder);
 
   // SearchView and ReplaceRunHost
@@ -62,24 +62,24 @@ class WEBchange : public QWidget, public SearchView, public ReplaceRunHost {
  private:
   void createControls();
   void createLayout();
-  void addRule();     // Command2
-  void openPicker();  // Command1
-  void runReplace();  // Command3
+  void addRule();     // the add-rule button
+  void openPicker();  // the choose-folder button
+  void runReplace();  // the replace button
   void showStatus(const QString& text, bool trouble);
   // Marks the window busy around a search or a run, so that it is not
   // closed from under them; a close asked for meanwhile happens afterwards.
   void setBusy(bool busy);
 
-  QList<QPlainTextEdit*> rule;
-  QList<QPlainTextEdit*> oRule;
-  QPushButton* Command1 = nullptr;
-  QPushButton* Command2 = nullptr;
-  QPushButton* Command3 = nullptr;
-  QListWidget* List1 = nullptr;
-  QLabel* Label1 = nullptr;
-  QLabel* Label3 = nullptr;
-  QLabel* Label5 = nullptr;
-  QLabel* Label6 = nullptr;
+  QList<QPlainTextEdit*> findBoxes_;
+  QList<QPlainTextEdit*> replaceBoxes_;
+  QPushButton* chooseFolderButton_ = nullptr;
+  QPushButton* addRuleButton_ = nullptr;
+  QPushButton* replaceButton_ = nullptr;
+  QListWidget* fileList_ = nullptr;
+  QLabel* folderCaption_ = nullptr;
+  QLabel* rulesCaption_ = nullptr;
+  QLabel* fileCount_ = nullptr;
+  QLabel* currentPath_ = nullptr;
   QLabel* status_ = nullptr;
   QProgressBar* searchProgress_ = nullptr;
   QPushButton* cancelSearch_ = nullptr;

@@ -93,12 +93,12 @@ TEST_F(WindowCrawl, CopiesASiteByClicksAndAClosedCrawlResumesAfterARestart) {
     auto main = open();
     typeAddressAndRun(*main);
     bool shot = false;
-    auto* list1 = main->findChild<QListView*>(QStringLiteral("List1"));
+    auto* queueList = main->findChild<QListView*>(QStringLiteral("List1"));
     const auto limit = std::chrono::steady_clock::now() + 60s;
     while (finished_ == 0 && std::chrono::steady_clock::now() < limit) {
       QTest::qWait(2);
       // The main window in the middle of the crawl: queue, panels, progress.
-      if (!shot && list1->model()->rowCount() >= 8 && panelNumber(*main, 3) >= 10) {
+      if (!shot && queueList->model()->rowCount() >= 8 && panelNumber(*main, 3) >= 10) {
         saveScreenshot(main.get(), "main");
         shot = true;
       }

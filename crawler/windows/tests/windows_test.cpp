@@ -288,10 +288,10 @@ TEST_F(WindowTest, MonitorEmptiesAbove500Characters) {
       {491, 498},  // exactly 500: kept
       {0, 0},      // 502: emptied
   };
-  auto* text1 = main->monitorWindow()->findChild<QPlainTextEdit*>(QStringLiteral("Text1"));
+  auto* logView = main->monitorWindow()->findChild<QPlainTextEdit*>(QStringLiteral("Text1"));
   for (const auto& c : cases) {
     main->controller().AddLog(std::u16string(c.line, u'字'));
-    EXPECT_EQ(text1->toPlainText().size(), c.shown) << c.line;
+    EXPECT_EQ(logView->toPlainText().size(), c.shown) << c.line;
   }
   EXPECT_FALSE(main->monitorWindow()->isVisible());  // logging went on while hidden
 }
@@ -439,7 +439,7 @@ TEST_F(WindowTest, ProgressBarFollowsTheScanAndTheWindowWidth) {
 TEST_F(WindowTest, ALongQueueShownInList1DoesNotSlowTheCrawl) {
   writeIni();
   auto main = open();
-  auto* list1 = main->findChild<QListView*>(QStringLiteral("List1"));
+  auto* queueList = main->findChild<QListView*>(QStringLiteral("List1"));
   crawler::CrawlQueue& queue = main->controller().queue();
   auto fillAndDrain = [](crawler::CrawlQueue& q) {
     auto start = std::chrono::steady_clock::now();
@@ -454,11 +454,11 @@ TEST_F(WindowTest, ALongQueueShownInList1DoesNotSlowTheCrawl) {
   std::cout << "10,000 entries in, 2,000 heads out: " << with << " s shown in List1, " << without
             << " s without a window\n";
   EXPECT_LT(with, without + 1.0);
-  ASSERT_EQ(list1->model()->rowCount(), 8000);
-  EXPECT_EQ(list1->model()->index(0, 0).data().toString(), "http://h.test/page2000.htm");
-  EXPECT_EQ(list1->model()->index(7999, 0).data().toString(), "http://h.test/page9999.htm");
+  ASSERT_EQ(queueList->model()->rowCount(), 8000);
+  EXPECT_EQ(queueList->model()->index(0, 0).data().toString(), "http://h.test/page2000.htm");
+  EXPECT_EQ(queueList->model()->index(7999, 0).data().toString(), "http://h.test/page9999.htm");
   while (!queue.empty()) queue.removeAt(queue.count() - 1);
-  EXPECT_EQ(list1->model()->rowCount(), 0);
+  EXPECT_EQ(queueList->model()->rowCount(), 0);
 }
 
 }  // namespace
