@@ -20,14 +20,11 @@ struct TagScanHooks {
   // The 1-based scan position and the length of the page.
   std::function<void(int32_t pos, int32_t length)> progress;
   // One element, and the same characters from the lower-cased page.
-  std::function<void(std::u16string_view element,
-                     std::u16string_view lowElement)>
-      element;
+  std::function<void(std::u16string_view element, std::u16string_view lowElement)> element;
 };
 
 // Finds every element of tagName in page, in order.
-void scanTags(std::u16string_view page, std::u16string_view tagName,
-              bool isEndTag, const TagScanHooks &hooks);
+void scanTags(std::u16string_view page, std::u16string_view tagName, bool isEndTag, const TagScanHooks& hooks);
 
 // What reading a value needs from outside: the text of an element without
 // its markup, and a link resolved against the page's URL.
@@ -37,14 +34,12 @@ struct ValueServices {
 };
 
 // The value of one attribute (or of "innerhtml"/"innertext") of an element.
-std::u16string attributeValue(std::u16string_view s, std::u16string_view lowS,
-                              std::u16string_view PV,
-                              const ValueServices &services);
+std::u16string attributeValue(std::u16string_view s, std::u16string_view lowS, std::u16string_view PV,
+                              const ValueServices& services);
 
 // The values of the attributes named in p (separated by ","), joined by ","
 // except that empty values at the front leave no trace.
-std::u16string attributeValues(std::u16string_view s, std::u16string_view lowS,
-                               std::u16string_view p,
-                               const ValueServices &services);
+std::u16string attributeValues(std::u16string_view s, std::u16string_view lowS, std::u16string_view p,
+                               const ValueServices& services);
 
-} // namespace harbek::fetcher
+}  // namespace harbek::fetcher

@@ -13,9 +13,9 @@
 #include <set>
 #include <sstream>
 
+#include "tests/support/child_process.h"
 #include "crawler/tests/test_site.h"
 #include "platform/text/text.h"
-#include "tests/support/child_process.h"
 #include "tests/support/nginx_server.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_ca.h"
@@ -25,23 +25,21 @@ namespace {
 
 namespace fsys = std::filesystem;
 using namespace std::chrono_literals;
-using harbek::testing::ChildProcess;
-using harbek::testing::harbekPath;
 using harbek::testing::NginxServer;
-using harbek::testing::ProgramRun;
 using harbek::testing::readFile;
 using harbek::testing::TempDir;
+using harbek::testing::ChildProcess;
+using harbek::testing::harbekPath;
+using harbek::testing::ProgramRun;
 using testing::expectSameTree;
-using testing::randomBytes;
 using testing::savedTree;
+using testing::randomBytes;
 using testing::SiteWriter;
 using testing::Tree;
 using testing::writeSite;
 
-ProgramRun runHarbek(const fsys::path &dir,
-                     const std::vector<std::string> &args,
-                     std::chrono::seconds limit = 60s,
-                     const std::string &program = harbekPath()) {
+ProgramRun runHarbek(const fsys::path& dir, const std::vector<std::string>& args, std::chrono::seconds limit = 60s,
+              const std::string& program = harbekPath()) {
   return harbek::testing::runProgram(program, args, dir, limit);
 }
 
@@ -52,17 +50,15 @@ struct Request {
 };
 
 // nginx's access log: `... "GET /path HTTP/1.1" status bytes ...`.
-std::vector<Request> requests(const fsys::path &log) {
+std::vector<Request> requests(const fsys::path& log) {
   std::vector<Request> out;
   std::istringstream in(readFile(log));
   for (std::string line; std::getline(in, line);) {
     size_t q = line.find("\"GET ");
-    if (q == std::string::npos)
-      continue;
+    if (q == std::string::npos) continue;
     size_t end = line.find(' ', q + 5);
     size_t close = line.find('"', q + 1);
-    if (end == std::string::npos || close == std::string::npos)
-      continue;
+    if (end == std::string::npos || close == std::string::npos) continue;
     Request r;
     r.path = line.substr(q + 5, end - q - 5);
     std::istringstream rest(line.substr(close + 1));
@@ -73,7 +69,7 @@ std::vector<Request> requests(const fsys::path &log) {
 }
 
 class CrawlEndToEnd : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     fsys::create_directories(siteRoot());
     server_ = std::make_unique<NginxServer>(siteRoot());
@@ -85,20 +81,17 @@ protected:
   fsys::path save() const { return dir_.file("save"); }
   fsys::path ini() const { return dir_.file("sys.ini"); }
 
-  std::vector<std::string> args(const std::string &interval, bool withUrl,
-                                const std::string &connections = "1") const {
-    std::vector<std::string> a = {"--headless", "--ini",         ini().string(),
-                                  "--save-dir", save().string(), "--interval",
-                                  interval};
-    if (connections != "1")
-      a.insert(a.end(), {"--connections", connections});
-    if (withUrl)
-      a.push_back(server_->url("/"));
+  std::vector<std::string> args(const std::string& interval, bool withUrl,
+                                const std::string& connections = "1") const {
+    std::vector<std::string> a = {"--headless", "--ini", ini().string(), "--save-dir", save().string(),
+                                  "--interval", interval};
+    if (connections != "1") a.insert(a.end(), {"--connections", connections});
+    if (withUrl) a.push_back(server_->url("/"));
     return a;
   }
 
   TempDir dir_;
-  TempDir logs_; // what the program prints, kept apart from what it saves
+  TempDir logs_;  // what the program prints, kept apart from what it saves
   std::unique_ptr<NginxServer> server_;
   std::string host_;
 };
@@ -124,23 +117,20 @@ TEST_F(CrawlEndToEnd, CopiesTheReachableSiteByteForByteAndNothingElse) {
     // Nothing was written beside the save folder: --save-dir holds for this
     // run only, and a crawl that never spilled has no counters to save.
     std::set<std::string> top;
-    for (const auto &e : fsys::directory_iterator(dir_.path()))
-      top.insert(e.path().filename().string());
+    for (const auto& e : fsys::directory_iterator(dir_.path())) top.insert(e.path().filename().string());
     EXPECT_EQ(top, (std::set<std::string>{"save", "site"}));
 
     // Each file was asked for once, in its own letter case, and nothing the
     // crawl must not follow was asked for at all.
     std::map<std::string, int> asked;
-    for (const auto &q : requests(server_->accessLogPath())) {
+    for (const auto& q : requests(server_->accessLogPath())) {
       ++asked[q.path];
       EXPECT_EQ(q.status, 200) << q.path;
     }
-    for (const auto &[path, n] : asked)
-      EXPECT_EQ(n, 1) << path;
+    for (const auto& [path, n] : asked) EXPECT_EQ(n, 1) << path;
     EXPECT_EQ(asked.size(), expected.size());
     EXPECT_EQ(asked.count("/Sec1/Item_1.Html"), 1u);
-    for (const char *never :
-         {"/Only_Query.html", "/Other/Only_Other.html", "/Orphan.html"}) {
+    for (const char* never : {"/Only_Query.html", "/Other/Only_Other.html", "/Orphan.html"}) {
       EXPECT_EQ(asked.count(never), 0u) << never;
     }
   }
@@ -159,37 +149,29 @@ TEST_F(CrawlEndToEnd, InterruptedCrawlResumesWhereItStopped) {
     bool twice;
   } interrupted[] = {
       {args("5", true), SIGINT, false},
-      {{"--headless", "--ini", ini().string(), "--interval", "5"},
-       SIGTERM,
-       true},
+      {{"--headless", "--ini", ini().string(), "--interval", "5"}, SIGTERM, true},
   };
-  std::vector<std::string> cutOff; // the last request of each interrupted run
+  std::vector<std::string> cutOff;  // the last request of each interrupted run
   for (size_t run = 0; run < std::size(interrupted); ++run) {
     SCOPED_TRACE(run);
-    const auto &c = interrupted[run];
-    const fsys::path out = dir_.file("out" + std::to_string(run)),
-                     err = dir_.file("err" + std::to_string(run));
+    const auto& c = interrupted[run];
+    const fsys::path out = dir_.file("out" + std::to_string(run)), err = dir_.file("err" + std::to_string(run));
     {
       ChildProcess crawl(harbekPath(), c.args, out, err);
       ASSERT_TRUE(crawl.running());
       ASSERT_TRUE(crawl.waitForOutput("保存文件", 40, 60s)) << readFile(out);
       crawl.signal(c.sig);
-      if (c.twice)
-        crawl.signal(c.sig);
+      if (c.twice) crawl.signal(c.sig);
       EXPECT_EQ(crawl.wait(30s), 128 + c.sig) << readFile(err);
     }
-    ASSERT_EQ(readFile(out).find("一个网站已经下载完成"), std::string::npos)
-        << "the crawl ended before the interrupt";
-    EXPECT_TRUE(
-        fsys::is_regular_file(save() / "tmp" / (std::to_string(run) + ".dat")));
-    EXPECT_NE(readFile(ini()).find("wnum=" + std::to_string(run + 1)),
-              std::string::npos)
-        << readFile(ini());
+    ASSERT_EQ(readFile(out).find("一个网站已经下载完成"), std::string::npos) << "the crawl ended before the interrupt";
+    EXPECT_TRUE(fsys::is_regular_file(save() / "tmp" / (std::to_string(run) + ".dat")));
+    EXPECT_NE(readFile(ini()).find("wnum=" + std::to_string(run + 1)), std::string::npos) << readFile(ini());
     const auto sofar = requests(server_->accessLogPath());
     ASSERT_FALSE(sofar.empty());
     cutOff.push_back(sofar.back().path);
     // A saved file is whole: the interrupt leaves no part of a page behind.
-    for (const auto &[name, bytes] : savedTree(save(), nullptr)) {
+    for (const auto& [name, bytes] : savedTree(save(), nullptr)) {
       auto it = expected.find(name);
       ASSERT_NE(it, expected.end()) << name;
       EXPECT_EQ(it->second, bytes) << name;
@@ -199,29 +181,23 @@ TEST_F(CrawlEndToEnd, InterruptedCrawlResumesWhereItStopped) {
   // The last run starts from the settings file and the spill files alone,
   // in a spill folder without the mark, as an older harbek left it.
   EXPECT_TRUE(fsys::remove(save() / "tmp" / ".harbek-spill"));
-  auto r = runHarbek(
-      logs_.path(), {"--headless", "--ini", ini().string(), "--interval", "0"});
+  auto r = runHarbek(logs_.path(), {"--headless", "--ini", ini().string(), "--interval", "0"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.out.find("一个网站已经下载完成"), std::string::npos);
   expectSameTree(expected, savedTree(save(), nullptr));
-  // Nothing is left to read: the spill folder is gone and the counters start
-  // again.
+  // Nothing is left to read: the spill folder is gone and the counters start again.
   EXPECT_FALSE(fsys::exists(save() / "tmp"));
-  EXPECT_NE(readFile(ini()).find("Rnum=0"), std::string::npos)
-      << readFile(ini());
+  EXPECT_NE(readFile(ini()).find("Rnum=0"), std::string::npos) << readFile(ini());
 
   // No file fetched whole is fetched again; only a fetch that an interrupt
   // cut off (the last of an interrupted run) may be repeated.
   std::set<std::string> whole;
-  for (const Request &q : requests(server_->accessLogPath())) {
+  for (const Request& q : requests(server_->accessLogPath())) {
     if (std::find(cutOff.begin(), cutOff.end(), q.path) == cutOff.end()) {
       EXPECT_EQ(whole.count(q.path), 0u) << q.path << " fetched again";
     }
-    auto size = site.sizes().find(q.path.ends_with('/') ? q.path + "index.html"
-                                                        : q.path);
-    if (q.status == 200 && size != site.sizes().end() &&
-        q.bytes == size->second)
-      whole.insert(q.path);
+    auto size = site.sizes().find(q.path.ends_with('/') ? q.path + "index.html" : q.path);
+    if (q.status == 200 && size != site.sizes().end() && q.bytes == size->second) whole.insert(q.path);
   }
   EXPECT_EQ(whole.size(), expected.size());
 }
@@ -241,19 +217,17 @@ TEST_F(CrawlEndToEnd, AQueueBeyondTenThousandSpillsAndComesBack) {
     const int file = i < 4998 ? i % 40 : 40 + (i - 4998) / kRun;
     const std::string name = "F/f" + std::to_string(file) + ".txt";
     index += "<a href=\"" + name + "\">" + std::to_string(i) + "</a>\n";
-    if (!site.sizes().count("/" + name))
-      site.put(name, "file " + std::to_string(file));
+    if (!site.sizes().count("/" + name)) site.put(name, "file " + std::to_string(file));
   }
   site.put("index.html", index + "</body></html>\n");
   ASSERT_GT(site.expected().size(), 540u);
 
-  ChildProcess crawl(harbekPath(), args("0", true), dir_.file("out"),
-                     dir_.file("err"));
+  ChildProcess crawl(harbekPath(), args("0", true), dir_.file("out"), dir_.file("err"));
   ASSERT_TRUE(crawl.running());
   EXPECT_EQ(crawl.wait(100s), 0) << readFile(dir_.file("err"));
   const std::string out = readFile(dir_.file("out"));
   EXPECT_NE(out.find("一个网站已经下载完成"), std::string::npos);
-  EXPECT_FALSE(fsys::exists(save() / "tmp")); // read back, then removed
+  EXPECT_FALSE(fsys::exists(save() / "tmp"));  // read back, then removed
   const std::string settings = readFile(ini());
   EXPECT_NE(settings.find("wnum=0"), std::string::npos) << settings;
   EXPECT_NE(settings.find("Rnum=0"), std::string::npos) << settings;
@@ -272,32 +246,25 @@ TEST_F(CrawlEndToEnd, KillsAtAnyMomentLoseNothing) {
   writeSite(site, server_->port(), 1200);
   std::mt19937 rng(77);
   std::string many = "<html><body>\n";
-  for (int i = 0; i < 20000; ++i)
-    many += "<a href=\"/Many/m" + std::to_string(i % 400) + ".txt\">" +
-            std::to_string(i) + "</a>\n";
+  for (int i = 0; i < 20000; ++i) many += "<a href=\"/Many/m" + std::to_string(i % 400) + ".txt\">" + std::to_string(i) + "</a>\n";
   site.put("Many/index.html", many + "</body></html>\n");
-  for (int i = 0; i < 400; ++i)
-    site.put("Many/m" + std::to_string(i) + ".txt", "m" + std::to_string(i));
+  for (int i = 0; i < 400; ++i) site.put("Many/m" + std::to_string(i) + ".txt", "m" + std::to_string(i));
   std::string slow = "<html><body>\n<a href=\"../Many/\">many</a>\n";
   for (int i = 0; i < 4; ++i) {
-    site.put("slow/Big" + std::to_string(i) + ".bin",
-             randomBytes(rng, 1 << 20));
+    site.put("slow/Big" + std::to_string(i) + ".bin", randomBytes(rng, 1 << 20));
     slow += "<a href=\"Big" + std::to_string(i) + ".bin\">big</a>\n";
   }
   site.put("slow/index.html", slow + "</body></html>\n");
   site.put("Sub/Deeper/Leaf.HTM", "<p><a href=\"/slow/\">slow</a></p>");
-  const Tree &expected = site.expected();
+  const Tree& expected = site.expected();
 
   const struct {
-    const char *waitFor; // the output that must have appeared this often before
-                         // the kill
+    const char* waitFor;  // the output that must have appeared this often before the kill
     size_t times;
-  } kills[] = {{"保存文件", 30}, {"保存文件", 400}, {"Big1.bin", 1},
-               {"/Many/", 3},    {"/Many/m", 1},    {"保存文件", 900},
-               {"Big3.bin", 2}};
+  } kills[] = {{"保存文件", 30}, {"保存文件", 400}, {"Big1.bin", 1}, {"/Many/", 3}, {"/Many/m", 1}, {"保存文件", 900}, {"Big3.bin", 2}};
   // One fetch at a time, then eight at once: a kill loses what was fetched
-  // ahead, never a file or a queued URL, and only the fetches under way at
-  // a kill are asked for again.
+  // ahead, never a file or a queued URL, and only the fetches under way at a
+  // kill are asked for again.
   for (const std::string connections : {"1", "8"}) {
     SCOPED_TRACE("--connections " + connections);
     fsys::remove_all(save());
@@ -306,24 +273,19 @@ TEST_F(CrawlEndToEnd, KillsAtAnyMomentLoseNothing) {
     size_t killed = 0;
     for (size_t k = 0; k < std::size(kills); ++k) {
       SCOPED_TRACE(k);
-      const fsys::path out = logs_.file("kill" + connections + "-" +
-                                        std::to_string(k)),
-                       err = logs_.file("killerr" + connections + "-" +
-                                        std::to_string(k));
+      const std::string run = connections + "-" + std::to_string(k);
+      const fsys::path out = logs_.file("kill" + run), err = logs_.file("killerr" + run);
       {
-        ChildProcess crawl(harbekPath(), args("0", true, connections), out,
-                           err);
+        ChildProcess crawl(harbekPath(), args("0", true, connections), out, err);
         ASSERT_TRUE(crawl.running());
-        if (!crawl.waitForOutput(kills[k].waitFor, kills[k].times, 60s))
-          continue; // ended first: no kill this time
+        if (!crawl.waitForOutput(kills[k].waitFor, kills[k].times, 60s)) continue;  // ended first: no kill this time
         crawl.signal(SIGKILL);
         EXPECT_EQ(crawl.wait(30s), 128 + SIGKILL);
         ++killed;
       }
       // Whatever is saved under its own name is whole.
-      for (const auto &[name, bytes] : savedTree(save(), nullptr)) {
-        if (name.ends_with(".harbek-part") || name.starts_with("tmp/"))
-          continue;
+      for (const auto& [name, bytes] : savedTree(save(), nullptr)) {
+        if (name.ends_with(".harbek-part") || name.starts_with("tmp/")) continue;
         auto it = expected.find(name);
         ASSERT_NE(it, expected.end()) << name;
         ASSERT_EQ(it->second.size(), bytes.size()) << name << " cut short";
@@ -335,8 +297,7 @@ TEST_F(CrawlEndToEnd, KillsAtAnyMomentLoseNothing) {
     std::vector<std::string> strays;
     expectSameTree(expected, savedTree(save(), &strays));
     EXPECT_TRUE(strays.empty()) << strays.front();
-    EXPECT_LE(requests(server_->accessLogPath()).size(),
-              expected.size() + killed * std::stoul(connections));
+    EXPECT_LE(requests(server_->accessLogPath()).size(), expected.size() + killed * std::stoul(connections));
   }
 }
 
@@ -345,22 +306,18 @@ TEST_F(CrawlEndToEnd, KillsAtAnyMomentLoseNothing) {
 // saves no part of that file and keeps its queue; once there is room again,
 // the next run completes the copy byte for byte.
 TEST_F(CrawlEndToEnd, AFullDiskStopsTheCrawlAndLosesNothing) {
-  if (!fsys::exists("/usr/bin/prlimit"))
-    GTEST_SKIP() << "prlimit is missing";
+  if (!fsys::exists("/usr/bin/prlimit")) GTEST_SKIP() << "prlimit is missing";
   SiteWriter site(siteRoot(), host_);
-  const Tree expected =
-      writeSite(site, server_->port(), 80); // with a 300 KB image
+  const Tree expected = writeSite(site, server_->port(), 80);  // with a 300 KB image
   std::vector<std::string> limited = {"--fsize=200000", harbekPath()};
-  for (const std::string &a : args("0", true))
-    limited.push_back(a);
+  for (const std::string& a : args("0", true)) limited.push_back(a);
   auto full = runHarbek(logs_.path(), limited, 60s, "/usr/bin/prlimit");
   EXPECT_EQ(full.exitCode, 3) << full.err;
   EXPECT_NE(full.out.find("保存文件失败:"), std::string::npos) << full.out;
   EXPECT_NE(full.out.find("磁盘无法写入,蜘蛛已停止"), std::string::npos);
   EXPECT_FALSE(fsys::exists(save() / host_ / "images" / "big.png"));
-  for (const auto &[name, bytes] : savedTree(save(), nullptr)) {
-    if (name.ends_with(".harbek-part"))
-      continue;
+  for (const auto& [name, bytes] : savedTree(save(), nullptr)) {
+    if (name.ends_with(".harbek-part")) continue;
     auto it = expected.find(name);
     ASSERT_NE(it, expected.end()) << name;
     EXPECT_EQ(it->second, bytes) << name;
@@ -380,18 +337,16 @@ TEST_F(CrawlEndToEnd, UnwritableSettingsLoseNothing) {
   const Tree expected = writeSite(site, server_->port(), 100);
   const fsys::path folderIni = dir_.file("ini-is-a-folder");
   fsys::create_directories(folderIni);
-  std::vector<std::string> a = {
-      "--headless", "--ini", folderIni.string(), "--save-dir", save().string(),
-      "--interval", "5",     server_->url("/")};
+  std::vector<std::string> a = {"--headless", "--ini", folderIni.string(), "--save-dir", save().string(),
+                                "--interval", "5", server_->url("/")};
   {
     ChildProcess crawl(harbekPath(), a, dir_.file("out"), dir_.file("err"));
     ASSERT_TRUE(crawl.waitForOutput("保存文件", 20, 60s));
     crawl.signal(SIGTERM);
     EXPECT_EQ(crawl.wait(30s), 128 + SIGTERM);
   }
-  EXPECT_NE(readFile(dir_.file("out")).find("无法写入系统配置文件"),
-            std::string::npos);
-  a.pop_back(); // the restart names no address: the queue must come from disk
+  EXPECT_NE(readFile(dir_.file("out")).find("无法写入系统配置文件"), std::string::npos);
+  a.pop_back();  // the restart names no address: the queue must come from disk
   a[6] = "0";
   auto r = runHarbek(logs_.path(), a);
   EXPECT_NE(r.out.find("一个网站已经下载完成"), std::string::npos);
@@ -403,22 +358,17 @@ TEST_F(CrawlEndToEnd, UnwritableSettingsLoseNothing) {
 TEST_F(CrawlEndToEnd, LongSaveFolderPathsAreKeptWhole) {
   SiteWriter site(siteRoot(), host_);
   const Tree expected = writeSite(site, server_->port(), 60);
-  const fsys::path deep =
-      dir_.file(std::string(100, 'd') + "/" + std::string(100, 'e') + "/save");
+  const fsys::path deep = dir_.file(std::string(100, 'd') + "/" + std::string(100, 'e') + "/save");
   {
-    ChildProcess crawl(harbekPath(),
-                       {"--headless", "--ini", ini().string(), "--save-dir",
-                        deep.string(), "--interval", "5", server_->url("/")},
+    ChildProcess crawl(harbekPath(), {"--headless", "--ini", ini().string(), "--save-dir", deep.string(), "--interval",
+                                      "5", server_->url("/")},
                        dir_.file("out"), dir_.file("err"));
     ASSERT_TRUE(crawl.waitForOutput("保存文件", 10, 60s));
     crawl.signal(SIGTERM);
     EXPECT_EQ(crawl.wait(30s), 128 + SIGTERM);
   }
-  EXPECT_NE(readFile(ini()).find("dbpath=" + deep.string() + "\r\n"),
-            std::string::npos)
-      << readFile(ini());
-  auto r = runHarbek(
-      logs_.path(), {"--headless", "--ini", ini().string(), "--interval", "0"});
+  EXPECT_NE(readFile(ini()).find("dbpath=" + deep.string() + "\r\n"), std::string::npos) << readFile(ini());
+  auto r = runHarbek(logs_.path(), {"--headless", "--ini", ini().string(), "--interval", "0"});
   EXPECT_NE(r.out.find("一个网站已经下载完成"), std::string::npos);
   expectSameTree(expected, savedTree(deep, nullptr));
 }
@@ -426,10 +376,8 @@ TEST_F(CrawlEndToEnd, LongSaveFolderPathsAreKeptWhole) {
 TEST(HarbekArguments, ASaveFolderThatCannotBeMadeStopsTheStart) {
   TempDir dir;
   dir.write("plain", "a file, not a folder");
-  auto r = runHarbek(dir.path(),
-                     {"--headless", "--ini", dir.file("sys.ini").string(),
-                      "--save-dir", dir.file("plain/save").string(),
-                      "http://127.0.0.1:1/"});
+  auto r = runHarbek(dir.path(), {"--headless", "--ini", dir.file("sys.ini").string(), "--save-dir",
+                     dir.file("plain/save").string(), "http://127.0.0.1:1/"});
   EXPECT_NE(r.exitCode, 0);
   EXPECT_NE(r.out.find("无法创建保存目录"), std::string::npos) << r.out;
   EXPECT_EQ(readFile(dir.file("plain")), "a file, not a folder");
@@ -439,17 +387,16 @@ TEST(HarbekArguments, BadArgumentsExitWithUsage) {
   TempDir dir;
   const struct {
     std::vector<std::string> args;
-    std::string says; // on standard error, before the usage line
+    std::string says;  // on standard error, before the usage line
   } cases[] = {
       {{"--headless", "--interval"}, "--interval needs a value"},
-      {{"--headless", "--interval", "fast"},
-       "--interval takes milliseconds, not 'fast'"},
+      {{"--headless", "--interval", "fast"}, "--interval takes milliseconds, not 'fast'"},
       {{"--headless", "--interval", "-5"}, "not '-5'"},
       {{"--headless", "--ini"}, "--ini needs a value"},
       {{"--headless", "--save-dir", ""}, "--save-dir needs a folder"},
       {{"--headless", "--bogus"}, "unknown option '--bogus'"},
   };
-  for (const auto &c : cases) {
+  for (const auto& c : cases) {
     auto r = runHarbek(dir.path(), c.args, 10s);
     EXPECT_EQ(r.exitCode, 2) << ::testing::PrintToString(c.args);
     EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
@@ -463,76 +410,41 @@ TEST(HarbekArguments, EveryOutcomeHasItsStatusAndItsWord) {
   TempDir dir;
   NginxServer server(dir.file("site"));
   fsys::create_directories(dir.file("site"));
-  std::ofstream(dir.file("site/index.html"))
-      << "<a href=\"/gone.html\">gone</a>";
+  std::ofstream(dir.file("site/index.html")) << "<a href=\"/gone.html\">gone</a>";
   ASSERT_TRUE(server.running()) << server.error();
   const std::string ini = dir.file("sys.ini").string();
   const std::string save = dir.file("save").string();
   const struct {
-    const char *name;
+    const char* name;
     std::vector<std::string> args;
     int status;
-    std::string says; // on standard error (or standard output for --help)
+    std::string says;  // on standard error (or standard output for --help)
     std::chrono::seconds within;
   } cases[] = {
       {"help", {"--help"}, 0, "Exit status", 5s},
       {"short help", {"-h"}, 0, "--save-dir FOLDER", 5s},
       {"version", {"--version"}, 0, "harbek 0.", 5s},
-      {"ftp address",
-       {"--headless", "--ini", ini, "ftp://127.0.0.1/x"},
-       1,
-       "only http:// and https:// addresses",
-       5s},
-      {"no host",
-       {"--headless", "--ini", ini, "--save-dir", save, "::::"},
-       2,
-       "is not a web address",
-       5s},
-      {"a space in the host",
-       {"--headless", "--ini", ini, "--save-dir", save, "http://a b/"},
-       2,
-       "is not a web address",
-       5s},
-      {"no address",
-       {"--headless", "--ini", ini, "--save-dir", save},
-       1,
-       "nothing to copy",
-       5s},
-      {"refused",
-       {"--headless", "--ini", ini, "--save-dir", save, "http://127.0.0.1:1/"},
-       4,
-       "1 network",
-       5s},
-      {"no such host",
-       {"--headless", "--ini", ini, "--save-dir", save,
-        "http://no-such-host.invalid/"},
-       4,
-       "1 network",
-       10s},
-      {"a page not found",
-       {"--headless", "--ini", ini, "--save-dir", save, server.url("/")},
-       8,
-       "1 server",
-       10s},
+      {"ftp address", {"--headless", "--ini", ini, "ftp://127.0.0.1/x"}, 1, "only http:// and https:// addresses", 5s},
+      {"no host", {"--headless", "--ini", ini, "--save-dir", save, "::::"}, 2, "is not a web address", 5s},
+      {"a space in the host", {"--headless", "--ini", ini, "--save-dir", save, "http://a b/"}, 2, "is not a web address", 5s},
+      {"no address", {"--headless", "--ini", ini, "--save-dir", save}, 1, "nothing to copy", 5s},
+      {"refused", {"--headless", "--ini", ini, "--save-dir", save, "http://127.0.0.1:1/"}, 4, "1 network", 5s},
+      {"no such host", {"--headless", "--ini", ini, "--save-dir", save, "http://no-such-host.invalid/"}, 4,
+       "1 network", 10s},
+      {"a page not found", {"--headless", "--ini", ini, "--save-dir", save, server.url("/")}, 8, "1 server", 10s},
       {"settings in a missing folder",
-       {"--headless", "--ini", dir.file("missing/sys.ini").string(),
-        "--save-dir", save + "2", server.url("/")},
-       8,
-       "无法写入系统配置文件",
-       10s},
+       {"--headless", "--ini", dir.file("missing/sys.ini").string(), "--save-dir", save + "2", server.url("/")}, 8,
+       "无法写入系统配置文件", 10s},
   };
-  for (const auto &c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const auto start = std::chrono::steady_clock::now();
     auto r = runHarbek(dir.path(), c.args, 30s);
     EXPECT_LT(std::chrono::steady_clock::now() - start, c.within);
     EXPECT_EQ(r.exitCode, c.status) << r.err;
-    EXPECT_NE((r.err + r.out).find(c.says), std::string::npos)
-        << r.err << r.out;
-    if (c.args.front() == "--headless" && c.status != 2 &&
-        c.says.find("only http") == std::string::npos) {
-      EXPECT_NE(r.err.find("files saved"), std::string::npos)
-          << "no summary line: " << r.err;
+    EXPECT_NE((r.err + r.out).find(c.says), std::string::npos) << r.err << r.out;
+    if (c.args.front() == "--headless" && c.status != 2 && c.says.find("only http") == std::string::npos) {
+      EXPECT_NE(r.err.find("files saved"), std::string::npos) << "no summary line: " << r.err;
     }
   }
 }
@@ -548,87 +460,62 @@ TEST(HarbekArguments, CopiesGoToTheCurrentFolderAndUnwritableFoldersSaySo) {
   ASSERT_TRUE(server.running()) << server.error();
   fsys::create_directories(dir.file("here"));
   const std::string host = "127.0.0.1:" + std::to_string(server.port());
-  const std::string run = "cd " + dir.file("here").string() + " && exec " +
-                          harbekPath() + " --headless --ini " +
+  const std::string run = "cd " + dir.file("here").string() + " && exec " + harbekPath() + " --headless --ini " +
                           dir.file("sys.ini").string() + " " + server.url("/");
   auto r = runHarbek(dir.path(), {"-c", run}, 30s, "/bin/sh");
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(readFile(dir.file("here/" + host + "/index.html")), "<p>hello</p>");
-  EXPECT_EQ(
-      readFile(dir.file("sys.ini")).find("dbpath=" + dir.file("here").string()),
-      std::string::npos)
+  EXPECT_EQ(readFile(dir.file("sys.ini")).find("dbpath=" + dir.file("here").string()), std::string::npos)
       << "the current folder is not written to the settings";
 
   // As an unprivileged user in a folder that user cannot write. That user
   // runs a copy of the program with its modules and registry, in a folder it
   // can read wherever the build tree sits (a clone in /root is mode 700).
-  if (!fsys::exists("/usr/bin/setpriv"))
-    GTEST_SKIP() << "setpriv is missing";
-  if (::geteuid() != 0)
-    GTEST_SKIP() << "dropping to another user needs root";
+  if (!fsys::exists("/usr/bin/setpriv")) GTEST_SKIP() << "setpriv is missing";
+  if (::geteuid() != 0) GTEST_SKIP() << "dropping to another user needs root";
   fsys::permissions(dir.path(), fsys::perms::all, fsys::perm_options::add);
   const fsys::path prog = dir.file("prog");
   fsys::create_directories(prog);
-  const auto readable = fsys::perms::owner_all | fsys::perms::group_read |
-                        fsys::perms::others_read | fsys::perms::group_exec |
-                        fsys::perms::others_exec;
+  const auto readable = fsys::perms::owner_all | fsys::perms::group_read | fsys::perms::others_read |
+                        fsys::perms::group_exec | fsys::perms::others_exec;
   fsys::permissions(prog, readable);
-  for (const auto &e :
-       fsys::directory_iterator(fsys::path(harbekPath()).parent_path())) {
+  for (const auto& e : fsys::directory_iterator(fsys::path(harbekPath()).parent_path())) {
     const std::string name = e.path().filename().string();
-    if (name != "harbek" && name != "components.reg" && !name.ends_with(".so"))
-      continue;
+    if (name != "harbek" && name != "components.reg" && !name.ends_with(".so")) continue;
     fsys::copy_file(e.path(), prog / name);
     fsys::permissions(prog / name, readable);
   }
   auto asNobody = [&](std::vector<std::string> args) {
-    std::vector<std::string> all = {"--reuid=65534",
-                                    "--regid=65534",
-                                    "--clear-groups",
-                                    "/usr/bin/env",
-                                    "HARBEK_REGISTRY=" +
-                                        (prog / "components.reg").string(),
-                                    (prog / "harbek").string()};
+    std::vector<std::string> all = {"--reuid=65534", "--regid=65534", "--clear-groups", "/usr/bin/env",
+                                    "HARBEK_REGISTRY=" + (prog / "components.reg").string(), (prog / "harbek").string()};
     all.insert(all.end(), args.begin(), args.end());
     return runHarbek(dir.path(), all, 30s, "/usr/bin/setpriv");
   };
   if (auto probe = asNobody({"--version"}); probe.exitCode != 0) {
-    GTEST_SKIP() << "nobody cannot run a copy of harbek in " << prog << " ("
-                 << probe.err << probe.out << ")";
+    GTEST_SKIP() << "nobody cannot run a copy of harbek in " << prog << " (" << probe.err << probe.out << ")";
   }
   fsys::create_directories(dir.file("locked"));
   fsys::permissions(dir.file("locked"), readable);
-  // A settings file nobody may read is named with its reason, and the copy goes
-  // on.
+  // A settings file nobody may read is named with its reason, and the copy goes on.
   std::ofstream(dir.file("nobody.ini")) << "[sys]\n";
-  fsys::permissions(dir.file("nobody.ini"),
-                    fsys::perms::owner_read | fsys::perms::owner_write);
-  auto locked =
-      asNobody({"--headless", "--ini", dir.file("nobody.ini").string(),
-                "--save-dir", dir.file("locked").string(), server.url("/")});
+  fsys::permissions(dir.file("nobody.ini"), fsys::perms::owner_read | fsys::perms::owner_write);
+  auto locked = asNobody({"--headless", "--ini", dir.file("nobody.ini").string(), "--save-dir",
+                          dir.file("locked").string(), server.url("/")});
   EXPECT_EQ(locked.exitCode, 3) << locked.err;
   EXPECT_EQ(locked.out.find("保存文件http"), std::string::npos) << locked.out;
   EXPECT_NE(locked.out.find("保存文件失败"), std::string::npos) << locked.out;
   EXPECT_EQ(locked.err.find(" 0 write"), std::string::npos) << locked.err;
-  EXPECT_NE(locked.err.find("无法写入队列日志"), std::string::npos)
-      << locked.err;
-  EXPECT_EQ(locked.err.find("not found"), std::string::npos)
-      << "a read-only folder is no missing one: " << locked.err;
-  EXPECT_NE(locked.err.find("cannot read " + dir.file("nobody.ini").string() +
-                            ": permission denied"),
+  EXPECT_NE(locked.err.find("无法写入队列日志"), std::string::npos) << locked.err;
+  EXPECT_EQ(locked.err.find("not found"), std::string::npos) << "a read-only folder is no missing one: " << locked.err;
+  EXPECT_NE(locked.err.find("cannot read " + dir.file("nobody.ini").string() + ": permission denied"),
             std::string::npos)
       << locked.err;
-  // A registry nobody may read is named as such, not taken for one without the
-  // class.
-  fsys::permissions(prog / "components.reg",
-                    fsys::perms::owner_read | fsys::perms::owner_write);
-  auto noRegistry =
-      asNobody({"--headless", "--ini", dir.file("nobody.ini").string(),
-                "--save-dir", dir.file("locked").string(), server.url("/")});
+  // A registry nobody may read is named as such, not taken for one without the class.
+  fsys::permissions(prog / "components.reg", fsys::perms::owner_read | fsys::perms::owner_write);
+  auto noRegistry = asNobody({"--headless", "--ini", dir.file("nobody.ini").string(), "--save-dir",
+                              dir.file("locked").string(), server.url("/")});
   EXPECT_EQ(noRegistry.exitCode, 1) << noRegistry.err;
-  EXPECT_NE(noRegistry.err.find("cannot read " +
-                                (prog / "components.reg").string() +
-                                ": permission denied"),
+  EXPECT_NE(noRegistry.err.find("cannot read " + (prog / "components.reg").string() + ": permission denied"),
             std::string::npos)
       << noRegistry.err;
   EXPECT_TRUE(fsys::is_empty(dir.file("locked")));
@@ -638,27 +525,24 @@ TEST(HarbekArguments, CopiesGoToTheCurrentFolderAndUnwritableFoldersSaySo) {
 // points to --headless, exit status 2, no crash inside Qt.
 TEST(HarbekArguments, WindowModeWithoutADisplaySaysSo) {
   TempDir dir;
-  const char *names[] = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
+  const char* names[] = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
   std::map<std::string, std::string> saved;
-  for (const char *name : names) {
-    if (const char *v = std::getenv(name))
-      saved[name] = v;
+  for (const char* name : names) {
+    if (const char* v = std::getenv(name)) saved[name] = v;
     unsetenv(name);
   }
   const std::vector<std::vector<std::string>> cases = {
       {},
       {"http://127.0.0.1:1/"},
-      {"--ini", dir.file("sys.ini").string(), "--save-dir",
-       dir.file("save").string()},
+      {"--ini", dir.file("sys.ini").string(), "--save-dir", dir.file("save").string()},
   };
-  for (const auto &c : cases) {
+  for (const auto& c : cases) {
     auto r = runHarbek(dir.path(), c, 10s);
     EXPECT_EQ(r.exitCode, 2) << ::testing::PrintToString(c);
     EXPECT_NE(r.err.find("use --headless"), std::string::npos) << r.err;
   }
   EXPECT_FALSE(fsys::exists(dir.file("save")));
-  for (const auto &[name, value] : saved)
-    setenv(name.c_str(), value.c_str(), 1);
+  for (const auto& [name, value] : saved) setenv(name.c_str(), value.c_str(), 1);
 }
 
 // The generated site over https: copied byte for byte when its certificate
@@ -672,56 +556,36 @@ TEST(HttpsCrawlEndToEnd, CopiesTheSiteOnlyWhenItsCertificateIsTrusted) {
   fsys::create_directories(dir.file("site"));
   NginxServer server(dir.file("site"), {cert.certificate, cert.key, ""});
   ASSERT_TRUE(server.running()) << server.error();
-  SiteWriter site(dir.file("site"),
-                  "127.0.0.1:" + std::to_string(server.port()));
+  SiteWriter site(dir.file("site"), "127.0.0.1:" + std::to_string(server.port()));
   const Tree expected = writeSite(site, server.port(), 60, "https");
 
   const std::string agent = "harbek-test/1.0 (HTTPS)";
-  const std::string defaultAgent =
-      "Mozilla/4.0 (compatible; MSIE 5.5; Windows NT 5.0)";
+  const std::string defaultAgent = "Mozilla/4.0 (compatible; MSIE 5.5; Windows NT 5.0)";
   const struct {
-    const char *name;
+    const char* name;
     std::vector<std::string> args;
     int exitCode;
-    const char *line;
-    std::string userAgent; // of every request
-    size_t connections;    // 0: one per request
+    const char* line;
+    std::string userAgent;  // of every request
+    size_t connections;     // 0: one per request
   } cases[] = {
       {"trusted CA, own User-Agent",
        {"--ca-certificate", ca.certificate().string(), "--user-agent", agent},
        0,
        "一个网站已经下载完成",
-       agent,
-       0},
-      {"CA not trusted",
-       {},
-       4,
-       "unable to get local issuer certificate",
-       "",
-       0},
-      {"no check",
-       {"--no-check-certificate"},
-       0,
-       "一个网站已经下载完成",
-       defaultAgent,
-       0},
+       agent, 0},
+      {"CA not trusted", {}, 4, "unable to get local issuer certificate", "", 0},
+      {"no check", {"--no-check-certificate"}, 0, "一个网站已经下载完成", defaultAgent, 0},
       // One handshake for the whole copy.
-      {"keep-alive",
-       {"--no-check-certificate", "--keep-alive"},
-       0,
-       "一个网站已经下载完成",
-       defaultAgent,
-       1},
+      {"keep-alive", {"--no-check-certificate", "--keep-alive"}, 0, "一个网站已经下载完成", defaultAgent, 1},
   };
   int n = 0;
-  for (const auto &c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const fsys::path save = dir.file("save" + std::to_string(n++));
     std::ofstream(server.accessLogPath(), std::ios::trunc).close();
-    std::vector<std::string> args = {
-        "--headless", "--ini",        dir.file("sys.ini").string(),
-        "--save-dir", save.string(),  "--interval",
-        "0",          server.url("/")};
+    std::vector<std::string> args = {"--headless", "--ini", dir.file("sys.ini").string(), "--save-dir", save.string(),
+                                     "--interval", "0", server.url("/")};
     args.insert(args.end(), c.args.begin(), c.args.end());
     const auto start = std::chrono::steady_clock::now();
     const auto r = runHarbek(logs.path(), args);
@@ -733,8 +597,7 @@ TEST(HttpsCrawlEndToEnd, CopiesTheSiteOnlyWhenItsCertificateIsTrusted) {
       size_t lines = 0;
       std::set<std::string> connections;
       for (std::string line; std::getline(log, line); ++lines) {
-        EXPECT_NE(line.find("\"" + c.userAgent + "\""), std::string::npos)
-            << line;
+        EXPECT_NE(line.find("\"" + c.userAgent + "\""), std::string::npos) << line;
         // The connection's serial number, before the session's reuse mark.
         const size_t mark = line.rfind(' ');
         const size_t from = line.rfind(' ', mark - 1) + 1;
@@ -750,5 +613,5 @@ TEST(HttpsCrawlEndToEnd, CopiesTheSiteOnlyWhenItsCertificateIsTrusted) {
   }
 }
 
-} // namespace
-} // namespace harbek::crawler
+}  // namespace
+}  // namespace harbek::crawler
