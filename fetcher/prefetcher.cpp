@@ -263,6 +263,10 @@ void Prefetcher::onData(Connection& c) {
       case ResponseReader::HeaderState::kEnded:
         e.headerEnded = true;
         e.head = e.reader.head();
+        if (e.head.lengthStated && static_cast<size_t>(e.head.htmlLen) > kHoldLimit) {
+          fail(e);  // too large to hold: fetched in its turn, without waiting for the body
+          return;
+        }
         if (e.head.noBody || (e.head.lengthStated && e.head.htmlLen == 0 && !e.head.chunked)) {
           complete(e, false, e.head.keepAlive && !bodyFollowed);
           return;

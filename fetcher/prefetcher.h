@@ -46,8 +46,9 @@ namespace harbek::fetcher {
 class Prefetcher {
  public:
   using Clock = std::chrono::steady_clock;
-  // A held response above this many bytes is given up (and fetched in its
-  // turn): what is held stays small, whatever a site serves.
+  // A response above this many bytes is given up (and fetched in its turn,
+  // so a file that large is asked for twice; once only when its header
+  // states its length): what is held stays small, whatever a site serves.
   static constexpr size_t kHoldLimit = size_t{2} << 20;
   static constexpr std::chrono::seconds kIdleLimit{4};
   static constexpr int kOverallLimitFactor = 8;

@@ -879,5 +879,41 @@ TEST_F(CrawlControllerTest, RequestOptionsOfTheRunWinOverTheSettings) {
   }
 }
 
+// With more connections, each step names the URLs to fetch ahead: from the
+// head on, those a step would fetch (not saved, not fetched in this run, not
+// twice), one per connection. Panel 1 shows the request that started last
+// and how many run; "停止" drops what was fetched ahead.
+TEST_F(CrawlControllerTest, WithMoreConnectionsTheUrlsAStepWouldFetchAreAskedForAhead) {
+  writeIni();
+  fsys::create_directories(save() / "h");
+  std::ofstream(save() / "h" / "saved.html") << "saved before";
+  request_.connections = 3;
+  FakePage head;
+  head.states = {u"接收到数据"};
+  head.pieces = {{u"/", "<p>"}};
+  script_.pages[u"http://h/"] = head;
+  script_.inFlight = 3;
+  script_.lastStarted = u"http://h/c.html";
+  auto sys = start();
+  for (const char16_t* u : {u"http://h/", u"http://h/saved.html", u"http://h/a.html", u"http://h/a.html",
+                            u"http://h/c.html", u"http://h/d.html"}) {
+    ASSERT_TRUE(sys->addUrl(u));
+  }
+  sys->CrawlStep();
+  EXPECT_EQ(script_.connections, 3);
+  ASSERT_EQ(script_.prefetched.size(), 1u);
+  EXPECT_EQ(script_.prefetched[0],
+            (std::vector<std::u16string>{u"http://h/", u"http://h/a.html", u"http://h/c.html"}));
+  EXPECT_EQ(script_.opened, std::vector<std::u16string>{u"http://h/"});
+  EXPECT_EQ(view_.panels[0], u"http://h/c.html (同时下载3个)");
+  // The head is settled: the next step names what follows it.
+  sys->CrawlStep();
+  ASSERT_EQ(script_.prefetched.size(), 2u);
+  EXPECT_EQ(script_.prefetched[1],
+            (std::vector<std::u16string>{u"http://h/a.html", u"http://h/c.html", u"http://h/d.html"}));
+  sys->pause();
+  EXPECT_TRUE(script_.prefetchesDropped);
+}
+
 }  // namespace
 }  // namespace harbek::crawler

@@ -46,6 +46,13 @@ struct FakeScript {
   // What the controller last set for the requests.
   std::u16string userAgent;
   net::TlsOptions tls;
+  // Fetching ahead: the count set, each list named, whether it was dropped,
+  // and what the fetcher reports as under way.
+  int connections = 1;
+  std::vector<std::vector<std::u16string>> prefetched;
+  bool prefetchesDropped = false;
+  int inFlight = 0;
+  std::u16string lastStarted;
 };
 
 // The host part the control reports: lower case, port kept (an https
@@ -101,6 +108,11 @@ class FakeFetcher : public PageFetcher {
     return com::kOk;
   }
   void Cancel() override { script_.cancelled = true; }
+  void setConnections(int connections, std::chrono::milliseconds) override { script_.connections = connections; }
+  void prefetch(const std::vector<std::u16string>& addresses) override { script_.prefetched.push_back(addresses); }
+  void dropPrefetches() override { script_.prefetchesDropped = true; }
+  int inFlight() const override { return script_.inFlight; }
+  std::u16string lastStarted() const override { return script_.lastStarted; }
 
  private:
   FakeScript& script_;
