@@ -194,6 +194,10 @@ bool CrawlController::recoverQueue() {
       queue.insert(queue.begin(), last->inFlightUrl);
     }
     queue_.prepend(queue);
+    // A power cut can leave a partial file the journal does not name.
+    std::vector<std::u16string> sites;
+    for (const std::u16string& u : queue) sites.push_back(url::siteOf(u));
+    site_.removePartialFiles(sites);
     settings_.Rnum = last->Rnum;
     settings_.Wnum = last->Wnum;
     if (!queue.empty()) AddLog(u"上次运行被中断,恢复队列:" + text::widen(std::to_string(queue.size())));
@@ -255,8 +259,6 @@ void CrawlController::journalQueueChange(const QueueChange& change) {
 void CrawlController::pause() {
   setTray(TrayIcon::kPaused, u"蜘蛛已暂停..");
   setTimerEnabled(false);
-  // What was fetched ahead goes; its URLs stay queued.
-  if (fetcher_) fetcher_->dropPrefetches();
 }
 
 bool CrawlController::trayStart() { return startTimer(trayTip_); }
@@ -995,6 +997,9 @@ void CrawlController::setTimerEnabled(bool enabled) {
   } else if (timer_) {
     loop_.cancelTimer(timer_);
     timer_ = 0;
+    // What was fetched ahead goes with the timer ("停止", the tray's
+    // "暂停", the end); its URLs stay queued.
+    if (fetcher_) fetcher_->dropPrefetches();
   }
   view_.timerEnabledChanged(enabled);
 }

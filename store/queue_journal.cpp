@@ -121,9 +121,10 @@ void QueueJournal::fetching(const std::u16string& url) {
 fs::Error QueueJournal::savingTo(const std::u16string& file) {
   inFlightFile_ = file;
   add(kSavingTo, file);
-  // Flushed at once: after a power cut the journal must still name the
-  // partial file a killed step leaves behind.
-  return write(true);
+  // Written at once, so a killed run's journal names the partial file it
+  // leaves behind; not synced: after a power cut the restart looks through
+  // the copy's folders for partial files (SiteData::removePartialFiles).
+  return write(false);
 }
 
 void QueueJournal::settled() {

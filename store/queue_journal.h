@@ -52,8 +52,10 @@ class QueueJournal {
   void appended(const std::u16string& item);
   void headRemoved();
   // A step starts on url, its body goes to file, the step has ended. The file
-  // is on the disk before the step goes on (written at once), and the start
-  // with it: a step cut short before that changed nothing on the disk, and
+  // is written to the journal before the step goes on, and the start with
+  // it, so a killed run names its partial file; they reach the disk with the
+  // next flush (after a power cut the restart looks for partial files
+  // itself). A step cut short before that changed nothing on the disk, and
   // its URL is still queued.
   void fetching(const std::u16string& url);
   fs::Error savingTo(const std::u16string& file);

@@ -333,6 +333,34 @@ bool SiteData::SaveList(UrlList& list, int32_t& wfnum) { return spill(list, wfnu
 
 bool SiteData::SaveAllList(UrlList& list, int32_t& wfnum) { return spill(list, wfnum, 1); }
 
+size_t SiteData::removePartialFiles(const std::vector<std::u16string>& sites) {
+  if (!applySaveFolderDefault()) return 0;
+  size_t removed = 0;
+  std::vector<std::string> folders;
+  for (const std::u16string& site : sites) {
+    const std::u16string name = localName(u"http://" + site + u"/");
+    const size_t slash = name.find(u'/');
+    if (slash != std::u16string::npos && slash > 0) folders.push_back(fsPath(savedFile(name.substr(0, slash))));
+  }
+  std::sort(folders.begin(), folders.end());
+  folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+  while (!folders.empty()) {
+    const std::string folder = std::move(folders.back());
+    folders.pop_back();
+    std::vector<fs::Entry> entries;
+    if (fs::listFolder(folder, entries) != fs::Error::kOk) continue;
+    for (const fs::Entry& e : entries) {
+      if (e.isLink) continue;
+      if (e.isFolder) {
+        folders.push_back(folder + "/" + e.name);
+      } else if (e.name.ends_with(text::toUtf8(kPartialSuffix)) && fs::removeFile(folder + "/" + e.name) == fs::Error::kOk) {
+        ++removed;
+      }
+    }
+  }
+  return removed;
+}
+
 void SiteData::removeSpillLeftovers() {
   if (!applySaveFolderDefault()) return;
   std::vector<fs::Entry> entries;

@@ -135,6 +135,12 @@ class SiteData {
   // Removes what a killed run left half written in the spill folder (the
   // temporary files of spills and journal snapshots).
   void removeSpillLeftovers();
+  // Removes the partial files (NAME.harbek-part) under the save folder's
+  // folders of the given sites (host, with its port): after an unclean end
+  // no fetch is writing any, and a power cut can take the journal's record
+  // of the last one with it. Symbolic links are not followed. Returns how
+  // many went.
+  size_t removePartialFiles(const std::vector<std::u16string>& sites);
   // Removes the spill files, the rest of the program's files there and the
   // folder itself; false when something stays (a file of someone else's).
   [[nodiscard]] bool removeSpillFolder();

@@ -899,6 +899,7 @@ TEST_F(CrawlControllerTest, WithMoreConnectionsTheUrlsAStepWouldFetchAreAskedFor
                             u"http://h/c.html", u"http://h/d.html"}) {
     ASSERT_TRUE(sys->addUrl(u));
   }
+  ASSERT_TRUE(sys->run());  // the steps below are run by hand
   sys->CrawlStep();
   EXPECT_EQ(script_.connections, 3);
   ASSERT_EQ(script_.prefetched.size(), 1u);

@@ -238,7 +238,7 @@ Error listFolder(const std::string& path, std::vector<Entry>& out) {
     if (name == "." || name == "..") continue;
     bool folder = d->d_type == DT_DIR;
     if (d->d_type == DT_UNKNOWN || d->d_type == DT_LNK) folder = isFolder(base + name);
-    out.push_back({std::move(name), folder});
+    out.push_back({std::move(name), folder, d->d_type == DT_LNK});
   }
   ::closedir(dir);
   std::sort(out.begin(), out.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });

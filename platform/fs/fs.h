@@ -86,7 +86,8 @@ Error renameFile(const std::string& from, const std::string& to);
 
 struct Entry {
   std::string name;
-  bool isFolder = false;
+  bool isFolder = false;  // a folder, or a symbolic link to one
+  bool isLink = false;    // a symbolic link
 };
 
 // The entries of a folder other than "." and "..", sorted by name.

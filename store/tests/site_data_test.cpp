@@ -257,6 +257,23 @@ TEST_F(SiteDataTest, RandomUrlsNeverLeaveTheSaveFolder) {
   }
 }
 
+// After an unclean end the partial files of the sites being copied go,
+// wherever they are in their folders; other sites' folders, finished files
+// and what a symbolic link leads to stay.
+TEST_F(SiteDataTest, PartialFilesOfTheCopiedSitesAreRemoved) {
+  makeFile(save_ / "h:8080" / "a.html.harbek-part");
+  makeFile(save_ / "h:8080" / "docs" / "deep" / "b.css.harbek-part");
+  makeFile(save_ / "h:8080" / "done.html");
+  makeFile(save_ / "other" / "c.harbek-part");
+  makeFile(root_ / "elsewhere" / "d.harbek-part");
+  stdfs::create_directory_symlink(root_ / "elsewhere", save_ / "h:8080" / "link");
+  EXPECT_EQ(store_.removePartialFiles({u"h:8080", u"h:8080", u"missing"}), 2u);
+  EXPECT_TRUE(stdfs::exists(root_ / "elsewhere" / "d.harbek-part"));
+  stdfs::remove(save_ / "h:8080" / "link");
+  EXPECT_EQ(saved(), (std::set<std::string>{"h:8080/", "h:8080/docs/", "h:8080/docs/deep/", "h:8080/done.html",
+                                            "other/", "other/c.harbek-part"}));
+}
+
 TEST(GetExtName, Extensions) {
   struct Case {
     std::u16string name, ext;
