@@ -179,7 +179,7 @@ bool CrawlController::recoverQueue() {
   }
   journalFolder_ = site_.SavePath();
   foundSaved_.clear();  // another save folder
-  notSavedAhead_.clear();
+  site_.rememberMissing(true);  // the crawl is the copy's writer from now on
   journal_.open(tmp);
   site_.removeSpillLeftovers();
   if (std::optional<store::QueueJournal::State> last = journal_.replay()) {
@@ -374,18 +374,10 @@ void CrawlController::prefetchAhead() {
   std::unordered_set<std::u16string> seen;
   for (size_t i = 0; i < look && next.size() < wanted; ++i) {
     const std::u16string entry = queue_.itemAt(i);
-    if (isSiteListRequest(entry)) continue;
+    if (isSiteListRequest(entry) || alreadyFetched(entry)) continue;
     std::u16string_view marked = entry;
     if (marked.ends_with(kRequisiteMark)) marked.remove_suffix(kRequisiteMark.size());
     const std::u16string u = CrawlScope::stripDepth(marked);
-    // An entry passes here once for each place it moves up: the disk is
-    // asked about it once, and what this run saves is in fetchedThisRun_.
-    const size_t key = std::hash<std::u16string>()(u);
-    if (fetchedThisRun_.contains(text::toLower(u)) || foundSaved_.contains(key)) continue;
-    if (!notSavedAhead_.contains(key)) {
-      if (isSaved(u)) continue;
-      notSavedAhead_.insert(key);
-    }
     const std::u16string site = url::siteOf(u);
     if (text::contains(site, options_.directoryDomain)) continue;
     if (scope_.rules().robots && (scope_.robotsWanted(site) || !scope_.robotsExcluded(site, u).empty())) continue;

@@ -318,10 +318,8 @@ class CrawlController : public fetcher::HtmlEvents {
   std::u16string failingHead_;
   // Lower-cased URLs fetched whole in this run.
   std::unordered_set<std::u16string> fetchedThisRun_;
-  // Hashes of the URLs found saved in this run, and of those found not saved
-  // when they were looked at for fetching ahead.
+  // Hashes of the URLs found saved in this run.
   std::unordered_set<size_t> foundSaved_;
-  std::unordered_set<size_t> notSavedAhead_;
   // Hashes of the links counted as skipped, by rule.
   std::unordered_set<size_t> skippedQueryLinks_;
   std::unordered_set<size_t> skippedOtherSiteLinks_;

@@ -132,12 +132,22 @@ bool SiteData::isExsitUrl(const std::u16string& address, bool ISmd5) {
     h = relativePath(target, &rel);
   }
   if (com::failed(h) || !staysInside(rel)) return true;
-  if (fs::isFile(fsPath(SavePath_ + u"/" + rel))) return true;
+  if (fileThere(fsPath(SavePath_ + u"/" + rel))) return true;
   if (ISmd5) return false;
   // The names the crawl saves under now (a page with ".html", a decoded path).
   for (const std::u16string& name : localNameCandidates(address)) {
-    if (name != rel && fs::isFile(fsPath(SavePath_ + u"/" + name))) return true;
+    if (name != rel && fileThere(fsPath(SavePath_ + u"/" + name))) return true;
   }
+  return false;
+}
+
+bool SiteData::fileThere(const std::string& path) {
+  if (!rememberMissing_) return fs::isFile(path);
+  const size_t key = std::hash<std::string>()(path);
+  if (missing_.contains(key)) return false;
+  if (fs::isFile(path)) return true;
+  if (missing_.size() >= kMissingLimit) missing_.clear();
+  missing_.insert(key);
   return false;
 }
 
@@ -155,6 +165,7 @@ std::u16string SiteData::makeRoomFor(std::u16string name, std::vector<std::u16st
       (void)fs::renameFile(aside, folder);  // back where it was; the save then fails on its own
       return name;
     }
+    madeFile(folder + "/index.html");
     if (moved) moved->push_back(name.substr(0, slash));
   }
   // A folder has the file's name already: the file goes into it.
@@ -190,7 +201,9 @@ fs::Error SiteData::createFolders(const std::u16string& name) {
 
 void SiteData::saveFileByUrl(const std::u16string& address, const Bytes& data, int32_t /*ISenCode*/) {
   if (!applySaveFolderDefault() || !savable(address) || createFolders(address) != fs::Error::kOk) return;
-  (void)fs::appendFile(fsPath(savedFile(address)), data);  // failures end the call silently
+  const std::string file = fsPath(savedFile(address));
+  madeFile(file);
+  (void)fs::appendFile(file, data);  // failures end the call silently
 }
 
 fs::Error SiteData::savePartial(const std::u16string& address, const Bytes& data, bool first) {
@@ -216,6 +229,7 @@ fs::Error SiteData::commitPartial(const std::u16string& address) {
   if (!applySaveFolderDefault() || !savable(address)) return fs::Error::kInvalidPath;
   const std::string file = fsPath(savedFile(address));
   const fs::Error closed = closePartial(file + text::toUtf8(kPartialSuffix));
+  madeFile(file);
   return closed != fs::Error::kOk ? closed : fs::renameFile(file + text::toUtf8(kPartialSuffix), file);
 }
 

@@ -27,6 +27,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "libs/url/web_url_interface.h"
@@ -78,6 +79,15 @@ class SiteData {
   // True when the file of the URL exists (a folder does not count), and
   // whenever that cannot be told or the URL points outside the save folder.
   bool isExsitUrl(const std::u16string& address, bool ISmd5);
+  // For an owner that is the only writer of the copy while it runs (the
+  // crawl): isExsitUrl remembers the paths it found missing (by hash, up to
+  // kMissingLimit of them) until this object puts a file there. A crawl asks
+  // about the same links page after page, nearly always for files not saved
+  // yet. Off by default: other callers may add files between two calls.
+  void rememberMissing(bool on) {
+    rememberMissing_ = on;
+    missing_.clear();
+  }
   // Appends data to the file that the address (host and path, no scheme)
   // maps to, creating the folders on the way. Failures end the call silently.
   void saveFileByUrl(const std::u16string& address, const Bytes& data, int32_t ISenCode);
@@ -159,6 +169,10 @@ class SiteData {
   fs::Error createFolders(const std::u16string& name);
   bool spill(UrlList& list, int32_t& wfnum, size_t floor);
   fs::Error closePartial(const std::string& partial);
+  // Whether a file is at path (see rememberMissing).
+  bool fileThere(const std::string& path);
+  void madeFile(const std::string& path) { missing_.erase(std::hash<std::string>()(path)); }
+  static constexpr size_t kMissingLimit = size_t{1} << 16;
 
   std::u16string SavePath_;
   int32_t MaxSize_ = 0;
@@ -168,6 +182,8 @@ class SiteData {
   fs::AppendFile partial_;
   std::string partialPath_;
   com::ComPtr<url::IWebUrl> webUrl_;
+  bool rememberMissing_ = false;
+  std::unordered_set<size_t> missing_;
 };
 
 }  // namespace harbek::store
