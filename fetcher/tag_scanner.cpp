@@ -1,5 +1,7 @@
 #include "fetcher/tag_scanner.h"
 
+#include <cstring>
+
 #include "platform/text/text.h"
 
 namespace harbek::fetcher {
@@ -17,11 +19,27 @@ void lowerInto(std::u16string_view page, std::u16string& out) {
   for (size_t i = 0; i < page.size(); ++i) out[i] = lowerUnit(page[i]);
 }
 
+// The next unit c (below 0x100) of the page at or after `from`. memchr
+// looks through the bytes with the machine's widest loads; a hit on a byte
+// of another character is passed over, whichever byte order the units have.
+size_t findUnit(std::u16string_view page, char16_t c, size_t from) {
+  const char* bytes = reinterpret_cast<const char*>(page.data());
+  const size_t size = page.size() * sizeof(char16_t);
+  for (size_t at = from * sizeof(char16_t); at < size;) {
+    const void* hit = std::memchr(bytes + at, static_cast<unsigned char>(c), size - at);
+    if (!hit) return npos;
+    const size_t offset = static_cast<size_t>(static_cast<const char*>(hit) - bytes);
+    if (page[offset / sizeof(char16_t)] == c) return offset / sizeof(char16_t);
+    at = offset + 1;
+  }
+  return npos;
+}
+
 // Where pattern stands in the lower-cased page, searched from `from`, without
 // making a lower-cased copy of the page. Every pattern of the scan starts
 // with "<" or ">", which nothing else lower-cases to.
 size_t findLowered(std::u16string_view page, std::u16string_view pattern, size_t from) {
-  for (size_t at = page.find(pattern.front(), from); at != npos; at = page.find(pattern.front(), at + 1)) {
+  for (size_t at = findUnit(page, pattern.front(), from); at != npos; at = findUnit(page, pattern.front(), at + 1)) {
     if (page.size() - at < pattern.size()) return npos;
     size_t k = 1;
     while (k < pattern.size() && lowerUnit(page[at + k]) == pattern[k]) ++k;
