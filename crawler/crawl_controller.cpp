@@ -626,10 +626,7 @@ void CrawlController::endStep(bool keepHead, bool headIsSiteListRequest) {
   }
   if (!journalFolder_.empty()) journal_.settled();
   writeJournal(false);
-  if (!state_.commit() && !stateWarned_) {
-    stateWarned_ = true;
-    warn(u"无法写入状态库:" + text::fromUtf8(state_.error()));
-  }
+  commitState(false);
   const bool done = queue_.empty() && settings_.Rnum == settings_.Wnum &&
                     (settings_.SiteListUrl.empty() || headIsSiteListRequest);
   inStep_ = false;
@@ -989,6 +986,7 @@ void CrawlController::setTimerEnabled(bool enabled) {
   } else if (timer_) {
     loop_.cancelTimer(timer_);
     timer_ = 0;
+    commitState(true);
     // What was fetched ahead goes with the timer ("停止", the tray's
     // "暂停", the end); its URLs stay queued.
     if (fetcher_) fetcher_->dropPrefetches();
@@ -1043,6 +1041,19 @@ void CrawlController::fetchRobots(const std::u16string& u) {
 }
 
 // The timer takes a new interval (a Crawl-delay) from its next expiry on.
+// The copy's state is committed once a second, and whenever the crawl
+// stops: a kill loses at most the last second's entries, which only makes
+// those files count as saved with validators unknown.
+void CrawlController::commitState(bool now) {
+  const auto time = std::chrono::steady_clock::now();
+  if (!now && time - stateCommitted_ < std::chrono::seconds(1)) return;
+  stateCommitted_ = time;
+  if (!state_.commit() && !stateWarned_) {
+    stateWarned_ = true;
+    warn(u"无法写入状态库:" + text::fromUtf8(state_.error()));
+  }
+}
+
 void CrawlController::restartTimer() {
   if (!timerEnabled_ || !timer_) return;
   loop_.cancelTimer(timer_);

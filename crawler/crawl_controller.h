@@ -32,6 +32,7 @@
 // body leaves no file behind, so the page is fetched again later.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -256,6 +257,7 @@ class CrawlController : public fetcher::HtmlEvents {
   void tellOutOfScope(const std::u16string& link, const std::u16string& rule);
   void fetchRobots(const std::u16string& u);
   void restartTimer();
+  void commitState(bool now);
   void openStateStore();
   bool revalidated(const std::u16string& head, const std::u16string& u, const store::StateStore::Entry& known,
                    com::HResult h);
@@ -365,6 +367,7 @@ class CrawlController : public fetcher::HtmlEvents {
   // journalFolder_; the last status text of the fetcher, a failure's reason.
   store::StateStore state_;
   bool stateWarned_ = false;
+  std::chrono::steady_clock::time_point stateCommitted_;
   std::u16string lastState_;
   bool updateHadFile_ = false;  // the running fetch's URL was saved before
   std::unordered_set<std::u16string> queuedForUpdate_;  // lower-cased links an update queued

@@ -10,9 +10,10 @@
 //
 // The store is not a queue: the queue stays in the crawler's queue (the
 // window's List1), its spill files and its journal. Writes gather in one
-// transaction that the crawler commits when it settles a step, as it does
-// the journal. The database runs in WAL mode with synchronous=NORMAL: a
-// crash loses at most the last steps' rows, never the file's consistency. A
+// transaction that the crawler commits once a second, at the end of a step,
+// and whenever the crawl stops. The database runs in WAL mode with
+// synchronous=NORMAL: a kill or a crash loses at most the last second's
+// rows, never the file's consistency. A
 // copy made before the store existed simply has none: its files count as
 // saved, with unknown validators.
 #pragma once
