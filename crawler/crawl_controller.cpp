@@ -375,9 +375,7 @@ void CrawlController::prefetchAhead() {
   for (size_t i = 0; i < look && next.size() < wanted; ++i) {
     const std::u16string entry = queue_.itemAt(i);
     if (isSiteListRequest(entry) || alreadyFetched(entry)) continue;
-    std::u16string_view marked = entry;
-    if (marked.ends_with(kRequisiteMark)) marked.remove_suffix(kRequisiteMark.size());
-    const std::u16string u = CrawlScope::stripDepth(marked);
+    const std::u16string u = fetchedUrl(entry);
     const std::u16string site = url::siteOf(u);
     if (text::contains(site, options_.directoryDomain)) continue;
     if (scope_.rules().robots && (scope_.robotsWanted(site) || !scope_.robotsExcluded(site, u).empty())) continue;
@@ -390,14 +388,18 @@ std::u16string CrawlController::siteListRequest() const {
   return settings_.SiteListUrl + u"?username=" + settings_.username;
 }
 
+// The URL a queue entry fetches: without its requisite mark and its depth.
+std::u16string CrawlController::fetchedUrl(std::u16string_view entry, int32_t* depth) {
+  if (entry.ends_with(kRequisiteMark)) entry.remove_suffix(kRequisiteMark.size());
+  return CrawlScope::stripDepth(entry, depth);
+}
+
 bool CrawlController::alreadyFetched(const std::u16string& u) {
   // A page fetched whole in this run is not fetched again even when it could
   // not be saved (a name the file system refuses, say): otherwise a site
   // whose pages link to each other would be crawled for ever. The site-list
   // request is the exception: it is asked again whenever the queue runs dry.
-  std::u16string_view marked = u;
-  if (marked.ends_with(kRequisiteMark)) marked.remove_suffix(kRequisiteMark.size());
-  const std::u16string url = CrawlScope::stripDepth(marked);
+  const std::u16string url = fetchedUrl(u);
   if (!options_.update && isSaved(url)) return true;
   return fetchedThisRun_.contains(text::toLower(url)) && !isSiteListRequest(u);
 }
@@ -438,10 +440,6 @@ void CrawlController::CrawlStep() {
   if (!queue_.empty()) {
     const std::u16string u = queue_.head();
     headIsSiteListRequest = isSiteListRequest(u);
-    if (connections() > 1) {
-      applyRequestOptions();
-      prefetchAhead();
-    }
     keepHead = fetchAndScan(u);
     if (!keepHead) setPanel(3, text::widen(std::to_string(++fetchCount_)));
   }
@@ -474,11 +472,10 @@ void CrawlController::dropSavedHeads() {
 // links. True when the head stays queued for another try.
 bool CrawlController::fetchAndScan(const std::u16string& head) {
   fetchingRequisite_ = head.ends_with(kRequisiteMark);
-  const std::u16string u = CrawlScope::stripDepth(
-      fetchingRequisite_ ? std::u16string_view(head).substr(0, head.size() - kRequisiteMark.size()) : head,
-      &headDepth_);
+  const std::u16string u = fetchedUrl(head, &headDepth_);
   linkDepth_ = headDepth_ + 1;
   applyRequestOptions();
+  if (connections() > 1) prefetchAhead();
   if (!isDirectoryPage() && scope_.rules().robots) {
     fetchRobots(u);
     if (closing_) return true;

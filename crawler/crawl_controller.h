@@ -238,6 +238,7 @@ class CrawlController : public fetcher::HtmlEvents {
   bool keepFailingHead(const std::u16string& u, com::HResult h);
   void endStep(bool keepHead, bool headIsSiteListRequest);
   bool startTimer(std::u16string tip);
+  static std::u16string fetchedUrl(std::u16string_view entry, int32_t* depth = nullptr);
   bool alreadyFetched(const std::u16string& u);
   bool isSaved(const std::u16string& u);
   bool isDirectoryPage();

@@ -165,14 +165,14 @@ com::HResult html::target(const Split& split, Target& out) const {
   return com::kOk;
 }
 
-Prefetcher::Request html::prefetchRequest(const Split& split, const Target& to) const {
+Prefetcher::Request html::prefetchRequest(const Split& split, const Target& to, const std::u16string& header) const {
   Prefetcher::Request r;
   const std::u16string ip = cachedIP(split.host);
   r.serverName = text::toUtf8(to.name);
   r.connectTo = ip.empty() ? r.serverName : text::toUtf8(ip);
   r.port = to.port;
   r.tls = to.tls;
-  r.bytes = text::toCodePage(MakeHeader(split, Cookie_));
+  r.bytes = text::toCodePage(header);
   return r;
 }
 
@@ -201,7 +201,7 @@ void html::prefetch(const std::vector<std::u16string>& addresses) {
     Split split;
     Target to;
     if (com::failed(splitUrl(address, split)) || com::failed(target(split, to))) continue;
-    requests.push_back(prefetchRequest(split, to));
+    requests.push_back(prefetchRequest(split, to, MakeHeader(split, Cookie_)));
     requests.back().url = address;
   }
   prefetcher_->want(std::move(requests));
@@ -267,7 +267,7 @@ com::HResult html::OpenUrl(const std::u16string& address) {
   SendHeader_ = MakeHeader(split, Cookie_);
   if (prefetcher_) {
     prefetcher_->setWaitTime(WaitTime_);
-    const Prefetcher::Request request = prefetchRequest(split, to);
+    const Prefetcher::Request request = prefetchRequest(split, to, SendHeader_);
     if (takePrefetched(request.key())) {
       decodePage(contentType_.find(u"htm") == npos);
       return com::kOk;

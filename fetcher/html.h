@@ -221,7 +221,8 @@ class html : public HtmlProperties {
 
   com::HResult splitUrl(const std::u16string& address, Split& out);
   com::HResult target(const Split& split, Target& out) const;
-  Prefetcher::Request prefetchRequest(const Split& split, const Target& to) const;
+  // What the prefetcher would send for this request (header: its text).
+  Prefetcher::Request prefetchRequest(const Split& split, const Target& to, const std::u16string& header) const;
   bool takePrefetched(const std::string& key);
   void waitForTurn(const std::string& site);
   bool ConnectHost(const Target& to);
