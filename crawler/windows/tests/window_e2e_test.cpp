@@ -14,7 +14,9 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
+#include <memory>
 #include <sstream>
 #include <thread>
 
@@ -234,23 +236,45 @@ TEST(WindowOnARealDisplay, OpensAnswersWaitsWithoutCpuAndClosesOnSigterm) {
     if (!fsys::exists(tool)) GTEST_SKIP() << tool << " is missing: the real-display test is skipped";
   }
   harbek::testing::TempDir dir;
-  int number = 90 + static_cast<int>(getpid() % 400);
-  while (fsys::exists("/tmp/.X11-unix/X" + std::to_string(number))) ++number;
-  const std::string display = ":" + std::to_string(number);
-  ChildProcess xvfb("/usr/bin/Xvfb", {display, "-screen", "0", "1280x800x24", "-nolisten", "tcp"},
-                    dir.file("xvfb.out"), dir.file("xvfb.err"));
-  const auto deadline = std::chrono::steady_clock::now() + 10s;
-  while (!fsys::exists("/tmp/.X11-unix/X" + std::to_string(number)) && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(20ms);
   // Xvfb removes its lock file and socket in /tmp only when it ends by SIGTERM.
-  struct StopXvfb {
-    ChildProcess& xvfb;
-    ~StopXvfb() {
-      xvfb.signal(SIGTERM);
-      xvfb.wait(5s);
-    }
-  } stopXvfb{xvfb};
-  ASSERT_TRUE(fsys::exists("/tmp/.X11-unix/X" + std::to_string(number))) << readFile(dir.file("xvfb.err"));
+  std::unique_ptr<ChildProcess> xvfb;
+  auto stopXvfb = [&xvfb] {
+    if (!xvfb) return;
+    xvfb->signal(SIGTERM);
+    xvfb->wait(5s);
+    xvfb.reset();
+  };
+  struct AtEnd {
+    std::function<void()> run;
+    ~AtEnd() { run(); }
+  } atEnd{stopXvfb};
+  // A display is ours once its lock file names our Xvfb: another test (or a
+  // stale lock) may hold the number picked, and then the next one is tried.
+  auto lockHolder = [](int n) {
+    std::istringstream lock(readFile("/tmp/.X" + std::to_string(n) + "-lock"));
+    long pid = 0;
+    lock >> pid;
+    return pid;
+  };
+  int number = 90 + static_cast<int>(getpid() % 400);
+  bool ours = false;
+  for (int attempt = 0; attempt < 5; ++attempt, ++number) {
+    while (fsys::exists("/tmp/.X11-unix/X" + std::to_string(number)) ||
+           fsys::exists("/tmp/.X" + std::to_string(number) + "-lock"))
+      ++number;
+    stopXvfb();
+    xvfb = std::make_unique<ChildProcess>("/usr/bin/Xvfb",
+                                          std::vector<std::string>{":" + std::to_string(number), "-screen", "0",
+                                                                   "1280x800x24", "-nolisten", "tcp"},
+                                          dir.file("xvfb.out"), dir.file("xvfb.err"));
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (!(ours = fsys::exists("/tmp/.X11-unix/X" + std::to_string(number)) && lockHolder(number) == xvfb->pid()) &&
+           std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(20ms);
+    if (ours) break;
+  }
+  ASSERT_TRUE(ours) << readFile(dir.file("xvfb.err"));
+  const std::string display = ":" + std::to_string(number);
 
   DisplayEnvironment environment(display);
   std::ofstream(dir.file("sys.ini")) << "[sys]\ndbpath=" << dir.file("save").string() << "\n";
